@@ -1,0 +1,47 @@
+# Wine for the project: a private prefix under the build folder, made on first use.
+# Source this file, then call wine_env PREFIX and wine_prefix_ready.
+
+wine_env() {
+  export WINEPREFIX="$1"
+  export WINEDEBUG=-all
+  export WINEARCH=win64
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # Keep Wine's menu builder and desktop files inside the prefix, never in the home folder.
+  export XDG_DATA_HOME="$WINEPREFIX/xdg-data"
+  export XDG_CONFIG_HOME="$WINEPREFIX/xdg-config"
+  mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
+}
+
+wine_prefix_ready() {
+  [ -f "$WINEPREFIX/.korvane-ready" ] && return 0
+  echo "wine: making the prefix $WINEPREFIX (first use only)"
+  wineboot -i </dev/null >/dev/null 2>&1 || true
+  wineserver -w
+  # Without a window manager under Xvfb, hiding a top-level window blocks for seconds.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+  # Real fonts, so caption buttons are drawn and Chinese text has glyphs.
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  mkdir -p "$fonts"
+  cp -f /usr/share/wine/fonts/*.ttf "$fonts/" 2>/dev/null || true
+  cp -f /usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf "$fonts/" 2>/dev/null || true
+  local link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+  for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
+    wine reg add "$link" /v "$face" /t REG_MULTI_SZ /d 'DroidSansFallbackFull.ttf,Droid Sans Fallback' /f \
+      </dev/null >/dev/null 2>&1
+  done
+  wineserver -w
+  touch "$WINEPREFIX/.korvane-ready"
+}
+
+# Wine's server and services inherit the caller's output pipe; start them detached so a
+# test runner reading that pipe never waits for them.
+wine_start_detached() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  wineserver -p </dev/null >/dev/null 2>&1
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+wine_stop() {
+  wineserver -k 2>/dev/null || true
+}

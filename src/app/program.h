@@ -1,0 +1,28 @@
+// Program-wide values shared by the windows.
+#pragma once
+
+#include <string>
+
+namespace korvane {
+
+// The data file's fixed name and its database password. The password is a gate kept in the
+// file and checked on open, not encryption.
+inline constexpr const char* kDataFileName = "mstsc.mdb";
+inline constexpr const char* kDatabasePassword = "qomr.nel";
+// The program's web address: shown by the login link and the main window's caption, opened
+// after a database failure at login and by 关于.
+inline constexpr const char* kWebAddress = "https://korvane.example.org/";
+
+// The directory of the running executable without a trailing backslash. Fixed at start.
+const std::string& ProgramDirectory();
+void SetProgramDirectoryFromExecutable(const std::string& executablePath);
+
+// ProgramDirectory() + "\mstsc.mdb", built afresh on every call.
+std::string DataFilePath();
+
+inline const std::string& DatabasePassword() {
+  static const std::string password = kDatabasePassword;
+  return password;
+}
+
+}  // namespace korvane

@@ -1,0 +1,62 @@
+// Everything the program asks of the operating system, other than its windows.
+// Handlers see only this interface; platform_win32.cpp implements it for real and the
+// tests implement it with a recorder.
+#pragma once
+
+#include <string>
+
+namespace korvane {
+
+enum class MessageButtons { Ok, YesNo };
+enum class MessageIcon { None, Question };
+enum class MessageAnswer { Ok, Yes, No };
+
+struct Point {
+  int x = 0;
+  int y = 0;
+};
+
+// The caption that every message box without a caption of its own gets.
+inline constexpr const char* kDefaultMessageCaption = "信息：";
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // A task-modal message box with no owner window. An empty caption becomes
+  // kDefaultMessageCaption. Returns the button the operator pressed.
+  virtual MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
+                                    MessageButtons buttons, MessageIcon icon) = 0;
+
+  // Hands a web address to the shell's "open" verb; the result is ignored.
+  virtual void OpenWithShell(const std::string& target) = 0;
+
+  // Ends the program with exit code 0. The real one does not return; a test's recorder
+  // does, so callers return straight after calling it.
+  virtual void EndProgram() = 0;
+
+  // True when any file-system entry (file or directory) exists at the path.
+  virtual bool PathExists(const std::string& path) = 0;
+
+  // Full path of the running executable (UTF-8, backslashes).
+  virtual std::string ExecutablePath() = 0;
+
+  // Screen position of the mouse cursor.
+  virtual Point CursorPosition() = 0;
+
+  // The user's temporary directory with a trailing backslash, or the empty text when the
+  // system cannot tell it.
+  virtual std::string TempDirectory() = 0;
+
+  // The password protected for the current Windows user, as uppercase hexadecimal text of
+  // the protected blob; empty when protection fails.
+  virtual std::string ProtectPasswordHex(const std::string& password) = 0;
+
+  // Creates or truncates the file and writes the text into it as code page 936 bytes.
+  virtual bool WriteConnectionFile(const std::string& path, const std::string& text) = 0;
+
+  // Starts the Remote Desktop client with this command line; true when the process started.
+  virtual bool LaunchClient(const std::string& commandLine) = 0;
+};
+
+}  // namespace korvane

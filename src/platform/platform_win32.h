@@ -1,0 +1,24 @@
+// The real Platform over Win32. The connect's pieces (temporary directory, data protection,
+// the connection file and the client's start) live in launch/*_win32.cpp.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace korvane {
+
+class Win32Platform : public Platform {
+ public:
+  MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageButtons buttons,
+                            MessageIcon icon) override;
+  void OpenWithShell(const std::string& target) override;
+  void EndProgram() override;
+  bool PathExists(const std::string& path) override;
+  std::string ExecutablePath() override;
+  Point CursorPosition() override;
+  std::string TempDirectory() override;
+  std::string ProtectPasswordHex(const std::string& password) override;
+  bool WriteConnectionFile(const std::string& path, const std::string& text) override;
+  bool LaunchClient(const std::string& commandLine) override;
+};
+
+}  // namespace korvane

@@ -1,0 +1,56 @@
+// A Platform that records what the program asked of the system and answers message boxes
+// from a script. Files are the real file system, so tests use real data files.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace korvane::testing {
+
+struct ShownMessage {
+  std::string text;
+  std::string caption;
+  MessageButtons buttons;
+  MessageIcon icon;
+};
+
+struct WrittenFile {
+  std::string path;
+  std::string text;
+};
+
+class FakePlatform : public Platform {
+ public:
+  MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
+                            MessageButtons buttons, MessageIcon icon) override;
+  void OpenWithShell(const std::string& target) override { shellTargets.push_back(target); }
+  void EndProgram() override { ++endProgramCalls; }
+  bool PathExists(const std::string& path) override;
+  std::string ExecutablePath() override { return executablePath; }
+  Point CursorPosition() override { return cursor; }
+  std::string TempDirectory() override { return tempDirectory; }
+  std::string ProtectPasswordHex(const std::string& password) override;
+  bool WriteConnectionFile(const std::string& path, const std::string& text) override;
+  bool LaunchClient(const std::string& commandLine) override;
+
+  // Answers for the next message boxes, in order; Ok or Yes when the script runs out.
+  std::deque<MessageAnswer> answers;
+  std::vector<ShownMessage> messages;
+  std::vector<std::string> shellTargets;
+  int endProgramCalls = 0;
+  std::string executablePath = "C:\\korvane\\korvane.exe";
+  Point cursor{};
+  std::string tempDirectory = "C:\\Temp\\";
+  // What ProtectPasswordHex returns; "" stands for a failed protection.
+  std::string protectedHex = "0A0B";
+  std::vector<std::string> protectedPasswords;
+  bool writeSucceeds = true;
+  std::vector<WrittenFile> writtenFiles;
+  bool launchSucceeds = true;
+  std::vector<std::string> launchedCommandLines;
+};
+
+}  // namespace korvane::testing
