@@ -1,0 +1,98 @@
+// The data file as the windows use it: a connection and a record set over SQLite.
+//
+// No operation throws or shows anything: a failure is a false result, a record count of -1
+// or an empty text. A record set opened on a table or a query is a static snapshot, read in
+// full and its statement finished at once, so nothing holds a lock between two operations.
+// Writes go straight through to the table, each in one transaction.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+struct sqlite3;
+
+namespace korvane {
+
+// A value bound to an SQL parameter: null, an integer or a text. Operator text only ever
+// reaches SQL this way.
+using SqlValue = std::variant<std::monostate, long long, std::string>;
+
+class DBConnection {
+ public:
+  DBConnection();
+  ~DBConnection();
+  DBConnection(const DBConnection&) = delete;
+  DBConnection& operator=(const DBConnection&) = delete;
+
+  // Closes the connection if open, then opens an existing data file read-write. False for a
+  // missing path, a directory, a file that is not a data file of this program, or a wrong
+  // database password. Never creates a file.
+  bool OpenAccess(const std::string& path, const std::string& password);
+  void Close();
+  bool IsOpen() const;
+
+  // Runs one statement in its own transaction; true when the engine accepts it.
+  bool ExecuteSql(const std::string& statement);
+  bool ExecuteSql(const std::string& statement, const std::vector<SqlValue>& parameters);
+
+  sqlite3* Handle() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Kinds for RecordSet::Open.
+inline constexpr int kSourceSql = 1;
+inline constexpr int kSourceTable = 2;
+inline constexpr int kSearchForward = 1;
+
+class RecordSet {
+ public:
+  RecordSet();
+  ~RecordSet();
+  RecordSet(const RecordSet&) = delete;
+  RecordSet& operator=(const RecordSet&) = delete;
+
+  // Binds the record set; each later open uses the connection in its state at that moment.
+  bool SetConnection(DBConnection& connection);
+
+  // Kind 1: source is SQL text; kind 2: source is a table name. An open record set is closed
+  // first, saving a record that is being added or changed. False when no connection is bound,
+  // the source is empty, or the engine refuses.
+  bool Open(const std::string& source, int kind);
+  // Open on SQL with bound parameters ("?" placeholders).
+  bool OpenSql(const std::string& sql, const std::vector<SqlValue>& parameters);
+  // Open with "select * from " + table + " where " + condition, kind 1.
+  bool OpenWhere(const std::string& table, const std::string& condition);
+  // Saves a pending add or change, then closes.
+  void Close();
+  bool IsOpen() const;
+
+  // Number of records; -1 when it cannot be read (not open).
+  int RecordCount() const;
+  bool MoveNext();
+  // criterion "field=value"; direction 1 searches forward from the current record.
+  bool Find(const std::string& criterion, int direction);
+
+  // Null gives empty text, an integer its decimal digits; empty without a current record.
+  std::string ReadText(const std::string& field) const;
+  // 0 without a current record or for a field that does not hold an integer.
+  int ReadInt(const std::string& field) const;
+  // Sets the field of the current record (empty text stores null); false for an unknown field
+  // or without a current record.
+  bool WriteText(const std::string& field, const std::string& text);
+  // Starts a new record that becomes the current one.
+  bool AddNew();
+  // Saves the pending add or change; on failure cancels it and returns false.
+  bool Update();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace korvane

@@ -1,0 +1,90 @@
+#include "support/fake_form.h"
+
+#include <stdexcept>
+
+namespace korvane::testing {
+
+FakeForm::FakeForm(const WindowLayout& layout) : caption(layout.caption) {
+  rect = {0, 0, layout.width, layout.height};
+  for (const ControlLayout& c : layout.controls) {
+    Control state;
+    state.text = c.text;
+    state.visible = (c.flags & kHidden) == 0;
+    state.enabled = (c.flags & kDisabled) == 0;
+    state.checked = (c.flags & kChecked) != 0;
+    state.items = c.items;
+    state.currentItem = c.currentItem;
+    controls_[c.id] = state;
+  }
+  for (const MenuItemLayout& item : layout.popupMenu) menuEnabled[item.id] = true;
+}
+
+const FakeForm::Control& FakeForm::At(ControlId control) const {
+  const auto it = controls_.find(control);
+  if (it == controls_.end()) throw std::out_of_range("no such control: " + std::to_string(control));
+  return it->second;
+}
+
+FakeForm::Control& FakeForm::Mutable(ControlId control) {
+  return const_cast<Control&>(static_cast<const FakeForm*>(this)->At(control));
+}
+
+std::string FakeForm::Text(ControlId control) const { return At(control).text; }
+void FakeForm::SetText(ControlId control, const std::string& text) { Mutable(control).text = text; }
+bool FakeForm::Visible(ControlId control) const { return At(control).visible; }
+void FakeForm::SetVisible(ControlId control, bool visible) { Mutable(control).visible = visible; }
+bool FakeForm::Enabled(ControlId control) const { return At(control).enabled; }
+void FakeForm::SetEnabled(ControlId control, bool enabled) { Mutable(control).enabled = enabled; }
+bool FakeForm::Checked(ControlId control) const { return At(control).checked; }
+void FakeForm::SetChecked(ControlId control, bool checked) { Mutable(control).checked = checked; }
+int FakeForm::ComboIndex(ControlId control) const { return At(control).currentItem; }
+
+std::string FakeForm::ComboText(ControlId control) const {
+  const Control& c = At(control);
+  if (c.currentItem < 0 || c.currentItem >= static_cast<int>(c.items.size())) return {};
+  return c.items[static_cast<size_t>(c.currentItem)];
+}
+
+void FakeForm::ListClear(ControlId control) {
+  Mutable(control).rows.clear();
+  Mutable(control).currentRow = -1;
+}
+
+void FakeForm::ListAppendRow(ControlId control, const std::vector<std::string>& cells) {
+  Mutable(control).rows.push_back(cells);
+}
+
+int FakeForm::ListRowCount(ControlId control) const { return static_cast<int>(At(control).rows.size()); }
+
+std::string FakeForm::ListCell(ControlId control, int row, int column) const {
+  const Control& c = At(control);
+  if (row < 0 || row >= static_cast<int>(c.rows.size())) return {};
+  const auto& cells = c.rows[static_cast<size_t>(row)];
+  if (column < 0 || column >= static_cast<int>(cells.size())) return {};
+  return cells[static_cast<size_t>(column)];
+}
+
+int FakeForm::ListCurrentRow(ControlId control) const { return At(control).currentRow; }
+
+bool FakeForm::MenuItemEnabled(ControlId item) const { return menuEnabled.at(item); }
+void FakeForm::SetMenuItemEnabled(ControlId item, bool enabled) { menuEnabled.at(item) = enabled; }
+void FakeForm::PopupMenuAt(int x, int y) { popups.push_back({x, y}); }
+
+void FakeForm::SetWindowTop(int top) {
+  rect.top = top;
+  positionWrites.push_back("top");
+}
+
+void FakeForm::SetWindowLeft(int left) {
+  rect.left = left;
+  positionWrites.push_back("left");
+}
+
+void FakeForm::SelectRow(ControlId list, int row) {
+  Control& c = Mutable(list);
+  c.currentRow = row >= 0 && row < static_cast<int>(c.rows.size()) ? row : -1;
+}
+
+void FakeForm::SetComboIndex(ControlId combo, int index) { Mutable(combo).currentItem = index; }
+
+}  // namespace korvane::testing

@@ -1,0 +1,77 @@
+// A Form that keeps control state in memory, starting from a window's layout table, and
+// records what the handlers did to the window. No events run from it: a test calls the
+// handler it means to test.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ui/form.h"
+#include "ui/layout.h"
+
+namespace korvane::testing {
+
+class FakeForm : public Form {
+ public:
+  explicit FakeForm(const WindowLayout& layout);
+
+  std::string Text(ControlId control) const override;
+  void SetText(ControlId control, const std::string& text) override;
+  bool Visible(ControlId control) const override;
+  void SetVisible(ControlId control, bool visible) override;
+  bool Enabled(ControlId control) const override;
+  void SetEnabled(ControlId control, bool enabled) override;
+  bool Checked(ControlId control) const override;
+  void SetChecked(ControlId control, bool checked) override;
+  int ComboIndex(ControlId control) const override;
+  std::string ComboText(ControlId control) const override;
+  void ListClear(ControlId control) override;
+  void ListAppendRow(ControlId control, const std::vector<std::string>& cells) override;
+  int ListRowCount(ControlId control) const override;
+  std::string ListCell(ControlId control, int row, int column) const override;
+  int ListCurrentRow(ControlId control) const override;
+  bool MenuItemEnabled(ControlId item) const override;
+  void SetMenuItemEnabled(ControlId item, bool enabled) override;
+  void PopupMenuAt(int x, int y) override;
+  std::string Caption() const override { return caption; }
+  void SetCaption(const std::string& text) override { caption = text; }
+  Rect WindowRect() const override { return rect; }
+  void SetWindowTop(int top) override;
+  void SetWindowLeft(int left) override;
+  void SetFocus(ControlId control) override { focus = control; }
+  void Hide() override { hidden = true; }
+  void Destroy() override { destroyed = true; }
+
+  // What the operator does.
+  void SelectRow(ControlId list, int row);
+  void SetComboIndex(ControlId combo, int index);
+
+  struct Control {
+    std::string text;
+    bool visible = true;
+    bool enabled = true;
+    bool checked = false;
+    std::vector<std::string> items;
+    int currentItem = -1;
+    std::vector<std::vector<std::string>> rows;
+    int currentRow = -1;
+  };
+  const Control& At(ControlId control) const;
+
+  std::string caption;
+  Rect rect;
+  ControlId focus = kWindowItself;
+  bool hidden = false;
+  bool destroyed = false;
+  std::map<ControlId, bool> menuEnabled;
+  std::vector<Point> popups;
+  // Order in which the window's position was set: "top", "left".
+  std::vector<std::string> positionWrites;
+
+ private:
+  Control& Mutable(ControlId control);
+  std::map<ControlId, Control> controls_;
+};
+
+}  // namespace korvane::testing
