@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui/form.h"
+#include "platform/platform.h"
 #include "ui/layout.h"
 
 namespace korvane::testing {
