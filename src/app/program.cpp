@@ -26,6 +26,10 @@ void SetProgramDirectoryFromExecutable(const std::string& executablePath) {
   ProgramDirectoryStorage() = cut == std::string::npos ? std::string() : executablePath.substr(0, cut);
 }
 
-std::string DataFilePath() { return ProgramDirectory() + kPathSeparator + kDataFileName; }
+std::string ProgramFilePath(const std::string& fileName) {
+  return ProgramDirectory() + kPathSeparator + fileName;
+}
+
+std::string DataFilePath() { return ProgramFilePath(kDataFileName); }
 
 }  // namespace korvane

@@ -17,6 +17,9 @@ inline constexpr const char* kWebAddress = "https://korvane.example.org/";
 const std::string& ProgramDirectory();
 void SetProgramDirectoryFromExecutable(const std::string& executablePath);
 
+// A file in the program's directory: ProgramDirectory() + "\" + fileName.
+std::string ProgramFilePath(const std::string& fileName);
+
 // ProgramDirectory() + "\mstsc.mdb", built afresh on every call.
 std::string DataFilePath();
 

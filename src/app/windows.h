@@ -1,0 +1,14 @@
+#pragma once
+
+namespace korvane {
+
+// Loads the program's windows in the order the login decides; the Win32 side creates the
+// real windows, tests record the call.
+class WindowLoader {
+ public:
+  virtual ~WindowLoader() = default;
+  // Loads the main window, non-modal and without an owner; its creation handler runs inside.
+  virtual void LoadMainWindow() = 0;
+};
+
+}  // namespace korvane

@@ -1,0 +1,71 @@
+#include "login/login_window.h"
+
+#include <string>
+
+#include "app/program.h"
+
+namespace korvane {
+namespace {
+constexpr int kFatalFailureCount = 3;
+}
+
+LoginWindow::LoginWindow(Form& form, Platform& platform, WindowLoader& loader)
+    : form_(form), platform_(platform), loader_(loader) {}
+
+void LoginWindow::OnEvent(const Event& event) {
+  if (event.kind == EventKind::Clicked && event.control == Id(LoginControl::按钮1)) {
+    CheckLogin();
+  } else if (event.kind == EventKind::KeyDown && event.control == Id(LoginControl::编辑框_Pass)) {
+    OnPasswordKeyDown(event.key);
+  }
+}
+
+void LoginWindow::OnPasswordKeyDown(int keyCode) {
+  if (keyCode == kKeyEnter) CheckLogin();
+}
+
+void LoginWindow::FailFatally(const std::string& message) {
+  platform_.ShowMessage(message, kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
+  platform_.OpenWithShell(kWebAddress);
+  platform_.EndProgram();
+}
+
+void LoginWindow::CheckLogin() {
+  // Every attempt starts afresh, so a data file that vanished since the last one is reported.
+  记录集1.SetConnection(数据库连接1);
+  const std::string path = DataFilePath();
+  if (!platform_.PathExists(path)) {
+    FailFatally(path + "失踪!\r\n请检查系统的完整性!本次运行将取消.");
+    return;
+  }
+  if (!数据库连接1.OpenAccess(path, DatabasePassword())) {
+    FailFatally(path + "打开失败!\r\n请系统管理员检查原因.本次运行将取消.");
+    return;
+  }
+
+  // The key and the typed password are bound as values, never pasted into the SQL text:
+  // a password full of quotes is just a wrong password.
+  记录集1.OpenSql("select * from Login where \"Key\"=? and Pass=?",
+                  {form_.Text(Id(LoginControl::编辑框_key)), form_.Text(Id(LoginControl::编辑框_Pass))});
+  const int matches = 记录集1.RecordCount();  // -1 when the query cannot run
+  if (matches <= 0) {
+    ++loginFailureCount_;
+    if (loginFailureCount_ == kFatalFailureCount) {
+      platform_.EndProgram();
+      return;
+    }
+    platform_.ShowMessage("密码错误！请仔细检查后再次登陆", "第" + std::to_string(loginFailureCount_) + "次错误",
+                          MessageButtons::Ok, MessageIcon::None);
+    return;
+  }
+
+  // The main window is loaded before this one is destroyed, so the program never passes
+  // through a moment without a window.
+  记录集1.Close();
+  数据库连接1.Close();
+  form_.Hide();
+  loader_.LoadMainWindow();
+  form_.Destroy();
+}
+
+}  // namespace korvane

@@ -1,0 +1,38 @@
+// The login window's handlers: the password check that guards the server list.
+#pragma once
+
+#include "app/windows.h"
+#include "login/login_controls.h"
+#include "platform/platform.h"
+#include "store/store.h"
+#include "ui/form.h"
+
+namespace korvane {
+
+class LoginWindow : public EventSink {
+ public:
+  LoginWindow(Form& form, Platform& platform, WindowLoader& loader);
+
+  void OnEvent(const Event& event) override;
+
+  // Checks the typed password against the data file. A good one opens the main window and
+  // destroys this one; the third wrong one ends the program.
+  void CheckLogin();
+  void OnPasswordKeyDown(int keyCode);
+
+  int LoginFailureCount() const { return loginFailureCount_; }
+
+ private:
+  // Reports a data file that cannot be used, points the operator at the program's web page
+  // and ends the program.
+  void FailFatally(const std::string& message);
+
+  Form& form_;
+  Platform& platform_;
+  WindowLoader& loader_;
+  DBConnection 数据库连接1;
+  RecordSet 记录集1;
+  int loginFailureCount_ = 0;
+};
+
+}  // namespace korvane

@@ -1,0 +1,121 @@
+#include "ui/main/main_window.h"
+
+#include <charconv>
+
+#include "app/program.h"
+
+namespace korvane {
+namespace {
+
+using C = MainControl;
+constexpr ControlId kList = Id(C::超级列表框1);
+
+// The list's column 0 holds the record's id as decimal digits. It is bound as an integer when
+// it is one and as text otherwise, which then matches no row.
+SqlValue IdValue(const std::string& text) {
+  long long id = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
+  if (error == std::errc() && end == text.data() + text.size() && !text.empty()) return id;
+  return text;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Form& form, Platform& platform) : form_(form), platform_(platform) {}
+
+void MainWindow::OnEvent(const Event& event) {
+  switch (event.kind) {
+    case EventKind::Created:
+      OnMainWindowCreated();
+      break;
+    case EventKind::LeftClick:
+      if (event.control == kList) FillDetailsFromRow();
+      break;
+    case EventKind::RightClick:
+      if (event.control == kList) ShowListMenu();
+      break;
+    case EventKind::DoubleClick:
+      if (event.control == kList) Connect();
+      break;
+    case EventKind::Clicked:
+      if (event.control == Id(C::单选框_全屏)) OnFullScreenClicked();
+      if (event.control == Id(C::单选框_窗口)) OnWindowedClicked();
+      if (event.control == Id(C::按钮3)) ClearDetails();
+      if (event.control == Id(C::按钮1)) Connect();
+      break;
+    default:
+      break;
+  }
+}
+
+void MainWindow::OnMainWindowCreated() {
+  // The login checked the file moments ago; this catches one that vanished since.
+  if (!platform_.PathExists(DataFilePath())) {
+    platform_.ShowMessage("数据文件不存在!", kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
+    platform_.EndProgram();
+    return;
+  }
+  form_.SetChecked(Id(C::单选框_窗口), true);
+  OpenMainDatabase(kDataFileName);
+  LoadServerList();
+}
+
+void MainWindow::OpenMainDatabase(const std::string& fileName) {
+  数据库连接.OpenAccess(ProgramFilePath(fileName), DatabasePassword());
+  记录集.SetConnection(数据库连接);
+}
+
+void MainWindow::LoadServerList() {
+  form_.ListClear(kList);
+  记录集.Open("Server", kSourceTable);
+  // Counted from the record count; -1 (the table cannot be read) leaves the list empty.
+  const int count = 记录集.RecordCount();
+  for (int i = 0; i < count; ++i) {
+    form_.ListAppendRow(kList, {记录集.ReadText("id"), 记录集.ReadText("备注"), 记录集.ReadText("服务器名"),
+                                记录集.ReadText("端口")});
+    记录集.MoveNext();
+  }
+}
+
+void MainWindow::FillDetailsFromRow() {
+  const int row = form_.ListCurrentRow(kList);
+  if (row == -1) return;
+  // Host and port as the list shows them; user name and password from the database now.
+  form_.SetText(Id(C::编辑框_Host), form_.ListCell(kList, row, 2));
+  form_.SetText(Id(C::编辑框_端口), form_.ListCell(kList, row, 3));
+  记录集.OpenSql("select * from Server where id=?", {IdValue(form_.ListCell(kList, row, 0))});
+  form_.SetText(Id(C::编辑框_用户名), 记录集.ReadText("用户名"));
+  form_.SetText(Id(C::编辑框_密码), 记录集.ReadText("密码"));
+}
+
+void MainWindow::ShowListMenu() {
+  const bool hasRow = form_.ListCurrentRow(kList) != -1;
+  form_.SetMenuItemEnabled(Id(MainMenuItem::修改), hasRow);
+  form_.SetMenuItemEnabled(Id(MainMenuItem::删除), hasRow);
+  const Point at = platform_.CursorPosition();
+  form_.PopupMenuAt(at.x, at.y);
+}
+
+void MainWindow::ClearDetails() {
+  for (C box : {C::编辑框_Host, C::编辑框_端口, C::编辑框_用户名, C::编辑框_密码}) form_.SetText(Id(box), "");
+}
+
+void MainWindow::OnFullScreenClicked() {
+  if (form_.Checked(Id(C::单选框_全屏))) form_.SetEnabled(Id(C::组合框_分辨率), false);
+}
+
+void MainWindow::OnWindowedClicked() {
+  if (form_.Checked(Id(C::单选框_窗口))) form_.SetEnabled(Id(C::组合框_分辨率), true);
+}
+
+void MainWindow::CentreOnMainWindow(Form& window) const {
+  const Rect main = form_.WindowRect();
+  const Rect w = window.WindowRect();
+  // Computed in double precision and truncated toward zero; the top is set first.
+  window.SetWindowTop(static_cast<int>(main.top + main.height / 2.0 - w.height / 2.0));
+  window.SetWindowLeft(static_cast<int>(main.left + main.width / 2.0 - w.width / 2.0));
+}
+
+void MainWindow::Connect() {}
+
+}  // namespace korvane

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include "app/program.h"
+#include "login/login_layout.h"
+#include "login/login_window.h"
+#include "support/data_files.h"
+#include "support/fake_form.h"
+#include "support/fake_platform.h"
+
+namespace korvane {
+namespace {
+
+using testing::FakeForm;
+using testing::FakePlatform;
+using testing::RunSql;
+
+// Records the main window's load and what the login window looked like at that moment.
+struct RecordingLoader : WindowLoader {
+  explicit RecordingLoader(const FakeForm& login) : login(login) {}
+  void LoadMainWindow() override {
+    ++loads;
+    loginHiddenAtLoad = login.hidden;
+    loginDestroyedAtLoad = login.destroyed;
+  }
+  const FakeForm& login;
+  int loads = 0;
+  bool loginHiddenAtLoad = false;
+  bool loginDestroyedAtLoad = true;
+};
+
+class LoginTest : public ::testing::Test {
+ protected:
+  LoginTest() : dir("korvane 登录 测试") {
+    SetProgramDirectoryFromExecutable(dir.File("korvane.exe"));
+    platform.executablePath = dir.File("korvane.exe");
+  }
+
+  void MakeData(const std::string& password = "admin") { testing::MakeDataFile(DataFilePath(), password); }
+
+  void Attempt(const std::string& password) {
+    form.SetText(Id(LoginControl::编辑框_Pass), password);
+    login.CheckLogin();
+  }
+
+  bool LoggedIn() const { return loader.loads == 1 && form.destroyed; }
+
+  testing::TempDir dir;
+  FakeForm form{LoginLayout()};
+  FakePlatform platform;
+  RecordingLoader loader{form};
+  LoginWindow login{form, platform, loader};
+};
+
+TEST_F(LoginTest, GoodPasswordHidesLoadsMainWindowThenDestroys) {
+  MakeData("s3cret 口令");
+  Attempt("s3cret 口令");
+  EXPECT_TRUE(LoggedIn());
+  EXPECT_TRUE(loader.loginHiddenAtLoad);
+  EXPECT_FALSE(loader.loginDestroyedAtLoad);
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_EQ(platform.endProgramCalls, 0);
+}
+
+TEST_F(LoginTest, WrongPasswordsAreCountedAndTheThirdEndsWithoutAMessage) {
+  MakeData();
+  Attempt("wrong");
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text, "密码错误！请仔细检查后再次登陆");
+  EXPECT_EQ(platform.messages[0].caption, "第1次错误");
+  EXPECT_EQ(platform.messages[0].buttons, MessageButtons::Ok);
+  EXPECT_EQ(platform.messages[0].icon, MessageIcon::None);
+  EXPECT_FALSE(form.hidden);
+  EXPECT_EQ(form.Text(Id(LoginControl::编辑框_Pass)), "wrong");
+
+  Attempt("Admin");
+  ASSERT_EQ(platform.messages.size(), 2u);
+  EXPECT_EQ(platform.messages[1].caption, "第2次错误");
+  EXPECT_EQ(platform.endProgramCalls, 0);
+
+  Attempt("admin ");
+  EXPECT_EQ(platform.messages.size(), 2u);
+  EXPECT_EQ(platform.endProgramCalls, 1);
+  EXPECT_EQ(loader.loads, 0);
+}
+
+TEST_F(LoginTest, EnterAndClickShareOneCountAndOtherKeysDoNothing) {
+  MakeData();
+  form.SetText(Id(LoginControl::编辑框_Pass), "bad");
+  login.OnEvent({EventKind::KeyDown, Id(LoginControl::编辑框_Pass), 'A'});
+  login.OnEvent({EventKind::KeyDown, Id(LoginControl::编辑框_Pass), 9});
+  EXPECT_EQ(login.LoginFailureCount(), 0);
+  login.OnEvent({EventKind::KeyDown, Id(LoginControl::编辑框_Pass), kKeyEnter});
+  login.OnEvent({EventKind::Clicked, Id(LoginControl::按钮1)});
+  EXPECT_EQ(login.LoginFailureCount(), 2);
+  ASSERT_EQ(platform.messages.size(), 2u);
+  EXPECT_EQ(platform.messages[1].caption, "第2次错误");
+  form.SetText(Id(LoginControl::编辑框_Pass), "admin");
+  login.OnEvent({EventKind::KeyDown, Id(LoginControl::编辑框_Pass), kKeyEnter});
+  EXPECT_TRUE(LoggedIn());
+}
+
+TEST_F(LoginTest, GoodPasswordAfterTwoWrongOnesIsAccepted) {
+  MakeData();
+  Attempt("x");
+  Attempt("y");
+  Attempt("admin");
+  EXPECT_TRUE(LoggedIn());
+  EXPECT_EQ(platform.endProgramCalls, 0);
+}
+
+TEST_F(LoginTest, EmptyPasswordMatchesOnlyAnEmptyPassNeverANullOne) {
+  MakeData();
+  RunSql(DataFilePath(), "update Login set Pass=NULL");
+  Attempt("");
+  EXPECT_EQ(login.LoginFailureCount(), 1);
+  RunSql(DataFilePath(), "update Login set Pass=''");
+  Attempt("");
+  EXPECT_TRUE(LoggedIn());
+}
+
+TEST_F(LoginTest, TheRowMustCarryTheLoginKey) {
+  MakeData();
+  RunSql(DataFilePath(), "update Login set \"Key\"='by.oxle'");
+  Attempt("admin");
+  EXPECT_EQ(login.LoginFailureCount(), 1);
+  EXPECT_EQ(loader.loads, 0);
+}
+
+TEST_F(LoginTest, MissingDataFileIsReportedThenTheWebPageOpensAndTheProgramEnds) {
+  Attempt("admin");
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text, DataFilePath() + "失踪!\r\n请检查系统的完整性!本次运行将取消.");
+  EXPECT_EQ(platform.messages[0].caption, "信息：");
+  EXPECT_EQ(platform.messages[0].buttons, MessageButtons::Ok);
+  EXPECT_EQ(platform.shellTargets, std::vector<std::string>{kWebAddress});
+  EXPECT_EQ(platform.endProgramCalls, 1);
+  EXPECT_EQ(loader.loads, 0);
+}
+
+TEST_F(LoginTest, DataFileThatCannotBeOpenedIsReported) {
+  const std::string opened = DataFilePath() + "打开失败!\r\n请系统管理员检查原因.本次运行将取消.";
+  const auto expectOpenFailure = [&](const char* what) {
+    SCOPED_TRACE(what);
+    FakeForm freshForm{LoginLayout()};
+    FakePlatform freshPlatform;
+    RecordingLoader freshLoader{freshForm};
+    LoginWindow fresh{freshForm, freshPlatform, freshLoader};
+    freshForm.SetText(Id(LoginControl::编辑框_Pass), "admin");
+    fresh.CheckLogin();
+    ASSERT_EQ(freshPlatform.messages.size(), 1u);
+    EXPECT_EQ(freshPlatform.messages[0].text, opened);
+    EXPECT_EQ(freshPlatform.messages[0].caption, "信息：");
+    EXPECT_EQ(freshPlatform.shellTargets, std::vector<std::string>{kWebAddress});
+    EXPECT_EQ(freshPlatform.endProgramCalls, 1);
+    EXPECT_EQ(freshLoader.loads, 0);
+  };
+
+  std::filesystem::create_directory(std::filesystem::u8path(DataFilePath()));
+  expectOpenFailure("a directory named mstsc.mdb");
+  std::filesystem::remove(std::filesystem::u8path(DataFilePath()));
+
+  std::string noise(4096, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919 + 13) % 251);
+  testing::WriteBytes(DataFilePath(), noise);
+  expectOpenFailure("random bytes");
+  std::filesystem::remove(std::filesystem::u8path(DataFilePath()));
+
+  MakeData();
+  RunSql(DataFilePath(), "update Korvane set value='another password' where name='database password'");
+  expectOpenFailure("a wrong database password");
+}
+
+TEST_F(LoginTest, FileWithoutLoginTableCountsEveryAttemptAsWrong) {
+  MakeData();
+  RunSql(DataFilePath(), "drop table Login");
+  Attempt("admin");
+  Attempt("admin");
+  EXPECT_EQ(platform.messages.size(), 2u);
+  EXPECT_EQ(platform.messages[1].caption, "第2次错误");
+  Attempt("admin");
+  EXPECT_EQ(platform.endProgramCalls, 1);
+  EXPECT_EQ(loader.loads, 0);
+}
+
+TEST_F(LoginTest, SqlInjectionNeverLogsIn) {
+  MakeData();
+  const char* attacks[] = {
+      "' or ''='",
+      "' or '1'='1",
+      "' or 1=1 --",
+      "' or 1=1/*",
+      "admin' --",
+      "admin'--",
+      "' or \"Key\"='By.Oxle' --",
+      "x' or Pass like '%",
+      "' union select * from Login --",
+      "' union select 'By.Oxle','x' --",
+      "'; drop table Login; --",
+      "'; update Login set Pass='x'; --",
+      "') or ('a'='a",
+      "' or Pass is not null or '",
+      "' or 'x'<>'",
+      "' or length(Pass)>0 or '",
+      "%",
+      "_____",
+      "admin'",
+      "'admin",
+      "' || Pass || '",
+      "\" or \"\"=\"",
+      "' or Pass glob '*",
+      "x' or exists(select 1 from Login) or 'x'='",
+  };
+  for (const char* attack : attacks) {
+    SCOPED_TRACE(attack);
+    FakeForm freshForm{LoginLayout()};
+    FakePlatform freshPlatform;
+    RecordingLoader freshLoader{freshForm};
+    LoginWindow fresh{freshForm, freshPlatform, freshLoader};
+    freshForm.SetText(Id(LoginControl::编辑框_Pass), attack);
+    fresh.CheckLogin();
+    EXPECT_EQ(freshLoader.loads, 0);
+    EXPECT_EQ(fresh.LoginFailureCount(), 1);
+    ASSERT_EQ(freshPlatform.messages.size(), 1u);
+    EXPECT_EQ(freshPlatform.messages[0].caption, "第1次错误");
+  }
+  // The table came through unharmed: the real password still works.
+  Attempt("admin");
+  EXPECT_TRUE(LoggedIn());
+}
+
+}  // namespace
+}  // namespace korvane
