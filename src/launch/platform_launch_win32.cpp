@@ -1,15 +1,91 @@
-// Unfinished: the connect's platform pieces. Being built now; until then the connect
-// cannot protect a password, write the file or start the client.
+// The connect's side of the Win32 platform: the temporary directory, the protected password,
+// the connection file and the start of the Remote Desktop client.
 #include <windows.h>
 
+#include <memory>
+#include <type_traits>
+#include <vector>
+
+#include "launch/cp936_win32.h"
+#include "launch/password_blob_win32.h"
 #include "platform/platform_win32.h"
 #include "platform/text_win32.h"
 
 namespace korvane {
+namespace {
 
-std::string Win32Platform::TempDirectory() { return {}; }
-std::string Win32Platform::ProtectPasswordHex(const std::string&) { return {}; }
-bool Win32Platform::WriteConnectionFile(const std::string&, const std::string&) { return false; }
-bool Win32Platform::LaunchClient(const std::string&) { return false; }
+struct HandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
+
+// The client by its full path in the system directory. Left to the usual search, "mstsc"
+// would be taken first from the program's own folder or the current directory, where anyone
+// who can drop a file could put a program of that name.
+std::string ClientPath() {
+  char directory[MAX_PATH];
+  const UINT n = GetSystemDirectoryA(directory, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};
+  std::string path(directory, n);
+  if (path.back() != '\\') path += '\\';
+  return path + "mstsc.exe";
+}
+
+}  // namespace
+
+std::string Win32Platform::TempDirectory() {
+  char buffer[MAX_PATH];
+  const DWORD n = GetTempPathA(MAX_PATH, buffer);
+  // 0 is a failure; a count of MAX_PATH or more is the size of a path that did not fit.
+  if (n == 0 || n >= MAX_PATH) return {};
+  std::string path = AnsiToUtf8(std::string(buffer, n));
+  if (path.empty()) return {};
+  // Tested after the conversion: in a double-byte code page the second byte of a character
+  // can be 0x5C, the byte of '\'.
+  if (path.back() != '\\') path += '\\';
+  return path;
+}
+
+std::string Win32Platform::ProtectPasswordHex(const std::string& password) {
+  return ProtectedPasswordHex(password);
+}
+
+bool Win32Platform::WriteConnectionFile(const std::string& path, const std::string& text) {
+  const std::string bytes = WideToCp936(Widen(text));
+  // No sharing while it is written: the client must never read half a file.
+  const HANDLE raw = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (raw == INVALID_HANDLE_VALUE) return false;
+  UniqueHandle file(raw);
+  DWORD written = 0;
+  const BOOL ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  return ok && written == bytes.size();
+}
+
+bool Win32Platform::LaunchClient(const std::string& commandLine) {
+  const std::string application = ClientPath();
+  if (application.empty()) return false;
+  // CreateProcessA may write into the command line: give it a buffer of its own.
+  const std::string ansi = Utf8ToAnsi(commandLine);
+  std::vector<char> writable(ansi.begin(), ansi.end());
+  writable.push_back('\0');
+
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(application.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return false;
+  }
+  UniqueHandle processHandle(process.hProcess);
+  UniqueHandle threadHandle(process.hThread);
+  // Lets the client put its window up before ours takes input again; it is not a check.
+  WaitForInputIdle(process.hProcess, 1000);
+  threadHandle.reset();
+  processHandle.reset();
+  return true;
+}
 
 }  // namespace korvane

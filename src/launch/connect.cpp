@@ -1,0 +1,74 @@
+#include "launch/connect.h"
+
+#include "ui/main/main_controls.h"
+
+namespace korvane {
+namespace {
+
+constexpr const char* kFileName = "text.rdp";
+
+// Overwrites a password copy before its memory goes back to the heap. Through a volatile
+// pointer so the stores are not dropped as dead.
+void Wipe(std::string& secret) {
+  volatile char* p = secret.data();
+  for (size_t i = 0; i < secret.size(); ++i) p[i] = 0;
+  secret.clear();
+}
+
+void Inform(Platform& platform, const char* text) {
+  platform.ShowMessage(text, "", MessageButtons::Ok, MessageIcon::None);
+}
+
+}  // namespace
+
+ConnectionSettings ReadConnectionSettings(const Form& w) {
+  using C = MainControl;
+  ConnectionSettings s;
+  s.host = w.Text(Id(C::编辑框_Host));
+  s.port = w.Text(Id(C::编辑框_端口));
+  s.user = w.Text(Id(C::编辑框_用户名));
+  s.password = w.Text(Id(C::编辑框_密码));
+  s.resolution = w.ComboText(Id(C::组合框_分辨率));
+  s.fullScreen = w.Checked(Id(C::单选框_全屏));
+  s.windowed = w.Checked(Id(C::单选框_窗口));
+  s.mapDisks = w.Checked(Id(C::选择框_磁盘));
+  s.reconnect = w.Checked(Id(C::选择框_重连));
+  return s;
+}
+
+void ConnectToServer(Form& mainWindow, Platform& platform) {
+  ConnectionSettings settings = ReadConnectionSettings(mainWindow);
+  struct PasswordWiper {
+    std::string& password;
+    ~PasswordWiper() { Wipe(password); }
+  } wiper{settings.password};
+
+  if (!CheckRequiredFields(settings)) {
+    Inform(platform, kMissingFieldsMessage);
+    return;
+  }
+  // A line break in a field would end its line early and let the rest of the field stand
+  // in the file as lines of its own.
+  if (HasControlCharacters(settings)) {
+    Inform(platform, kControlCharacterMessage);
+    return;
+  }
+  // The list always has a current item once the window is up; without one there is no
+  // width and height to give the client.
+  if (SplitResolution(settings.resolution).size() < 2) {
+    Inform(platform, kNoResolutionMessage);
+    return;
+  }
+
+  const std::string passwordHex = platform.ProtectPasswordHex(settings.password);
+  const std::string tempDirectory = platform.TempDirectory();
+  platform.WriteConnectionFile(tempDirectory + kFileName, BuildRdpText(settings, passwordHex));
+
+  // The path goes in unquoted, the way the client has always been started. /admin is what
+  // opens the console session: the client has ignored /console since 2008.
+  std::string commandLine = "mstsc " + tempDirectory + kFileName;
+  if (mainWindow.Checked(Id(MainControl::单选框_真实桌面))) commandLine += " /admin";
+  platform.LaunchClient(commandLine);
+}
+
+}  // namespace korvane

@@ -1,0 +1,25 @@
+// The connect: from the main window's detail fields and options to a running Remote Desktop
+// client on a freshly written connection file.
+#pragma once
+
+#include "launch/rdp_file.h"
+#include "platform/platform.h"
+#include "ui/form.h"
+
+namespace korvane {
+
+// The four detail fields, the resolution list's current text and the display options, as
+// the main window holds them now.
+ConnectionSettings ReadConnectionSettings(const Form& mainWindow);
+
+// Bound to 连接 and to a double click on the server list. Checks the fields, writes
+// TempDirectory + "text.rdp" and starts the client on it, as a console session when
+// 真实桌面 is checked. Refusals are shown as messages; nothing is shown once the file is
+// being written, whatever the write or the start gives.
+void ConnectToServer(Form& mainWindow, Platform& platform);
+
+inline constexpr const char* kMissingFieldsMessage = "该填的还没填完整,填完了再说!";
+inline constexpr const char* kControlCharacterMessage = "主机、端口、用户名和密码中不能含有换行等控制字符!";
+inline constexpr const char* kNoResolutionMessage = "请先选择分辨率!";
+
+}  // namespace korvane
