@@ -187,6 +187,22 @@ TEST_F(MainWindowTest, TheRadioPairEnablesAndDisablesTheResolutionList) {
   EXPECT_TRUE(form.Enabled(Id(C::组合框_分辨率)));
 }
 
+TEST_F(MainWindowTest, ConnectAndADoubleClickOnARowConnectToThatRow) {
+  AddServer(DataFilePath(), "10.0.0.1", "3389", "u1", "p1", "r");
+  AddServer(DataFilePath(), "10.0.0.2", "3390", "u2", "p2", "r");
+  window.OnMainWindowCreated();
+  LeftClick(0);
+  window.OnEvent({EventKind::Clicked, Id(C::按钮1)});
+  // The first click of a double click selects and fills; the double click then connects.
+  LeftClick(1);
+  window.OnEvent({EventKind::DoubleClick, kList});
+  ASSERT_EQ(platform.writtenFiles.size(), 2u);
+  EXPECT_NE(platform.writtenFiles[0].text.find("full address:s:10.0.0.1:3389\r\n"), std::string::npos);
+  EXPECT_NE(platform.writtenFiles[1].text.find("full address:s:10.0.0.2:3390\r\n"), std::string::npos);
+  EXPECT_EQ(platform.protectedPasswords, (std::vector<std::string>{"p1", "p2"}));
+  EXPECT_EQ(platform.launchedCommandLines.size(), 2u);
+}
+
 TEST(CentreOnMainWindow, TruncatesTowardZeroAndSetsTheTopFirst) {
   FakeForm mainForm{MainLayout()};
   FakePlatform platform;

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "app/program.h"
+#include "launch/connect.h"
 
 namespace korvane {
 namespace {
@@ -116,6 +117,6 @@ void MainWindow::CentreOnMainWindow(Form& window) const {
   window.SetWindowLeft(static_cast<int>(main.left + main.width / 2.0 - w.width / 2.0));
 }
 
-void MainWindow::Connect() {}
+void MainWindow::Connect() { ConnectToServer(form_, platform_); }
 
 }  // namespace korvane
