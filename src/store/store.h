@@ -41,6 +41,9 @@ class DBConnection {
   sqlite3* Handle() const;
 
  private:
+  // A record set reaches the connection through a shared session, so that one which outlives
+  // its connection finds it gone instead of following a dangling pointer.
+  friend class RecordSet;
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
@@ -82,12 +85,15 @@ class RecordSet {
   std::string ReadText(const std::string& field) const;
   // 0 without a current record or for a field that does not hold an integer.
   int ReadInt(const std::string& field) const;
-  // Sets the field of the current record (empty text stores null); false for an unknown field
-  // or without a current record.
+  // Sets the field of the current record (empty text stores null); false for an unknown field,
+  // without a current record, or on a record set opened on a query (no table to write to).
+  // Moving to another record (MoveNext, Find, AddNew) saves the pending change first.
   bool WriteText(const std::string& field, const std::string& text);
-  // Starts a new record that becomes the current one.
+  // Starts a new record that becomes the current one; its id is known after it is saved. False
+  // on a record set opened on a query.
   bool AddNew();
-  // Saves the pending add or change; on failure cancels it and returns false.
+  // Saves the pending add or change in one transaction, waiting a few seconds for a file that
+  // another program is writing; on failure cancels it and returns false.
   bool Update();
 
  private:

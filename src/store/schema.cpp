@@ -1,0 +1,112 @@
+#include "store/schema.h"
+
+#include <optional>
+#include <system_error>
+
+#include "store/sqlite_util.h"
+
+namespace korvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Ids are never reused (AUTOINCREMENT): a stale id in a window can never reach a row that
+// another server got after a delete.
+constexpr const char* kCreateTables =
+    "CREATE TABLE \"Korvane\" (name TEXT PRIMARY KEY, value TEXT);"
+    "CREATE TABLE \"Login\" (\"Key\" TEXT, \"Pass\" TEXT);"
+    "CREATE TABLE \"Server\" (\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, \"服务器名\" TEXT,"
+    " \"端口\" TEXT, \"用户名\" TEXT, \"密码\" TEXT, \"备注\" TEXT);";
+
+SqlValue TextOrNull(const std::string& text) {
+  if (text.empty()) return std::monostate{};
+  return text;
+}
+
+bool Run(sqlite3* db, const std::string& sql, const std::vector<SqlValue>& values) {
+  auto statement = sqlite::Prepare(db, sql);
+  return statement && sqlite::Bind(statement.get(), values) && sqlite::RunToEnd(statement.get());
+}
+
+bool FillNewFile(sqlite3* db, const std::string& loginPassword,
+                 const std::string& databasePassword) {
+  if (!sqlite::Exec(db, "BEGIN IMMEDIATE")) return false;
+  const bool filled =
+      sqlite::Exec(db, kCreateTables) &&
+      Run(db, "INSERT INTO \"Korvane\" (name, value) VALUES (?, ?), (?, ?)",
+          {std::string(kFormatName), std::string(kFormatValue), std::string(kPasswordName),
+           databasePassword}) &&
+      Run(db, "INSERT INTO \"Login\" (\"Key\", \"Pass\") VALUES (?, ?)",
+          {std::string(kLoginKey), TextOrNull(loginPassword)});
+  if (filled && sqlite::Exec(db, "COMMIT")) return true;
+  sqlite::Exec(db, "ROLLBACK");
+  return false;
+}
+
+// The value of one metadata row, or nothing when the file has no such table or row.
+std::optional<std::string> MetadataValue(sqlite3* db, const char* name) {
+  auto statement = sqlite::Prepare(
+      db, "SELECT value FROM " + sqlite::QuoteIdentifier(kMetadataTable) + " WHERE name = ?");
+  if (!statement || !sqlite::Bind(statement.get(), {std::string(name)})) return std::nullopt;
+  if (sqlite3_step(statement.get()) != SQLITE_ROW) return std::nullopt;
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0));
+  const int size = sqlite3_column_bytes(statement.get(), 0);
+  return text == nullptr ? std::string() : std::string(text, static_cast<size_t>(size));
+}
+
+// A file cut short or damaged inside can still answer the first query; the quick check walks
+// every page, which costs little for a file of this size.
+bool PassesQuickCheck(sqlite3* db) {
+  auto statement = sqlite::Prepare(db, "PRAGMA quick_check(1)");
+  if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) return false;
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0));
+  return text != nullptr && std::string(text) == "ok";
+}
+
+}  // namespace
+
+bool CreateDataFile(const std::string& path, const std::string& loginPassword,
+                    const std::string& databasePassword, std::string& error) {
+  if (path.empty()) {
+    error = "no path given";
+    return false;
+  }
+  const fs::path target = sqlite::PathFromUtf8(path);
+  std::error_code ec;
+  const auto status = fs::symlink_status(target, ec);
+  if (status.type() != fs::file_type::not_found) {
+    error = ec ? path + ": cannot look at the path: " + ec.message()
+               : path + ": already exists; the tool never overwrites a data file";
+    return false;
+  }
+
+  sqlite3* raw = nullptr;
+  const int rc =
+      sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  sqlite::DatabasePtr db(raw);
+  if (rc != SQLITE_OK) {
+    error = path + ": cannot create: " + (db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc));
+    db.reset();
+    fs::remove(target, ec);
+    return false;
+  }
+  sqlite3_busy_timeout(db.get(), sqlite::kBusyTimeoutMs);
+  if (!FillNewFile(db.get(), loginPassword, databasePassword)) {
+    error = path + ": cannot fill the new data file: " + sqlite3_errmsg(db.get());
+    db.reset();
+    fs::remove(target, ec);
+    return false;
+  }
+  return true;
+}
+
+bool IsDataFileWithPassword(sqlite3* db, const std::string& databasePassword) {
+  if (db == nullptr) return false;
+  const auto format = MetadataValue(db, kFormatName);
+  if (!format || *format != kFormatValue) return false;
+  const auto password = MetadataValue(db, kPasswordName);
+  if (!password || *password != databasePassword) return false;
+  return PassesQuickCheck(db);
+}
+
+}  // namespace korvane

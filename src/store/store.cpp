@@ -1,0 +1,417 @@
+#include "store/store.h"
+
+#include <climits>
+#include <system_error>
+
+#include "store/schema.h"
+#include "store/sqlite_util.h"
+
+namespace korvane {
+
+namespace store_detail {
+
+// The open database of one DBConnection. It lives as long as the connection object, across
+// Close and OpenAccess, so that a bound record set always sees the connection's current state.
+struct Session {
+  sqlite::DatabasePtr db;
+};
+
+}  // namespace store_detail
+
+using store_detail::Session;
+
+namespace {
+
+std::string TextOf(const SqlValue& value) {
+  if (const auto* number = std::get_if<long long>(&value)) return std::to_string(*number);
+  if (const auto* text = std::get_if<std::string>(&value)) return *text;
+  return std::string();
+}
+
+// Integers stay integers; everything else that is not null is kept in its text form (the
+// schema holds no other types, and ReadInt gives 0 for them as for text).
+SqlValue ColumnValue(sqlite3_stmt* statement, int column) {
+  switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_NULL:
+      return std::monostate{};
+    case SQLITE_INTEGER:
+      return static_cast<long long>(sqlite3_column_int64(statement, column));
+    default: {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+      const int size = sqlite3_column_bytes(statement, column);
+      return text == nullptr ? std::string() : std::string(text, static_cast<size_t>(size));
+    }
+  }
+}
+
+std::string Trim(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return std::string();
+  const auto last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+// The value of a criterion: bare as written, or between single quotes with '' for a quote.
+std::string CriterionValue(const std::string& written) {
+  if (written.size() < 2 || written.front() != '\'' || written.back() != '\'') return written;
+  std::string value;
+  const std::string inner = written.substr(1, written.size() - 2);
+  for (size_t i = 0; i < inner.size(); ++i) {
+    value += inner[i];
+    if (inner[i] == '\'' && i + 1 < inner.size() && inner[i + 1] == '\'') ++i;
+  }
+  return value;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// DBConnection
+
+struct DBConnection::Impl {
+  std::shared_ptr<Session> session = std::make_shared<Session>();
+};
+
+DBConnection::DBConnection() : impl_(std::make_unique<Impl>()) {}
+DBConnection::~DBConnection() = default;
+
+bool DBConnection::OpenAccess(const std::string& path, const std::string& password) {
+  Close();
+  if (path.empty()) return false;
+  // SQLite would open a directory on some systems and fail only later; say no at once.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(sqlite::PathFromUtf8(path), ec)) return false;
+
+  // No CREATE flag: a missing file must never be made here. An empty file passes this step
+  // (SQLite takes it for an empty database) and fails the check below, unchanged.
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+  sqlite::DatabasePtr db(raw);
+  if (rc != SQLITE_OK) return false;
+  sqlite3_busy_timeout(db.get(), sqlite::kBusyTimeoutMs);
+  if (!IsDataFileWithPassword(db.get(), password)) return false;
+  impl_->session->db = std::move(db);
+  return true;
+}
+
+void DBConnection::Close() { impl_->session->db.reset(); }
+
+bool DBConnection::IsOpen() const { return impl_->session->db != nullptr; }
+
+sqlite3* DBConnection::Handle() const { return impl_->session->db.get(); }
+
+bool DBConnection::ExecuteSql(const std::string& statement) { return ExecuteSql(statement, {}); }
+
+bool DBConnection::ExecuteSql(const std::string& statement,
+                              const std::vector<SqlValue>& parameters) {
+  sqlite3* db = Handle();
+  auto prepared = sqlite::Prepare(db, statement);
+  if (!prepared || !sqlite::Bind(prepared.get(), parameters)) return false;
+  if (!sqlite::Exec(db, "BEGIN IMMEDIATE")) return false;
+  const bool ran = sqlite::RunToEnd(prepared.get());
+  prepared.reset();
+  if (ran && sqlite::Exec(db, "COMMIT")) return true;
+  sqlite::Exec(db, "ROLLBACK");
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// RecordSet
+
+namespace {
+
+struct Row {
+  long long rowid = 0;  // only for a record set on a table
+  std::vector<SqlValue> values;
+};
+
+enum class Pending { kNone, kChange, kNew };
+
+}  // namespace
+
+struct RecordSet::Impl {
+  std::weak_ptr<Session> session;
+
+  bool open = false;
+  std::string table;  // set for a record set on a table: where writes go
+  std::vector<std::string> fields;
+  std::vector<Row> rows;
+  size_t current = 0;  // rows.size() is the end: no current record
+
+  Pending pending = Pending::kNone;
+  size_t pendingRow = 0;
+  Row original;                // the changed row as it was
+  std::vector<bool> written;   // the fields the pending change set
+  size_t positionBeforeAdd = 0;
+
+  sqlite3* Db() const {
+    const auto live = session.lock();
+    return live ? live->db.get() : nullptr;
+  }
+
+  Row* CurrentRow() { return current < rows.size() ? &rows[current] : nullptr; }
+  const Row* CurrentRow() const { return current < rows.size() ? &rows[current] : nullptr; }
+
+  int FieldIndex(const std::string& name) const {
+    for (size_t i = 0; i < fields.size(); ++i) {
+      if (fields[i] == name) return static_cast<int>(i);
+    }
+    return -1;
+  }
+
+  // Reads every row at once and finishes the statement, so nothing holds the file afterwards.
+  // A record set on a table reads the rowid first, for writing back.
+  bool ReadAll(sqlite3_stmt* statement, bool withRowid) {
+    const int first = withRowid ? 1 : 0;
+    const int columns = sqlite3_column_count(statement);
+    if (columns <= first) return false;
+    for (int c = first; c < columns; ++c) fields.emplace_back(sqlite3_column_name(statement, c));
+    int rc;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+      rows.push_back(ReadRow(statement, withRowid));
+    }
+    return rc == SQLITE_DONE;
+  }
+
+  static Row ReadRow(sqlite3_stmt* statement, bool withRowid) {
+    Row row;
+    const int first = withRowid ? 1 : 0;
+    if (withRowid) row.rowid = sqlite3_column_int64(statement, 0);
+    for (int c = first; c < sqlite3_column_count(statement); ++c) {
+      row.values.push_back(ColumnValue(statement, c));
+    }
+    return row;
+  }
+
+  void Reset() {
+    open = false;
+    table.clear();
+    fields.clear();
+    rows.clear();
+    current = 0;
+    pending = Pending::kNone;
+  }
+
+  void SaveAndReset() {
+    SavePending();
+    Reset();
+  }
+
+  bool Opened(sqlite3_stmt* statement, bool withRowid) {
+    if (!ReadAll(statement, withRowid)) {
+      Reset();
+      return false;
+    }
+    open = true;
+    current = 0;
+    return true;
+  }
+
+  void StartPending(Pending kind) {
+    pending = kind;
+    pendingRow = current;
+    written.assign(fields.size(), false);
+    if (kind == Pending::kChange) original = rows[current];
+  }
+
+  void CancelPending() {
+    if (pending == Pending::kChange) {
+      rows[pendingRow] = original;
+    } else if (pending == Pending::kNew) {
+      rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(pendingRow));
+      current = positionBeforeAdd;
+    }
+    pending = Pending::kNone;
+  }
+
+  bool SavePending() {
+    if (pending == Pending::kNone) return true;
+    sqlite3* db = Db();
+    if (db != nullptr && WriteThrough(db)) {
+      pending = Pending::kNone;
+      return true;
+    }
+    CancelPending();
+    return false;
+  }
+
+  // One transaction per saved record: the write, then the row read back so that the snapshot
+  // holds what the table holds (the new id, the types the table gave the values).
+  bool WriteThrough(sqlite3* db) {
+    Row& row = rows[pendingRow];
+    std::vector<SqlValue> values;
+    std::string names;
+    std::string placeholders;
+    for (size_t i = 0; i < fields.size(); ++i) {
+      if (!written[i]) continue;
+      const std::string name = sqlite::QuoteIdentifier(fields[i]);
+      const char* separator = values.empty() ? "" : ", ";
+      if (pending == Pending::kChange) {
+        names += separator + name + " = ?";
+      } else {
+        names += separator + name;
+        placeholders += std::string(separator) + "?";
+      }
+      values.push_back(row.values[i]);
+    }
+    const std::string quotedTable = sqlite::QuoteIdentifier(table);
+    std::string sql;
+    if (pending == Pending::kChange) {
+      if (values.empty()) return true;  // nothing was written
+      sql = "UPDATE " + quotedTable + " SET " + names + " WHERE rowid = ?";
+      values.emplace_back(row.rowid);
+    } else if (values.empty()) {
+      sql = "INSERT INTO " + quotedTable + " DEFAULT VALUES";
+    } else {
+      sql = "INSERT INTO " + quotedTable + " (" + names + ") VALUES (" + placeholders + ")";
+    }
+
+    auto write = sqlite::Prepare(db, sql);
+    auto readBack =
+        sqlite::Prepare(db, "SELECT rowid, * FROM " + quotedTable + " WHERE rowid = ?");
+    if (!write || !readBack || !sqlite::Bind(write.get(), values)) return false;
+    if (!sqlite::Exec(db, "BEGIN IMMEDIATE")) return false;
+    bool ok = sqlite::RunToEnd(write.get());
+    const long long rowid = pending == Pending::kNew ? sqlite3_last_insert_rowid(db) : row.rowid;
+    Row stored;
+    // A row that another copy of the program deleted meanwhile is not there to read back: the
+    // change found nothing to change and counts as failed.
+    if (ok) {
+      ok = sqlite::Bind(readBack.get(), {rowid}) && sqlite3_step(readBack.get()) == SQLITE_ROW;
+      if (ok) stored = ReadRow(readBack.get(), true);
+    }
+    write.reset();
+    readBack.reset();
+    if (ok && sqlite::Exec(db, "COMMIT")) {
+      // A table whose columns changed since the open keeps the values as written.
+      if (stored.values.size() == fields.size()) {
+        row = std::move(stored);
+      } else {
+        row.rowid = rowid;
+      }
+      return true;
+    }
+    sqlite::Exec(db, "ROLLBACK");
+    return false;
+  }
+};
+
+RecordSet::RecordSet() : impl_(std::make_unique<Impl>()) {}
+
+RecordSet::~RecordSet() { Close(); }
+
+bool RecordSet::SetConnection(DBConnection& connection) {
+  // A change made under the old binding belongs to the old connection.
+  impl_->SavePending();
+  impl_->session = connection.impl_->session;
+  return true;
+}
+
+bool RecordSet::Open(const std::string& source, int kind) {
+  impl_->SaveAndReset();
+  sqlite3* db = impl_->Db();
+  if (db == nullptr || source.empty()) return false;
+  if (kind == kSourceSql) return OpenSql(source, {});
+  if (kind != kSourceTable) return false;
+  // Table order is rowid order; the rowid is kept for writing back and hidden from the fields.
+  auto statement = sqlite::Prepare(
+      db, "SELECT rowid, * FROM " + sqlite::QuoteIdentifier(source) + " ORDER BY rowid");
+  if (!statement) return false;
+  if (!impl_->Opened(statement.get(), true)) return false;
+  impl_->table = source;
+  return true;
+}
+
+bool RecordSet::OpenSql(const std::string& sql, const std::vector<SqlValue>& parameters) {
+  impl_->SaveAndReset();
+  auto statement = sqlite::Prepare(impl_->Db(), sql);
+  // Reading only: a query text must never change the file.
+  if (!statement || !sqlite3_stmt_readonly(statement.get()) ||
+      !sqlite::Bind(statement.get(), parameters)) {
+    return false;
+  }
+  return impl_->Opened(statement.get(), false);
+}
+
+bool RecordSet::OpenWhere(const std::string& table, const std::string& condition) {
+  return Open("select * from " + table + " where " + condition, kSourceSql);
+}
+
+void RecordSet::Close() { impl_->SaveAndReset(); }
+
+bool RecordSet::IsOpen() const { return impl_->open; }
+
+int RecordSet::RecordCount() const {
+  return impl_->open ? static_cast<int>(impl_->rows.size()) : -1;
+}
+
+bool RecordSet::MoveNext() {
+  if (!impl_->open) return false;
+  impl_->SavePending();
+  if (impl_->current >= impl_->rows.size()) return false;
+  ++impl_->current;
+  return true;
+}
+
+bool RecordSet::Find(const std::string& criterion, int direction) {
+  if (!impl_->open || direction != kSearchForward) return false;
+  const auto equals = criterion.find('=');
+  if (equals == std::string::npos) return false;
+  const int field = impl_->FieldIndex(Trim(criterion.substr(0, equals)));
+  if (field < 0) return false;
+  const std::string value = CriterionValue(Trim(criterion.substr(equals + 1)));
+  impl_->SavePending();
+  for (size_t i = impl_->current; i < impl_->rows.size(); ++i) {
+    if (TextOf(impl_->rows[i].values[static_cast<size_t>(field)]) == value) {
+      impl_->current = i;
+      return true;
+    }
+  }
+  impl_->current = impl_->rows.size();
+  return false;
+}
+
+std::string RecordSet::ReadText(const std::string& field) const {
+  const Row* row = impl_->CurrentRow();
+  const int index = impl_->FieldIndex(field);
+  if (row == nullptr || index < 0) return std::string();
+  return TextOf(row->values[static_cast<size_t>(index)]);
+}
+
+int RecordSet::ReadInt(const std::string& field) const {
+  const Row* row = impl_->CurrentRow();
+  const int index = impl_->FieldIndex(field);
+  if (row == nullptr || index < 0) return 0;
+  const auto* number = std::get_if<long long>(&row->values[static_cast<size_t>(index)]);
+  if (number == nullptr || *number < INT_MIN || *number > INT_MAX) return 0;
+  return static_cast<int>(*number);
+}
+
+bool RecordSet::WriteText(const std::string& field, const std::string& text) {
+  // Only a record set on a table knows where to write.
+  if (!impl_->open || impl_->table.empty()) return false;
+  const int index = impl_->FieldIndex(field);
+  if (impl_->CurrentRow() == nullptr || index < 0) return false;
+  if (impl_->pending == Pending::kNone) impl_->StartPending(Pending::kChange);
+  impl_->rows[impl_->current].values[static_cast<size_t>(index)] =
+      text.empty() ? SqlValue{} : SqlValue{text};
+  impl_->written[static_cast<size_t>(index)] = true;
+  return true;
+}
+
+bool RecordSet::AddNew() {
+  if (!impl_->open || impl_->table.empty()) return false;
+  impl_->SavePending();
+  impl_->positionBeforeAdd = impl_->current;
+  impl_->rows.push_back(Row{0, std::vector<SqlValue>(impl_->fields.size())});
+  impl_->current = impl_->rows.size() - 1;
+  impl_->StartPending(Pending::kNew);
+  return true;
+}
+
+bool RecordSet::Update() {
+  if (!impl_->open) return false;
+  return impl_->SavePending();
+}
+
+}  // namespace korvane
