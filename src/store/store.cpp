@@ -90,6 +90,9 @@ bool DBConnection::OpenAccess(const std::string& path, const std::string& passwo
   if (rc != SQLITE_OK) return false;
   sqlite3_busy_timeout(db.get(), sqlite::kBusyTimeoutMs);
   if (!IsDataFileWithPassword(db.get(), password)) return false;
+  // SQLite quietly falls back to read-only for a file it may not write; every server the
+  // operator then saved would be lost without a word. Such a file cannot be used.
+  if (sqlite3_db_readonly(db.get(), "main") != 0) return false;
   impl_->session->db = std::move(db);
   return true;
 }
