@@ -1,0 +1,446 @@
+// The window class and its procedure, and the Form properties over real controls.
+#include "ui/win32/window_win32.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "platform/text_win32.h"
+#include "ui/win32/hyperlink_win32.h"
+#include "ui/win32/ids_win32.h"
+
+namespace korvane {
+namespace {
+
+constexpr wchar_t kClassName[] = L"KorvaneWindow";
+// Fixed border with a title bar, system menu and minimise box; no maximise box.
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// Unowned windows get a task-bar button anyway; the flag says that we want one.
+constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW;
+
+std::vector<Win32Window*>& LiveWindows() {
+  static std::vector<Win32Window*> live;
+  return live;
+}
+
+std::string WindowText(HWND hwnd) {
+  if (!hwnd) return {};
+  const int length = GetWindowTextLengthW(hwnd);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(hwnd, text.data(), length + 1);
+  text.resize(static_cast<size_t>(std::max(copied, 0)));
+  return Narrow(text);
+}
+
+// Raises the window's quiet counter for the life of a setter.
+class Quiet {
+ public:
+  explicit Quiet(int& counter) : counter_(counter) { ++counter_; }
+  ~Quiet() { --counter_; }
+  Quiet(const Quiet&) = delete;
+  Quiet& operator=(const Quiet&) = delete;
+
+ private:
+  int& counter_;
+};
+
+}  // namespace
+
+Win32Window::Win32Window(const WindowLayout& layout, EventSink& sink)
+    : layout_(layout), sink_(sink), linkOpener_(OpenAddress) {}
+
+Win32Window::~Win32Window() {
+  if (hwnd_) DestroyNow();
+}
+
+std::unique_ptr<Win32Window> Win32Window::Create(const WindowLayout& layout, EventSink& sink) {
+  RegisterWindowClass();
+  std::unique_ptr<Win32Window> window(new Win32Window(layout, sink));
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - layout.width) / 2;
+  const int top = (GetSystemMetrics(SM_CYSCREEN) - layout.height) / 2;
+  HWND hwnd = CreateWindowExW(kWindowExStyle, kClassName, Widen(layout.caption).c_str(), kWindowStyle, left, top,
+                              layout.width, layout.height, nullptr, nullptr, GetModuleHandleW(nullptr),
+                              window.get());
+  if (!hwnd) return nullptr;
+  window->BuildControls();
+  window->BuildPopupMenu();
+  window->Deliver({EventKind::Created});
+  if (!window->hwnd_) return window;  // the Created handler destroyed it
+
+  ShowWindow(hwnd, SW_SHOW);
+  HWND focus = window->focusToRestore_;
+  if (!focus || !window->Usable(focus)) focus = window->FirstUsableInTabOrder();
+  if (focus) window->FocusControl(focus);
+  return window;
+}
+
+void Win32Window::RegisterWindowClass() {
+  static const ATOM atom = [] {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    HINSTANCE module = GetModuleHandleW(nullptr);
+    WNDCLASSEXW cls{};
+    cls.cbSize = sizeof cls;
+    cls.lpfnWndProc = StaticProc;
+    cls.hInstance = module;
+    // The program's icon is resource 1 of the exe; test programs have none, and then
+    // Windows shows its default icon.
+    cls.hIcon = LoadIconW(module, MAKEINTRESOURCEW(1));
+    cls.hIconSm = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                                LR_DEFAULTCOLOR));
+    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    cls.lpszClassName = kClassName;
+    return RegisterClassExW(&cls);
+  }();
+  (void)atom;
+}
+
+LRESULT CALLBACK Win32Window::StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  Win32Window* self = nullptr;
+  if (message == WM_NCCREATE) {
+    self = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    LiveWindows().push_back(self);
+  } else {
+    self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  }
+  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  return self->HandleMessage(message, wParam, lParam);
+}
+
+// A handler run from here may destroy the window and even the Win32Window: nothing touches
+// a member after Deliver() returns.
+LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(GET_WM_COMMAND_ID(wParam, lParam), GET_WM_COMMAND_HWND(wParam, lParam),
+                GET_WM_COMMAND_CMD(wParam, lParam));
+      return 0;
+    case WM_NOTIFY:
+      return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WM_CTLCOLORSTATIC: {
+      const LRESULT brush = DefWindowProcW(hwnd_, message, wParam, lParam);
+      for (const auto& [id, link] : links_) {
+        if (link->Handle() == reinterpret_cast<HWND>(lParam))
+          SetTextColor(reinterpret_cast<HDC>(wParam), link->TextColour());
+      }
+      return brush;
+    }
+    case WM_ACTIVATE:
+      // Windows gives the focus to the window itself when it is activated again (after a
+      // message box, say); remember the control that had it and hand it back in WM_SETFOCUS.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(hwnd_, focus)) focusToRestore_ = focus;
+      }
+      break;
+    case WM_SETFOCUS: {
+      HWND focus = focusToRestore_;
+      if (!focus || !IsWindow(focus) || !Usable(focus)) focus = FirstUsableInTabOrder();
+      if (focus) ::SetFocus(focus);
+      return 0;
+    }
+    case WM_CLOSE:
+      DestroyNow();
+      return 0;
+    case WM_DESTROY:
+      ReleaseModal();
+      return 0;
+    case WM_NCDESTROY: {
+      HWND hwnd = hwnd_;
+      OnNcDestroy();
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+  }
+  return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void Win32Window::OnCommand(int id, HWND from, UINT code) {
+  if (!from) {  // a menu item
+    const ControlId item = id - kMenuCommandBase;
+    const bool known = std::any_of(layout_.popupMenu.begin(), layout_.popupMenu.end(),
+                                   [item](const MenuItemLayout& m) { return m.id == item; });
+    if (known) Deliver({EventKind::MenuItem, item});
+    return;
+  }
+  ControlId control;
+  if (code != BN_CLICKED || !ControlFromHandle(from, &control)) return;
+  // A link's STN_CLICKED has the same code as BN_CLICKED: only buttons count here.
+  const ControlKind kind = Find(control)->kind;
+  if (kind == ControlKind::RadioBox) UncheckOtherRadios(control);
+  if (kind == ControlKind::Button || kind == ControlKind::RadioBox || kind == ControlKind::CheckBox)
+    Deliver({EventKind::Clicked, control});
+}
+
+LRESULT Win32Window::OnNotify(const NMHDR& header) {
+  ControlId control;
+  if (!ControlFromHandle(header.hwndFrom, &control) || !IsKind(control, ControlKind::ListView)) return 0;
+  switch (header.code) {
+    case NM_CLICK:
+      Deliver({EventKind::LeftClick, control});
+      break;
+    case NM_RCLICK:
+      Deliver({EventKind::RightClick, control});
+      break;
+    case NM_DBLCLK:
+      Deliver({EventKind::DoubleClick, control});
+      break;
+  }
+  return 0;
+}
+
+void Win32Window::OnNcDestroy() {
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+  auto& live = LiveWindows();
+  live.erase(std::remove(live.begin(), live.end(), this), live.end());
+  if (popup_) DestroyMenu(popup_);
+  popup_ = nullptr;
+  links_.clear();  // their controls are gone already: children get WM_NCDESTROY first
+  controls_.clear();
+  focusToRestore_ = nullptr;
+  hwnd_ = nullptr;
+  if (live.empty()) PostQuitMessage(0);
+}
+
+void Win32Window::Deliver(const Event& event) {
+  if (quiet_ == 0) sink_.OnEvent(event);
+}
+
+Win32Window* Win32Window::FromHandle(HWND anyPart) {
+  if (!anyPart) return nullptr;
+  HWND root = GetAncestor(anyPart, GA_ROOT);
+  for (Win32Window* window : LiveWindows())
+    if (window->hwnd_ == root) return window;
+  return nullptr;
+}
+
+size_t Win32Window::LiveCount() { return LiveWindows().size(); }
+
+std::vector<HWND> Win32Window::LiveHandles() {
+  std::vector<HWND> handles;
+  for (Win32Window* window : LiveWindows()) handles.push_back(window->hwnd_);
+  return handles;
+}
+
+const ControlLayout* Win32Window::Find(ControlId control) const {
+  for (const ControlLayout& c : layout_.controls)
+    if (c.id == control) return &c;
+  return nullptr;
+}
+
+bool Win32Window::IsKind(ControlId control, ControlKind kind) const {
+  const ControlLayout* c = Find(control);
+  return c && c->kind == kind;
+}
+
+bool Win32Window::ControlFromHandle(HWND hwnd, ControlId* control) const {
+  if (!hwnd) return false;
+  const ControlId id = GetDlgCtrlID(hwnd) - kControlIdBase;
+  const auto found = controls_.find(id);
+  if (found == controls_.end() || found->second != hwnd) return false;
+  *control = id;
+  return true;
+}
+
+HWND Win32Window::ControlHandle(ControlId control) const {
+  const auto found = controls_.find(control);
+  return found == controls_.end() ? nullptr : found->second;
+}
+
+void Win32Window::SetLinkOpener(LinkOpener opener) { linkOpener_ = std::move(opener); }
+
+COLORREF Win32Window::LinkTextColour(ControlId link) const {
+  const auto found = links_.find(link);
+  return found == links_.end() ? CLR_INVALID : found->second->TextColour();
+}
+
+std::string Win32Window::Text(ControlId control) const { return WindowText(ControlHandle(control)); }
+
+void Win32Window::SetText(ControlId control, const std::string& text) {
+  Quiet quiet(quiet_);
+  if (HWND h = ControlHandle(control)) SetWindowTextW(h, Widen(text).c_str());
+}
+
+bool Win32Window::Visible(ControlId control) const {
+  HWND h = ControlHandle(control);
+  return h && (GetWindowLongPtrW(h, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void Win32Window::SetVisible(ControlId control, bool visible) {
+  Quiet quiet(quiet_);
+  HWND h = ControlHandle(control);
+  if (!h) return;
+  HWND focus = GetFocus();
+  const bool hadFocus = focus && (focus == h || IsChild(h, focus));
+  ShowWindow(h, visible ? SW_SHOWNA : SW_HIDE);
+  // Windows hands the focus of a control it hides to the parent; give it to the next
+  // control in the Tab order instead, as if the operator had pressed Tab.
+  if (!visible && hadFocus) MoveFocus(h, true);
+}
+
+bool Win32Window::Enabled(ControlId control) const {
+  HWND h = ControlHandle(control);
+  return h && IsWindowEnabled(h);
+}
+
+void Win32Window::SetEnabled(ControlId control, bool enabled) {
+  Quiet quiet(quiet_);
+  HWND h = ControlHandle(control);
+  if (!h) return;
+  HWND focus = GetFocus();
+  const bool hadFocus = focus && (focus == h || IsChild(h, focus));
+  EnableWindow(h, enabled);
+  // Disabling the focused control leaves no focus at all; give it to the next control.
+  if (!enabled && hadFocus) MoveFocus(h, true);
+}
+
+bool Win32Window::Checked(ControlId control) const {
+  HWND h = ControlHandle(control);
+  return h && Button_GetCheck(h) == BST_CHECKED;
+}
+
+void Win32Window::SetChecked(ControlId control, bool checked) {
+  Quiet quiet(quiet_);
+  // BM_SETCHECK changes this box only (radio boxes are not auto radio boxes) and sends no
+  // BN_CLICKED.
+  if (HWND h = ControlHandle(control)) Button_SetCheck(h, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+int Win32Window::ComboIndex(ControlId control) const {
+  HWND h = ControlHandle(control);
+  return h ? ComboBox_GetCurSel(h) : -1;
+}
+
+std::string Win32Window::ComboText(ControlId control) const {
+  HWND h = ControlHandle(control);
+  const int index = h ? ComboBox_GetCurSel(h) : CB_ERR;
+  if (index == CB_ERR) return {};
+  const int length = ComboBox_GetLBTextLen(h, index);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  ComboBox_GetLBText(h, index, text.data());
+  text.resize(static_cast<size_t>(length));
+  return Narrow(text);
+}
+
+void Win32Window::ListClear(ControlId control) {
+  Quiet quiet(quiet_);
+  if (HWND h = ControlHandle(control)) ListView_DeleteAllItems(h);
+}
+
+void Win32Window::ListAppendRow(ControlId control, const std::vector<std::string>& cells) {
+  Quiet quiet(quiet_);
+  HWND h = ControlHandle(control);
+  if (!h) return;
+  std::wstring first = cells.empty() ? std::wstring() : Widen(cells[0]);
+  LVITEMW item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = ListView_GetItemCount(h);
+  item.pszText = first.data();
+  const int row = ListView_InsertItem(h, &item);
+  if (row < 0) return;
+  for (size_t column = 1; column < cells.size(); ++column) {
+    std::wstring text = Widen(cells[column]);
+    ListView_SetItemText(h, row, static_cast<int>(column), text.data());
+  }
+}
+
+int Win32Window::ListRowCount(ControlId control) const {
+  HWND h = ControlHandle(control);
+  return h ? ListView_GetItemCount(h) : 0;
+}
+
+std::string Win32Window::ListCell(ControlId control, int row, int column) const {
+  HWND h = ControlHandle(control);
+  if (!h) return {};
+  // LVM_GETITEMTEXT does not tell the length: grow the buffer until the text fits.
+  for (size_t size = 256;; size *= 2) {
+    std::wstring text(size, L'\0');
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text.data();
+    item.cchTextMax = static_cast<int>(size);
+    const auto copied = static_cast<size_t>(SendMessageW(h, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
+    if (copied + 1 < size) {
+      text.resize(copied);
+      return Narrow(text);
+    }
+  }
+}
+
+int Win32Window::ListCurrentRow(ControlId control) const {
+  HWND h = ControlHandle(control);
+  return h ? ListView_GetNextItem(h, -1, LVNI_SELECTED) : -1;
+}
+
+bool Win32Window::MenuItemEnabled(ControlId item) const {
+  if (!popup_) return false;
+  const UINT state = GetMenuState(popup_, kMenuCommandBase + item, MF_BYCOMMAND);
+  return state != static_cast<UINT>(-1) && (state & (MF_GRAYED | MF_DISABLED)) == 0;
+}
+
+void Win32Window::SetMenuItemEnabled(ControlId item, bool enabled) {
+  if (popup_) EnableMenuItem(popup_, kMenuCommandBase + item, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+void Win32Window::PopupMenuAt(int x, int y) {
+  if (!popup_ || !hwnd_) return;
+  // TPM_RETURNCMD: the chosen item's event runs before this returns, as callers expect;
+  // a posted WM_COMMAND would run it later, from the message loop.
+  const UINT command = static_cast<UINT>(
+      TrackPopupMenu(popup_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, x, y, 0,
+                     hwnd_, nullptr));
+  if (command != 0) OnCommand(static_cast<int>(command), nullptr, 0);
+}
+
+std::string Win32Window::Caption() const { return WindowText(hwnd_); }
+
+void Win32Window::SetCaption(const std::string& caption) {
+  if (hwnd_) SetWindowTextW(hwnd_, Widen(caption).c_str());
+}
+
+Rect Win32Window::WindowRect() const {
+  RECT r{};
+  if (hwnd_) GetWindowRect(hwnd_, &r);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void Win32Window::SetWindowTop(int top) {
+  const Rect r = WindowRect();
+  if (hwnd_) SetWindowPos(hwnd_, nullptr, r.left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Window::SetWindowLeft(int left) {
+  const Rect r = WindowRect();
+  if (hwnd_) SetWindowPos(hwnd_, nullptr, left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Window::SetFocus(ControlId control) {
+  HWND h = ControlHandle(control);
+  if (!h) return;
+  // Before the window is shown, focusing a control would activate a hidden window: keep the
+  // wish until Create shows it.
+  if (IsWindowVisible(hwnd_))
+    FocusControl(h);
+  else
+    focusToRestore_ = h;
+}
+
+void Win32Window::FocusControl(HWND control) {
+  focusToRestore_ = control;
+  ::SetFocus(control);
+}
+
+void Win32Window::Hide() {
+  if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+}
+
+void Win32Window::Destroy() {
+  if (hwnd_) DestroyNow();
+}
+
+}  // namespace korvane
