@@ -1,3 +1,54 @@
+// Program entry: fixes the program's directory, opens the login window and runs the message
+// loop until the last window of the program is gone.
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include <memory>
+
+#include "app/program.h"
+#include "app/windows.h"
+#include "login/login_layout.h"
+#include "login/login_window.h"
+#include "platform/platform_win32.h"
+#include "ui/main/main_layout.h"
+#include "ui/main/main_window.h"
+#include "ui/win32/window_win32.h"
+
+namespace korvane {
+namespace {
+
+// Owns every window of the program and its handlers. A window's objects live until the
+// program ends, even after the window itself is destroyed, so a handler that destroys its own
+// window can still return safely.
+class Program : public WindowLoader {
+ public:
+  void Start() {
+    SetProgramDirectoryFromExecutable(platform_.ExecutablePath());
+    loginWindow_ = Win32Window::Create(LoginLayout(), [this](Form& form) -> EventSink& {
+      login_ = std::make_unique<LoginWindow>(form, platform_, *this);
+      return *login_;
+    });
+  }
+
+  void LoadMainWindow() override {
+    mainWindow_ = Win32Window::Create(MainLayout(), [this](Form& form) -> EventSink& {
+      main_ = std::make_unique<MainWindow>(form, platform_);
+      return *main_;
+    });
+  }
+
+ private:
+  Win32Platform platform_;
+  std::unique_ptr<LoginWindow> login_;
+  std::unique_ptr<Win32Window> loginWindow_;
+  std::unique_ptr<MainWindow> main_;
+  std::unique_ptr<Win32Window> mainWindow_;
+};
+
+}  // namespace
+}  // namespace korvane
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  static korvane::Program program;
+  program.Start();
+  return korvane::RunMessageLoop();
+}

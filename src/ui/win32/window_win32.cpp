@@ -47,16 +47,21 @@ class Quiet {
 
 }  // namespace
 
-Win32Window::Win32Window(const WindowLayout& layout, EventSink& sink)
-    : layout_(layout), sink_(sink), linkOpener_(OpenAddress) {}
+Win32Window::Win32Window(const WindowLayout& layout) : layout_(layout), linkOpener_(OpenAddress) {}
 
 Win32Window::~Win32Window() {
   if (hwnd_) DestroyNow();
 }
 
 std::unique_ptr<Win32Window> Win32Window::Create(const WindowLayout& layout, EventSink& sink) {
+  return Create(layout, [&sink](Form&) -> EventSink& { return sink; });
+}
+
+std::unique_ptr<Win32Window> Win32Window::Create(const WindowLayout& layout, const SinkFactory& makeSink) {
   RegisterWindowClass();
-  std::unique_ptr<Win32Window> window(new Win32Window(layout, sink));
+  std::unique_ptr<Win32Window> window(new Win32Window(layout));
+  // The handlers are made before the window exists, so the Created event reaches them.
+  window->sink_ = &makeSink(*window);
   const int left = (GetSystemMetrics(SM_CXSCREEN) - layout.width) / 2;
   const int top = (GetSystemMetrics(SM_CYSCREEN) - layout.height) / 2;
   HWND hwnd = CreateWindowExW(kWindowExStyle, kClassName, Widen(layout.caption).c_str(), kWindowStyle, left, top,
@@ -207,7 +212,7 @@ void Win32Window::OnNcDestroy() {
 }
 
 void Win32Window::Deliver(const Event& event) {
-  if (quiet_ == 0) sink_.OnEvent(event);
+  if (quiet_ == 0 && sink_) sink_->OnEvent(event);
 }
 
 Win32Window* Win32Window::FromHandle(HWND anyPart) {

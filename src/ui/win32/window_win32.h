@@ -30,6 +30,10 @@ class Win32Window : public Form {
   // and focuses the first usable control of the Tab order (or the control the Created
   // handler asked for). Returns nullptr only if Windows refused to create the window.
   static std::unique_ptr<Win32Window> Create(const WindowLayout& layout, EventSink& sink);
+  // The same, for handlers that need the window as their Form: the factory makes them from
+  // the window before any event is delivered.
+  using SinkFactory = std::function<EventSink&(Form&)>;
+  static std::unique_ptr<Win32Window> Create(const WindowLayout& layout, const SinkFactory& makeSink);
   ~Win32Window() override;  // destroys the window if it still exists
   Win32Window(const Win32Window&) = delete;
   Win32Window& operator=(const Win32Window&) = delete;
@@ -90,7 +94,7 @@ class Win32Window : public Form {
   static std::vector<HWND> LiveHandles();
 
  private:
-  Win32Window(const WindowLayout& layout, EventSink& sink);
+  explicit Win32Window(const WindowLayout& layout);
 
   static void RegisterWindowClass();
   static LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -122,7 +126,7 @@ class Win32Window : public Form {
   void Deliver(const Event& event);
 
   WindowLayout layout_;
-  EventSink& sink_;
+  EventSink* sink_ = nullptr;
   HWND hwnd_ = nullptr;
   HMENU popup_ = nullptr;
   std::map<ControlId, HWND> controls_;

@@ -1,0 +1,119 @@
+// korvane.exe as the operator meets it: its own process, a data file beside it, the login
+// window typed into, the main window read back.
+#include <gtest/gtest.h>
+
+#include "app/program.h"
+#include "app_driver.h"
+#include "login/login_controls.h"
+#include "ui/main/main_controls.h"
+#include "ui/form.h"
+#include "ui/win32/ids_win32.h"
+
+namespace korvane {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::AppProcess;
+
+constexpr wchar_t kLoginCaption[] = L"Korvane      By.Oxle";
+
+std::wstring MainCaption() {
+  const std::string address = kWebAddress;
+  return L"Korvane    " + std::wstring(address.begin(), address.end());
+}
+
+HWND Control(HWND parent, ControlId id) { return GetDlgItem(parent, kControlIdBase + id); }
+
+class AppProcessTest : public ::testing::Test {
+ protected:
+  AppProcessTest() : dir("korvane 进程 测试") { testing::MakeDataFile(dir.File("mstsc.mdb")); }
+
+  void Start() {
+    app = std::make_unique<AppProcess>(testing::FromBuildPath(KORVANE_EXE), dir.path());
+    ASSERT_TRUE(app->started());
+    login = app->WaitForWindow(kLoginCaption);
+    ASSERT_NE(login, nullptr) << "no login window";
+  }
+
+  void TypePassword(const std::wstring& password) {
+    HWND edit = Control(login, Id(LoginControl::编辑框_Pass));
+    ASSERT_NE(edit, nullptr);
+    testing::SetTextOf(edit, password);
+    testing::PostKey(edit, VK_RETURN);
+  }
+
+  testing::TempDir dir;
+  std::unique_ptr<AppProcess> app;
+  HWND login = nullptr;
+};
+
+TEST_F(AppProcessTest, AGoodPasswordReplacesTheLoginWindowWithTheMainWindowAndItsServers) {
+  const std::string data = dir.File("mstsc.mdb");
+  testing::AddServer(data, "10.0.0.1", "3389", "Administrator", "first", "机房 一");
+  testing::AddServer(data, "db.example", "3390", "运维", "密码 二", "数据库");
+  testing::AddServer(data, "web", std::nullopt, "u3", "p3", std::nullopt);
+  Start();
+
+  TypePassword(L"admin");
+  HWND main = app->WaitForWindow(MainCaption());
+  ASSERT_NE(main, nullptr) << "no main window";
+  EXPECT_TRUE(app->WaitUntilGone(login));
+  EXPECT_FALSE(IsWindow(login));
+  EXPECT_EQ(app->VisibleWindows(), std::vector<HWND>{main});
+
+  HWND list = Control(Control(main, Id(MainControl::分组框1)), Id(MainControl::超级列表框1));
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 3);
+  EXPECT_EQ(app->ListRow(list, 0, 4), (std::vector<std::wstring>{L"1", L"机房 一", L"10.0.0.1", L"3389"}));
+  EXPECT_EQ(app->ListRow(list, 1, 4), (std::vector<std::wstring>{L"2", L"数据库", L"db.example", L"3390"}));
+  EXPECT_EQ(app->ListRow(list, 2, 4), (std::vector<std::wstring>{L"3", L"", L"web", L""}));
+
+  // A left click on the second row, as the mouse gives it: the list view tracks the press
+  // until the release, so the release is queued first.
+  const POINT p = app->ListRowPoint(list, 1);
+  PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+  SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+  HWND details = Control(main, Id(MainControl::分组框3));
+  HWND host = Control(details, Id(MainControl::编辑框_Host));
+  for (int i = 0; i < 100 && testing::WindowTitle(host).empty(); ++i) std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(testing::WindowTitle(host), L"db.example");
+  EXPECT_EQ(testing::WindowTitle(Control(details, Id(MainControl::编辑框_端口))), L"3390");
+  EXPECT_EQ(testing::WindowTitle(Control(details, Id(MainControl::编辑框_用户名))), L"运维");
+  EXPECT_EQ(testing::WindowTitle(Control(details, Id(MainControl::编辑框_密码))), L"密码 二");
+
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(app->WaitForExit(20s), 0u);
+}
+
+TEST_F(AppProcessTest, ThreeWrongPasswordsEndTheProcessWithCodeZero) {
+  Start();
+  for (int attempt = 1; attempt <= 2; ++attempt) {
+    TypePassword(L"wrong");
+    const std::wstring caption = L"第" + std::to_wstring(attempt) + L"次错误";
+    HWND box = app->WaitForWindow(caption, L"#32770");
+    ASSERT_NE(box, nullptr) << "no message for attempt " << attempt;
+    testing::PressOk(box);
+    ASSERT_TRUE(app->WaitUntilGone(box));
+  }
+  TypePassword(L"' or ''='");
+  EXPECT_EQ(app->WaitForExit(20s), 0u);
+}
+
+TEST_F(AppProcessTest, EscClosesTheLoginWindowAndEndsTheProcessWithCodeZero) {
+  Start();
+  testing::PostKey(Control(login, Id(LoginControl::编辑框_Pass)), VK_ESCAPE);
+  EXPECT_EQ(app->WaitForExit(20s), 0u);
+}
+
+TEST_F(AppProcessTest, AMissingDataFileIsReportedAndEndsTheProcess) {
+  Start();
+  std::filesystem::remove(dir.path() / "mstsc.mdb");
+  TypePassword(L"admin");
+  HWND box = app->WaitForWindow(L"信息：", L"#32770");
+  ASSERT_NE(box, nullptr);
+  testing::PressOk(box);
+  EXPECT_EQ(app->WaitForExit(20s), 0u);
+}
+
+}  // namespace
+}  // namespace korvane
