@@ -11,7 +11,9 @@ inline constexpr const char* kDataFileName = "mstsc.mdb";
 inline constexpr const char* kDatabasePassword = "qomr.nel";
 // The program's web address: shown by the login link and the main window's caption, opened
 // after a database failure at login and by 关于.
-inline constexpr const char* kWebAddress = "https://korvane.example.org/";
+// Short enough to show whole in the login window's link; .test is a name reserved for tests and
+// documentation, to be replaced by the real home page when there is one.
+inline constexpr const char* kWebAddress = "http://oxle.test/";
 
 // The directory of the running executable without a trailing backslash. Fixed at start.
 const std::string& ProgramDirectory();
