@@ -8,6 +8,7 @@
 #include "ui/main/main_controls.h"
 #include "ui/form.h"
 #include "ui/win32/ids_win32.h"
+#include "win32/support/test_client.h"
 
 namespace korvane {
 namespace {
@@ -82,6 +83,87 @@ TEST_F(AppProcessTest, AGoodPasswordReplacesTheLoginWindowWithTheMainWindowAndIt
   EXPECT_EQ(testing::WindowTitle(Control(details, Id(MainControl::编辑框_密码))), L"密码 二");
 
   PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(app->WaitForExit(20s), 0u);
+}
+
+// Presses the left button at a list row, as the mouse gives it: the list view tracks the
+// press until the release, so the release is queued first.
+void ClickRow(const AppProcess& app, HWND list, int row, bool twice = false) {
+  const POINT p = app.ListRowPoint(list, row);
+  PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+  SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+  if (!twice) return;
+  PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+  SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+}
+
+// The client records into a log folder; the stand-in sits where the system's client does.
+class ConnectProcessTest : public AppProcessTest {
+ protected:
+  void SetUp() override {
+    // The client reads its log folder through the ANSI API: keep the name ASCII.
+    log = testing::Utf8(logDir.path()) + "\\";
+    logVariable.emplace("KORVANE_TEST_CLIENT_LOG", log);
+    ASSERT_TRUE(CopyFileA(testing::Dos(KORVANE_TEST_CLIENT).c_str(), testing::SystemClientPath().c_str(), FALSE));
+  }
+  void TearDown() override {
+    testing::WaitForClientExit(log);
+    DeleteFileA(testing::SystemClientPath().c_str());
+  }
+
+  // The file the client received, after it recorded it; the record is cleared for the next.
+  std::string ReceivedFile() {
+    if (!testing::WaitForClientRecord(log)) return "<no client>";
+    const std::string file = testing::ReadAll(log + "text.rdp");
+    testing::WaitForClientExit(log);
+    for (const char* name : {"done.txt", "text.rdp", "command_line.txt", "module.txt"}) DeleteFileA((log + name).c_str());
+    return file;
+  }
+
+  // The password that the file's protected blob turns back into.
+  static std::u16string PasswordIn(const std::string& file) {
+    const std::string key = "password 51:b:";
+    const auto start = file.find(key);
+    if (start == std::string::npos) return u"<no password line>";
+    const auto end = file.find("\r\n", start);
+    const auto blob = testing::Unprotect(testing::Unhex(file.substr(start + key.size(), end - start - key.size())));
+    if (!blob.ok || blob.data.size() % 2 != 1) return u"<not protected>";
+    std::u16string text;
+    for (size_t i = 0; i + 1 < blob.data.size(); i += 2) text += static_cast<char16_t>(blob.data[i] | blob.data[i + 1] << 8);
+    return text;
+  }
+
+  testing::TempDir logDir{"korvane client log"};
+  std::string log;
+  std::optional<testing::EnvOverride> logVariable;
+};
+
+TEST_F(ConnectProcessTest, ConnectAndADoubleClickStartTheClientForTheChosenServer) {
+  const std::string data = dir.File("mstsc.mdb");
+  testing::AddServer(data, "10.0.0.1", "3389", "Administrator", "first 1", "一");
+  testing::AddServer(data, "db.example", "13389", "运维", "密码 Two", "二");
+  Start();
+  TypePassword(L"admin");
+  HWND main = app->WaitForWindow(MainCaption());
+  ASSERT_NE(main, nullptr);
+  HWND list = Control(Control(main, Id(MainControl::分组框1)), Id(MainControl::超级列表框1));
+
+  ClickRow(*app, list, 0);
+  PostMessageW(Control(main, Id(MainControl::按钮1)), BM_CLICK, 0, 0);
+  const std::string first = ReceivedFile();
+  EXPECT_NE(first.find("\r\nfull address:s:10.0.0.1:3389\r\n"), std::string::npos) << first;
+  EXPECT_NE(first.find("\r\nusername:s:Administrator\r\n"), std::string::npos) << first;
+  EXPECT_EQ(PasswordIn(first), std::u16string(u"first 1") + u'\0');
+  EXPECT_EQ(first.find("first 1"), std::string::npos);
+
+  ClickRow(*app, list, 1, /*twice=*/true);
+  const std::string second = ReceivedFile();
+  EXPECT_NE(second.find("\r\nfull address:s:db.example:13389\r\n"), std::string::npos) << second;
+  // The user name goes into the file as code page 936 bytes.
+  EXPECT_NE(second.find("\r\nusername:s:\xD4\xCB\xCE\xAC\r\n"), std::string::npos) << second;
+  EXPECT_EQ(PasswordIn(second), std::u16string(u"密码 Two") + u'\0');
+
+  testing::PostKey(main, VK_ESCAPE);
   EXPECT_EQ(app->WaitForExit(20s), 0u);
 }
 

@@ -14,6 +14,7 @@
 #include "platform/platform_win32.h"
 #include "platform/text_win32.h"
 #include "support/fake_form.h"
+#include "win32/support/test_client.h"
 #include "ui/main/main_layout.h"
 
 namespace korvane {
@@ -21,7 +22,15 @@ namespace {
 
 namespace fs = std::filesystem;
 using C = MainControl;
-using Bytes = std::vector<unsigned char>;
+using testing::Bytes;
+using testing::Dos;
+using testing::EnvOverride;
+using testing::Exists;
+using testing::ReadAll;
+using testing::SystemClientPath;
+using testing::Unhex;
+using testing::Unprotect;
+using testing::Unprotected;
 
 Bytes Utf16Bytes(const std::u16string& text) {
   Bytes bytes;
@@ -31,70 +40,6 @@ Bytes Utf16Bytes(const std::u16string& text) {
   }
   return bytes;
 }
-
-Bytes Unhex(const std::string& hex) {
-  Bytes bytes;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    bytes.push_back(static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  }
-  return bytes;
-}
-
-struct Unprotected {
-  bool ok = false;
-  std::wstring description;
-  Bytes data;
-};
-
-Unprotected Unprotect(Bytes blob) {
-  DATA_BLOB in{static_cast<DWORD>(blob.size()), blob.data()};
-  DATA_BLOB out{};
-  LPWSTR description = nullptr;
-  Unprotected result;
-  if (!CryptUnprotectData(&in, &description, nullptr, nullptr, nullptr, 0, &out)) return result;
-  result.ok = true;
-  result.description = description != nullptr ? description : L"";
-  result.data.assign(out.pbData, out.pbData + out.cbData);
-  LocalFree(description);
-  LocalFree(out.pbData);
-  return result;
-}
-
-std::string ReadAll(const std::string& utf8Path) {
-  const HANDLE file = CreateFileW(Widen(utf8Path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
-  std::string bytes(GetFileSize(file, nullptr), '\0');
-  DWORD read = 0;
-  ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-  CloseHandle(file);
-  bytes.resize(read);
-  return bytes;
-}
-
-bool Exists(const std::string& utf8Path) {
-  return GetFileAttributesW(Widen(utf8Path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Sets an environment variable of this process (children inherit it) for one scope.
-class EnvOverride {
- public:
-  EnvOverride(const char* name, const std::string& value) : name_(name) {
-    char old[32768];
-    const DWORD n = GetEnvironmentVariableA(name, old, sizeof old);
-    had_ = n > 0 && n < sizeof old;
-    if (had_) old_.assign(old, n);
-    SetEnvironmentVariableA(name, value.c_str());
-  }
-  EnvOverride(const EnvOverride&) = delete;
-  EnvOverride& operator=(const EnvOverride&) = delete;
-  ~EnvOverride() { SetEnvironmentVariableA(name_, had_ ? old_.c_str() : nullptr); }
-
- private:
-  const char* name_;
-  bool had_ = false;
-  std::string old_;
-};
 
 // Points every source GetTempPathA consults at one path.
 struct TempOverride {
@@ -231,21 +176,7 @@ TEST(ConnectionFile, FailsWhenTheFileCannotBeWritten) {
 
 // ---- The client's start ---------------------------------------------------------------
 
-std::string Dos(const std::string& unixPath) {
-  std::string path = "Z:" + unixPath;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
-
 std::string DirectoryOf(const std::string& path) { return path.substr(0, path.find_last_of('\\') + 1); }
-
-std::string SystemClientPath() {
-  char directory[MAX_PATH];
-  const UINT n = GetSystemDirectoryA(directory, MAX_PATH);
-  return std::string(directory, n) + "\\mstsc.exe";
-}
 
 std::string OwnDirectory() {
   char module[MAX_PATH];
@@ -282,19 +213,8 @@ class ClientLaunch : public ::testing::Test {
   }
 
   // Waits for the client's record; a deadline for failure, not a measure of speed.
-  bool WaitForClient() {
-    for (int i = 0; i < 400 && !Exists(log_ + "done.txt"); ++i) Sleep(50);
-    return Exists(log_ + "done.txt");
-  }
-
-  void WaitForClientExit() {
-    if (!Exists(log_ + "done.txt")) return;
-    const DWORD pid = static_cast<DWORD>(std::stoul(ReadAll(log_ + "done.txt")));
-    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    if (process == nullptr) return;  // already gone
-    WaitForSingleObject(process, 20000);
-    CloseHandle(process);
-  }
+  bool WaitForClient() { return testing::WaitForClientRecord(log_); }
+  void WaitForClientExit() { testing::WaitForClientExit(log_); }
 
   void ExpectTheSystemCopyRan() {
     EXPECT_EQ(lstrcmpiA(ReadAll(log_ + "module.txt").c_str(), SystemClientPath().c_str()), 0)
