@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <random>
 
 #include "store/schema.h"
 
@@ -16,9 +17,10 @@ std::string Utf8(const std::filesystem::path& path) {
 }
 
 TempDir::TempDir(const std::string& name) {
+  // Tests run in parallel processes: the name must differ between processes too.
   static std::atomic<int> counter{0};
-  const std::string unique = name + " " + std::to_string(counter++) + "-" +
-                             std::to_string(reinterpret_cast<std::uintptr_t>(this) & 0xFFFFFF);
+  static const unsigned processUnique = std::random_device{}();
+  const std::string unique = name + " " + std::to_string(processUnique) + "-" + std::to_string(counter++);
   path_ = std::filesystem::temp_directory_path() / std::filesystem::u8path(unique);
   std::filesystem::remove_all(path_);
   std::filesystem::create_directories(path_);
