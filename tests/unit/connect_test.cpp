@@ -5,6 +5,7 @@
 
 #include "launch/connect.h"
 #include "support/fake_form.h"
+#include "support/main_window_form.h"
 #include "support/fake_platform.h"
 #include "ui/main/main_layout.h"
 
@@ -19,16 +20,7 @@ size_t LineCount(const std::string& text) {
   return n;
 }
 
-// The main window as its creation leaves it (窗口 checked), with a server's details filled in.
-testing::FakeForm FilledWindow() {
-  testing::FakeForm form(MainLayout());
-  form.SetChecked(Id(C::单选框_窗口), true);
-  form.SetText(Id(C::编辑框_Host), "192.168.7.20");
-  form.SetText(Id(C::编辑框_端口), "3389");
-  form.SetText(Id(C::编辑框_用户名), "ops");
-  form.SetText(Id(C::编辑框_密码), "Secr3t");
-  return form;
-}
+testing::FakeForm FilledWindow() { return testing::OpenedMainWindow("192.168.7.20", "3389", "ops", "Secr3t"); }
 
 class Connect : public ::testing::Test {
  protected:

@@ -7,6 +7,7 @@
 #include "launch/connect.h"
 #include "launch/rdp_file.h"
 #include "support/fake_form.h"
+#include "support/main_window_form.h"
 #include "ui/main/main_layout.h"
 
 namespace korvane {
@@ -25,16 +26,7 @@ std::vector<std::string> Lines(const std::string& text) {
   }
 }
 
-// The main window as it stands right after it opened: its creation checks 窗口.
-testing::FakeForm OpenedMainWindow() {
-  testing::FakeForm form(MainLayout());
-  form.SetChecked(Id(C::单选框_窗口), true);
-  form.SetText(Id(C::编辑框_Host), "10.1.2.3");
-  form.SetText(Id(C::编辑框_端口), "3389");
-  form.SetText(Id(C::编辑框_用户名), "administrator");
-  form.SetText(Id(C::编辑框_密码), "secret");
-  return form;
-}
+testing::FakeForm OpenedMainWindow() { return testing::OpenedMainWindow("10.1.2.3", "3389", "administrator", "secret"); }
 
 TEST(RdpText, AsTheMainWindowOpensIsTheWholeFileExactly) {
   const testing::FakeForm form = OpenedMainWindow();

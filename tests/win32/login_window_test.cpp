@@ -9,6 +9,7 @@
 #include "support/fake_platform.h"
 #include "win32/support/common_controls6.h"
 #include "win32/support/drive_win32.h"
+#include "win32/support/program_window_test.h"
 #include "win32/support/toolkit_fixture.h"
 
 namespace korvane {
@@ -22,31 +23,15 @@ struct RecordingLoader : WindowLoader {
   int loads = 0;
 };
 
-class LoginWindowTest : public ::testing::Test {
+class LoginWindowTest : public testing::ProgramWindowTest<LoginWindow, C> {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(testing::kCommonControls6Active);
-    SetProgramDirectoryFromExecutable(dir.File("korvane.exe"));
-    testing::MakeDataFile(DataFilePath());
-    window = Win32Window::Create(LoginLayout(), [this](Form& form) -> EventSink& {
-      handlers = std::make_unique<LoginWindow>(form, platform, loader);
-      return *handlers;
-    });
-    ASSERT_TRUE(window && window->Alive());
-    testing::Pump();
-  }
-  void TearDown() override {
-    window.reset();
-    testing::Pump();
+  LoginWindowTest() : ProgramWindowTest("korvane 登录窗口") {}
+  const WindowLayout& Layout() const override { return LoginLayout(); }
+  std::unique_ptr<LoginWindow> MakeHandlers(Form& form) override {
+    return std::make_unique<LoginWindow>(form, platform, loader);
   }
 
-  HWND H(C control) const { return window->ControlHandle(Id(control)); }
-
-  testing::TempDir dir{"korvane 登录窗口"};
-  testing::FakePlatform platform;
   RecordingLoader loader;
-  std::unique_ptr<LoginWindow> handlers;
-  std::unique_ptr<Win32Window> window;
 };
 
 TEST_F(LoginWindowTest, WindowIsCentredWithAFixedFrameAndNoMaximiseBox) {

@@ -9,6 +9,7 @@
 #include "ui/main/main_window.h"
 #include "win32/support/common_controls6.h"
 #include "win32/support/drive_win32.h"
+#include "win32/support/program_window_test.h"
 #include "win32/support/toolkit_fixture.h"
 
 namespace korvane {
@@ -17,34 +18,18 @@ namespace {
 using C = MainControl;
 using Place = std::array<int, 4>;
 
-class MainWindowLayoutTest : public ::testing::Test {
+class MainWindowLayoutTest : public testing::ProgramWindowTest<MainWindow, C> {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(testing::kCommonControls6Active);
-    SetProgramDirectoryFromExecutable(dir.File("korvane.exe"));
-    testing::MakeDataFile(DataFilePath());
+  MainWindowLayoutTest() : ProgramWindowTest("korvane 主窗口 布局") {}
+  void PrepareData() override {
     testing::AddServer(DataFilePath(), "10.0.0.1", "3389", "u", "p", "一");
     testing::AddServer(DataFilePath(), "10.0.0.2", "3390", "u", "p", "二");
-    window = Win32Window::Create(MainLayout(), [this](Form& form) -> EventSink& {
-      handlers = std::make_unique<MainWindow>(form, platform);
-      return *handlers;
-    });
-    ASSERT_TRUE(window && window->Alive());
-    testing::Pump();
   }
-  void TearDown() override {
-    window.reset();
-    testing::Pump();
-  }
+  const WindowLayout& Layout() const override { return MainLayout(); }
+  std::unique_ptr<MainWindow> MakeHandlers(Form& form) override { return std::make_unique<MainWindow>(form, platform); }
 
-  HWND H(C control) const { return window->ControlHandle(Id(control)); }
   std::wstring TextOf(C control) const { return testing::WindowTextOf(H(control)); }
   bool Checked(C control) const { return SendMessageW(H(control), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
-  testing::TempDir dir{"korvane 主窗口 布局"};
-  testing::FakePlatform platform;
-  std::unique_ptr<MainWindow> handlers;
-  std::unique_ptr<Win32Window> window;
 };
 
 TEST_F(MainWindowLayoutTest, WindowIsCentredWithAFixedFrameAndNoMenuBar) {
