@@ -1,0 +1,10 @@
+# Makes the shipped data file with the data-file tool unless one is already there.
+if(NOT EXISTS "${DATA_FILE}")
+  get_filename_component(folder "${DATA_FILE}" DIRECTORY)
+  file(MAKE_DIRECTORY "${folder}")
+  execute_process(COMMAND "${DATA_TOOL}" create "${DATA_FILE}" RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "Could not make ${DATA_FILE}")
+  endif()
+  message(STATUS "Made the shipped data file ${DATA_FILE}")
+endif()
