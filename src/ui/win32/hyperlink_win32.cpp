@@ -14,10 +14,12 @@ namespace {
 
 constexpr UINT_PTR kSubclassId = 1;
 
-// The default value of a key under HKEY_CLASSES_ROOT; REG_EXPAND_SZ comes back expanded.
+// The default value of a key under HKEY_CLASSES_ROOT. RRF_RT_REG_SZ alone also takes a
+// REG_EXPAND_SZ value and expands it; adding RRF_RT_REG_EXPAND_SZ without RRF_NOEXPAND is
+// refused as an invalid parameter (by Wine and by Windows before 8.1).
 std::wstring ClassesRootDefault(const std::wstring& key) {
   DWORD bytes = 0;
-  const DWORD types = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
+  const DWORD types = RRF_RT_REG_SZ;
   if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, types, nullptr, nullptr, &bytes) != ERROR_SUCCESS)
     return {};
   std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1);
@@ -27,6 +29,8 @@ std::wstring ClassesRootDefault(const std::wstring& key) {
     return {};
   return std::wstring(buffer.data());
 }
+
+}  // namespace
 
 bool RunHtmOpenCommand(const std::string& address) {
   const std::wstring fileClass = ClassesRootDefault(L".htm");
@@ -48,8 +52,6 @@ bool RunHtmOpenCommand(const std::string& address) {
   CloseHandle(process.hProcess);
   return true;
 }
-
-}  // namespace
 
 bool OpenAddress(const std::string& address) {
   const std::wstring wide = Widen(address);

@@ -14,6 +14,10 @@ namespace korvane {
 // registered for ".htm" files. True when either started.
 bool OpenAddress(const std::string& address);
 
+// The fallback when the shell cannot open the address: the command registered for opening
+// ".htm" files, cut before its "%1", with the address appended. True when it started.
+bool RunHtmOpenCommand(const std::string& address);
+
 class Hyperlink {
  public:
   using Opener = std::function<bool(const std::string&)>;
