@@ -94,6 +94,16 @@ TEST_F(LoginWindowTest, EnterInThePasswordBoxChecksTheTypedPassword) {
   EXPECT_FALSE(window->Alive());
 }
 
+TEST_F(LoginWindowTest, EnterWithAltHeldChecksThePasswordToo) {
+  SetWindowTextW(H(C::编辑框_Pass), L"wrong");
+  // With Alt held the key comes as a system key (bit 29 of lParam says Alt is down).
+  const UINT scan = MapVirtualKeyW(VK_RETURN, MAPVK_VK_TO_VSC);
+  PostMessageW(H(C::编辑框_Pass), WM_SYSKEYDOWN, VK_RETURN, 1 | (scan << 16) | (1u << 29));
+  testing::Pump();
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].caption, "第1次错误");
+}
+
 TEST_F(LoginWindowTest, EscClosesTheWindow) {
   testing::PressKey(H(C::编辑框_Pass), VK_ESCAPE);
   EXPECT_FALSE(window->Alive());

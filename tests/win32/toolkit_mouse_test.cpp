@@ -136,6 +136,15 @@ TEST_F(ToolkitLinkTest, ColoursFollowHoverAndOpenedWithHoverWinning) {
   EXPECT_TRUE(sink_.events.empty());  // the link runs nothing of the program's own
 }
 
+TEST_F(ToolkitLinkTest, APressThatEndsOffTheLinkOpensNothingLater) {
+  SendMessageW(link_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  EXPECT_EQ(GetCapture(), link_);
+  SendMessageW(link_, WM_LBUTTONUP, 0, MAKELPARAM(-50, -50));  // released elsewhere
+  EXPECT_NE(GetCapture(), link_);
+  SendMessageW(link_, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));  // a release with no press
+  EXPECT_TRUE(opened_.empty());
+}
+
 TEST_F(ToolkitLinkTest, AFailedOpenLeavesTheLinkUnvisited) {
   opens_ = false;
   MouseOver();

@@ -223,7 +223,8 @@ LRESULT CALLBACK Win32Window::GroupBoxProc(HWND hwnd, UINT message, WPARAM wPara
 LRESULT CALLBACK Win32Window::EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                        DWORD_PTR data) {
   switch (message) {
-    case WM_KEYDOWN: {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {  // a key held with Alt comes as a system key; Alt+Enter is Enter too
       auto* self = reinterpret_cast<Win32Window*>(data);
       ControlId control;
       if (self->ControlFromHandle(hwnd, &control))

@@ -112,7 +112,13 @@ LRESULT CALLBACK Hyperlink::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
       self->SetHover(false);
       break;
     case WM_LBUTTONDOWN:
+      // Captured, so the release comes here even off the link and a press that ends
+      // elsewhere cannot leave the link armed for a later release.
       self->pressed_ = true;
+      SetCapture(hwnd);
+      break;
+    case WM_CAPTURECHANGED:
+      self->pressed_ = false;
       break;
     case WM_LBUTTONUP: {
       // A click is a press and a release on the link, as with a button.
@@ -121,6 +127,7 @@ LRESULT CALLBACK Hyperlink::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
       const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       const bool click = self->pressed_ && PtInRect(&client, at);
       self->pressed_ = false;
+      if (GetCapture() == hwnd) ReleaseCapture();
       if (click) self->Open();
       break;
     }
