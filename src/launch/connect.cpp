@@ -53,6 +53,13 @@ void ConnectToServer(Form& mainWindow, Platform& platform) {
     Inform(platform, kControlCharacterMessage);
     return;
   }
+  // The file holds code page 936 bytes: a character without one would turn into "?" and send
+  // the client to another host or user.
+  if (!platform.FitsCodePage936(settings.host) || !platform.FitsCodePage936(settings.port) ||
+      !platform.FitsCodePage936(settings.user)) {
+    Inform(platform, kOutsideCodePageMessage);
+    return;
+  }
   // The list always has a current item once the window is up; without one there is no
   // width and height to give the client.
   if (SplitResolution(settings.resolution).size() < 2) {

@@ -50,6 +50,12 @@ std::string Win32Platform::ProtectPasswordHex(const std::string& password) {
   return ProtectedPasswordHex(password);
 }
 
+bool Win32Platform::FitsCodePage936(const std::string& text) {
+  bool lossless = false;
+  WideToCp936(Widen(text), &lossless);
+  return lossless;
+}
+
 bool Win32Platform::WriteConnectionFile(const std::string& path, const std::string& text) {
   const std::string bytes = WideToCp936(Widen(text));
   // No sharing while it is written: the client must never read half a file.

@@ -52,6 +52,10 @@ class Platform {
   // the protected blob; empty when protection fails.
   virtual std::string ProtectPasswordHex(const std::string& password) = 0;
 
+  // True when every character of the text has a code page 936 byte form, as what goes into
+  // the connection file must.
+  virtual bool FitsCodePage936(const std::string& text) = 0;
+
   // Creates or truncates the file and writes the text into it as code page 936 bytes.
   virtual bool WriteConnectionFile(const std::string& path, const std::string& text) = 0;
 

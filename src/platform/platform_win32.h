@@ -17,6 +17,7 @@ class Win32Platform : public Platform {
   Point CursorPosition() override;
   std::string TempDirectory() override;
   std::string ProtectPasswordHex(const std::string& password) override;
+  bool FitsCodePage936(const std::string& text) override;
   bool WriteConnectionFile(const std::string& path, const std::string& text) override;
   bool LaunchClient(const std::string& commandLine) override;
 };

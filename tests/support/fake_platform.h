@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@ class FakePlatform : public Platform {
   Point CursorPosition() override { return cursor; }
   std::string TempDirectory() override { return tempDirectory; }
   std::string ProtectPasswordHex(const std::string& password) override;
+  bool FitsCodePage936(const std::string& text) override { return outsideCodePage936.count(text) == 0; }
   bool WriteConnectionFile(const std::string& path, const std::string& text) override;
   bool LaunchClient(const std::string& commandLine) override;
 
@@ -47,6 +49,8 @@ class FakePlatform : public Platform {
   // What ProtectPasswordHex returns; "" stands for a failed protection.
   std::string protectedHex = "0A0B";
   std::vector<std::string> protectedPasswords;
+  // Texts the code page cannot hold; every other text fits.
+  std::set<std::string> outsideCodePage936;
   bool writeSucceeds = true;
   std::vector<WrittenFile> writtenFiles;
   bool launchSucceeds = true;

@@ -120,6 +120,25 @@ TEST_F(Connect, ControlCharacterInAnyFieldIsRefused) {
   }
 }
 
+TEST_F(Connect, AHostPortOrUserTheFileCannotHoldIsRefused) {
+  for (const C field : {C::编辑框_Host, C::编辑框_端口, C::编辑框_用户名}) {
+    testing::FakeForm w = FilledWindow();
+    w.SetText(Id(field), "서버");
+    platform = {};
+    platform.outsideCodePage936 = {"서버"};
+    ConnectToServer(w, platform);
+    ExpectOneMessage(kOutsideCodePageMessage);
+    ExpectNothingStarted();
+  }
+  // The password reaches the file only protected, converted exactly: it may hold anything.
+  form.SetText(Id(C::编辑框_密码), "서버");
+  platform = {};
+  platform.outsideCodePage936 = {"서버"};
+  ConnectToServer(form, platform);
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_EQ(platform.launchedCommandLines.size(), 1u);
+}
+
 TEST_F(Connect, ResolutionWithoutWidthAndHeightIsRefused) {
   form.SetComboIndex(Id(C::组合框_分辨率), -1);
   ConnectToServer(form, platform);

@@ -75,6 +75,13 @@ class Scratch {
 
 // ---- The password blob ----------------------------------------------------------------
 
+TEST(Cp936, TellsWhichTextsTheCodePageHolds) {
+  Win32Platform platform;
+  EXPECT_TRUE(platform.FitsCodePage936("db01.corp:3389 运维 €"));
+  EXPECT_FALSE(platform.FitsCodePage936("서버"));
+  EXPECT_FALSE(platform.FitsCodePage936("host😀"));
+}
+
 TEST(Cp936, ToUtf16TakesGbkBytesAndKeepsTheTerminator) {
   struct Case {
     std::string source;
