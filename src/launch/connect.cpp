@@ -16,7 +16,7 @@ void Wipe(std::string& secret) {
 }
 
 void Inform(Platform& platform, const char* text) {
-  platform.ShowMessage(text, "", MessageButtons::Ok, MessageIcon::None);
+  platform.ShowMessage(text, kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
 }
 
 }  // namespace

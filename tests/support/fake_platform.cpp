@@ -6,7 +6,7 @@ namespace korvane::testing {
 
 MessageAnswer FakePlatform::ShowMessage(const std::string& text, const std::string& caption,
                                         MessageButtons buttons, MessageIcon icon) {
-  messages.push_back({text, caption.empty() ? kDefaultMessageCaption : caption, buttons, icon});
+  messages.push_back({text, caption, buttons, icon});
   if (!answers.empty()) {
     const MessageAnswer answer = answers.front();
     answers.pop_front();
