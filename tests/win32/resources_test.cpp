@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -62,7 +63,8 @@ TEST(Resources, ManifestAsksForCommonControlsSixAndTheIconComesInThreeSizes) {
   EXPECT_NE(manifestText.find("Microsoft.Windows.Common-Controls"), std::string::npos);
   EXPECT_NE(manifestText.find("version=\"6.0.0.0\""), std::string::npos);
 
-  // The icon group lists its images: 16, 32 and 48 pixels square.
+  // The icon group lists its images: 16, 32 and 48 pixels square, each in full colour, in
+  // 16 colours and in black and white.
   HRSRC group = FindResourceW(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
   ASSERT_NE(group, nullptr);
 #pragma pack(push, 2)
@@ -78,12 +80,15 @@ TEST(Resources, ManifestAsksForCommonControlsSixAndTheIconComesInThreeSizes) {
 #pragma pack(pop)
   const auto* header = static_cast<const GroupHeader*>(LockResource(LoadResource(exe, group)));
   const auto* entries = reinterpret_cast<const GroupEntry*>(header + 1);
-  std::set<int> sizes;
+  std::set<std::pair<int, int>> images;
   for (WORD i = 0; i < header->count; ++i) {
     EXPECT_EQ(entries[i].width, entries[i].height);
-    sizes.insert(entries[i].width);
+    images.insert({entries[i].width, entries[i].bitCount});
   }
-  EXPECT_EQ(sizes, (std::set<int>{16, 32, 48}));
+  std::set<std::pair<int, int>> expected;
+  for (int size : {16, 32, 48})
+    for (int bits : {1, 4, 32}) expected.insert({size, bits});
+  EXPECT_EQ(images, expected);
   FreeLibrary(exe);
 }
 
