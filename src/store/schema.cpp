@@ -1,6 +1,7 @@
 #include "store/schema.h"
 
 #include <optional>
+#include <random>
 #include <system_error>
 
 #include "store/sqlite_util.h"
@@ -80,21 +81,47 @@ bool CreateDataFile(const std::string& path, const std::string& loginPassword,
     return false;
   }
 
-  sqlite3* raw = nullptr;
-  const int rc =
-      sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  sqlite::DatabasePtr db(raw);
-  if (rc != SQLITE_OK) {
-    error = path + ": cannot create: " + (db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc));
-    db.reset();
-    fs::remove(target, ec);
+  // The file is made under a name of its own beside the target and only then linked into
+  // place: a link never replaces an existing entry, so a file that appears at the path in the
+  // meantime stays untouched, and a failure removes only what this call made.
+  fs::path scratch = target;
+  scratch += ".new-" + std::to_string(std::random_device{}());
+  if (fs::symlink_status(scratch, ec).type() != fs::file_type::not_found) {
+    error = path + ": cannot create: a file of the same scratch name is in the way";
     return false;
   }
-  sqlite3_busy_timeout(db.get(), sqlite::kBusyTimeoutMs);
-  if (!FillNewFile(db.get(), loginPassword, databasePassword)) {
-    error = path + ": cannot fill the new data file: " + sqlite3_errmsg(db.get());
-    db.reset();
-    fs::remove(target, ec);
+  const std::string scratchPath = sqlite::Utf8FromPath(scratch);
+  {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(scratchPath.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    sqlite::DatabasePtr db(raw);
+    if (rc != SQLITE_OK) {
+      error = path + ": cannot create: " + (db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc));
+      db.reset();
+      fs::remove(scratch, ec);
+      return false;
+    }
+    sqlite3_busy_timeout(db.get(), sqlite::kBusyTimeoutMs);
+    if (!FillNewFile(db.get(), loginPassword, databasePassword)) {
+      error = path + ": cannot fill the new data file: " + sqlite3_errmsg(db.get());
+      db.reset();
+      fs::remove(scratch, ec);
+      return false;
+    }
+  }
+
+  std::error_code linkError;
+  fs::create_hard_link(scratch, target, linkError);
+  if (linkError && fs::symlink_status(target, ec).type() == fs::file_type::not_found) {
+    // A file system without hard links: move it instead, having just seen the path free.
+    linkError.clear();
+    fs::rename(scratch, target, linkError);
+  }
+  fs::remove(scratch, ec);
+  if (linkError) {
+    error = fs::symlink_status(target, ec).type() != fs::file_type::not_found
+                ? path + ": already exists; the tool never overwrites a data file"
+                : path + ": cannot create: " + linkError.message();
     return false;
   }
   return true;

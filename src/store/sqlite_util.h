@@ -44,5 +44,7 @@ std::string QuoteIdentifier(const std::string& name);
 
 // A UTF-8 path as the file system wants it (wide on Windows).
 std::filesystem::path PathFromUtf8(const std::string& utf8);
+// And back: the UTF-8 text SQLite takes for a path.
+std::string Utf8FromPath(const std::filesystem::path& path);
 
 }  // namespace korvane::sqlite

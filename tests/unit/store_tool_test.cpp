@@ -77,6 +77,8 @@ TEST_F(DataFileTest, CreateMakesBothTablesWithTheOneLoginRow) {
     EXPECT_EQ(Rows("Server"), "");
     DBConnection db;
     EXPECT_FALSE(db.OpenAccess(path_, "admin")) << "the login password is not the file's";
+    // Made under a scratch name and linked into place; nothing but the data file is left.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
     fs::remove(folder_ / "mstsc.mdb");
   }
 }
@@ -100,6 +102,7 @@ TEST_F(DataFileTest, NeverOverwritesAnythingAndLeavesNothingBehindOnFailure) {
   std::ifstream in(folder_ / "mstsc.mdb");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "someone's file");
   EXPECT_FALSE(fs::exists(folder_ / "missing"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
 }
 
 TEST_F(DataFileTest, AddServerStoresTheFieldsAndPrintsTheNewId) {
