@@ -72,6 +72,27 @@ TEST_F(LoginWindowTest, ControlsHaveTheirPlacesCaptionsAndStates) {
   EXPECT_EQ(window->LinkTextColour(Id(C::超级链接框1)), RGB(0, 0, 255));
 }
 
+TEST_F(LoginWindowTest, TheLinkOpensTheProgramsAddressAndShowsItsStateInColour) {
+  std::vector<std::string> opened;
+  window->SetLinkOpener([&opened](const std::string& address) {
+    opened.push_back(address);
+    return true;
+  });
+  HWND link = H(C::超级链接框1);
+  const auto colour = [this] { return window->LinkTextColour(Id(C::超级链接框1)); };
+  EXPECT_EQ(colour(), RGB(0, 0, 255));
+  SendMessageW(link, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(colour(), RGB(0, 120, 215));
+  SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  SendMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(opened, std::vector<std::string>{kWebAddress});
+  EXPECT_EQ(colour(), RGB(0, 120, 215));  // the mouse is still over it
+  SendMessageW(link, WM_MOUSELEAVE, 0, 0);
+  EXPECT_EQ(colour(), RGB(128, 0, 0));
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_EQ(loader.loads, 0);
+}
+
 TEST_F(LoginWindowTest, TabGoesBetweenThePasswordBoxAndTheButtonOnly) {
   SetFocus(H(C::编辑框_Pass));
   testing::PressKey(VK_TAB);
