@@ -9,8 +9,8 @@
 #include "login/login_layout.h"
 #include "login/login_window.h"
 #include "platform/platform_win32.h"
-#include "ui/main/main_layout.h"
-#include "ui/main/main_window.h"
+#include "servers/main_layout.h"
+#include "servers/main_window.h"
 #include "ui/win32/window_win32.h"
 
 namespace korvane {

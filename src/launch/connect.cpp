@@ -1,6 +1,6 @@
 #include "launch/connect.h"
 
-#include "ui/main/main_controls.h"
+#include "servers/main_controls.h"
 
 namespace korvane {
 namespace {

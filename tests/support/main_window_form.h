@@ -4,8 +4,8 @@
 #include <string>
 
 #include "support/fake_form.h"
-#include "ui/main/main_controls.h"
-#include "ui/main/main_layout.h"
+#include "servers/main_controls.h"
+#include "servers/main_layout.h"
 
 namespace korvane::testing {
 

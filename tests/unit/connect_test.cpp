@@ -7,7 +7,7 @@
 #include "support/fake_form.h"
 #include "support/main_window_form.h"
 #include "support/fake_platform.h"
-#include "ui/main/main_layout.h"
+#include "servers/main_layout.h"
 
 namespace korvane {
 namespace {

@@ -4,8 +4,8 @@
 #include "support/data_files.h"
 #include "support/fake_form.h"
 #include "support/fake_platform.h"
-#include "ui/main/main_layout.h"
-#include "ui/main/main_window.h"
+#include "servers/main_layout.h"
+#include "servers/main_window.h"
 
 namespace korvane {
 namespace {

@@ -8,7 +8,7 @@
 #include "launch/rdp_file.h"
 #include "support/fake_form.h"
 #include "support/main_window_form.h"
-#include "ui/main/main_layout.h"
+#include "servers/main_layout.h"
 
 namespace korvane {
 namespace {

@@ -5,7 +5,7 @@
 #include "app/program.h"
 #include "app_driver.h"
 #include "login/login_controls.h"
-#include "ui/main/main_controls.h"
+#include "servers/main_controls.h"
 #include "ui/form.h"
 #include "ui/win32/ids_win32.h"
 #include "win32/support/test_client.h"

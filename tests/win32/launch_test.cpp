@@ -15,7 +15,7 @@
 #include "platform/text_win32.h"
 #include "support/fake_form.h"
 #include "win32/support/test_client.h"
-#include "ui/main/main_layout.h"
+#include "servers/main_layout.h"
 
 namespace korvane {
 namespace {

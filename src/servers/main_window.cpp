@@ -1,4 +1,4 @@
-#include "ui/main/main_window.h"
+#include "servers/main_window.h"
 
 #include <charconv>
 

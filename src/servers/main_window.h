@@ -6,7 +6,7 @@
 #include "platform/platform.h"
 #include "store/store.h"
 #include "ui/form.h"
-#include "ui/main/main_controls.h"
+#include "servers/main_controls.h"
 
 namespace korvane {
 

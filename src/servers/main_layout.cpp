@@ -1,4 +1,4 @@
-#include "ui/main/main_layout.h"
+#include "servers/main_layout.h"
 
 #include "app/program.h"
 

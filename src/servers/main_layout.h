@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ui/layout.h"
-#include "ui/main/main_controls.h"
+#include "servers/main_controls.h"
 
 namespace korvane {
 
