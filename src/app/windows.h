@@ -8,7 +8,8 @@ class WindowLoader {
  public:
   virtual ~WindowLoader() = default;
   // Loads the main window, non-modal and without an owner; its creation handler runs inside.
-  virtual void LoadMainWindow() = 0;
+  // False when the system refused to create the window.
+  virtual bool LoadMainWindow() = 0;
 };
 
 }  // namespace korvane

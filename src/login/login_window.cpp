@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/data_file_failure.h"
 #include "app/program.h"
 
 namespace korvane {
@@ -24,22 +25,16 @@ void LoginWindow::OnPasswordKeyDown(int keyCode) {
   if (keyCode == kKeyEnter) CheckLogin();
 }
 
-void LoginWindow::FailFatally(const std::string& message) {
-  platform_.ShowMessage(message, kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
-  platform_.OpenWithShell(kWebAddress);
-  platform_.EndProgram();
-}
-
 void LoginWindow::CheckLogin() {
   // Every attempt starts afresh, so a data file that vanished since the last one is reported.
   记录集1.SetConnection(数据库连接1);
   const std::string path = DataFilePath();
   if (!platform_.PathExists(path)) {
-    FailFatally(path + "失踪!\r\n请检查系统的完整性!本次运行将取消.");
+    EndAfterDataFileFailure(platform_, MissingDataFileMessage(path));
     return;
   }
   if (!数据库连接1.OpenAccess(path, DatabasePassword())) {
-    FailFatally(path + "打开失败!\r\n请系统管理员检查原因.本次运行将取消.");
+    EndAfterDataFileFailure(platform_, UnopenableDataFileMessage(path));
     return;
   }
 
@@ -64,7 +59,12 @@ void LoginWindow::CheckLogin() {
   记录集1.Close();
   数据库连接1.Close();
   form_.Hide();
-  loader_.LoadMainWindow();
+  if (!loader_.LoadMainWindow()) {
+    // Without a main window the program would live on with no window at all.
+    platform_.ShowMessage(kNoMainWindowMessage, kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
+    platform_.EndProgram(kExitNoMainWindow);
+    return;
+  }
   form_.Destroy();
 }
 

@@ -9,6 +9,10 @@
 
 namespace korvane {
 
+inline constexpr const char* kNoMainWindowMessage = "主窗口无法创建，本次运行将取消.";
+// The exit code when the main window could not be made: not a normal end.
+inline constexpr int kExitNoMainWindow = 1;
+
 class LoginWindow : public EventSink {
  public:
   LoginWindow(Form& form, Platform& platform, WindowLoader& loader);
@@ -23,10 +27,6 @@ class LoginWindow : public EventSink {
   int LoginFailureCount() const { return loginFailureCount_; }
 
  private:
-  // Reports a data file that cannot be used, points the operator at the program's web page
-  // and ends the program.
-  void FailFatally(const std::string& message);
-
   Form& form_;
   Platform& platform_;
   WindowLoader& loader_;

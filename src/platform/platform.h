@@ -31,9 +31,9 @@ class Platform {
   // Hands a web address to the shell's "open" verb; the result is ignored.
   virtual void OpenWithShell(const std::string& target) = 0;
 
-  // Ends the program with exit code 0. The real one does not return; a test's recorder
-  // does, so callers return straight after calling it.
-  virtual void EndProgram() = 0;
+  // Ends the program, with exit code 0 unless a failure names another. The real one does not
+  // return; a test's recorder does, so callers return straight after calling it.
+  virtual void EndProgram(int exitCode = 0) = 0;
 
   // True when any file-system entry (file or directory) exists at the path.
   virtual bool PathExists(const std::string& path) = 0;

@@ -27,7 +27,7 @@ void Win32Platform::OpenWithShell(const std::string& target) {
   ShellExecuteW(nullptr, L"open", Widen(target).c_str(), L"", L"", SW_SHOWNORMAL);
 }
 
-void Win32Platform::EndProgram() { ExitProcess(0); }
+void Win32Platform::EndProgram(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
 
 bool Win32Platform::PathExists(const std::string& path) {
   // Any entry counts, a directory included.

@@ -11,7 +11,7 @@ class Win32Platform : public Platform {
   MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageButtons buttons,
                             MessageIcon icon) override;
   void OpenWithShell(const std::string& target) override;
-  void EndProgram() override;
+  void EndProgram(int exitCode) override;
   bool PathExists(const std::string& path) override;
   std::string ExecutablePath() override;
   Point CursorPosition() override;

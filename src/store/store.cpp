@@ -63,6 +63,22 @@ std::string CriterionValue(const std::string& written) {
   return value;
 }
 
+// Setting the header's user version writes page 1 whatever the value, which makes SQLite
+// open its journal; the rollback then leaves the file's bytes as they were.
+bool CanWriteJournal(sqlite3* db) {
+  int version = 0;
+  {
+    auto read = sqlite::Prepare(db, "PRAGMA user_version");
+    if (!read || sqlite3_step(read.get()) != SQLITE_ROW) return false;
+    version = sqlite3_column_int(read.get(), 0);
+  }
+  if (!sqlite::Exec(db, "BEGIN IMMEDIATE")) return false;
+  const std::string rewrite = "PRAGMA user_version = " + std::to_string(version);
+  const bool wrote = sqlite::Exec(db, rewrite.c_str());
+  sqlite::Exec(db, "ROLLBACK");
+  return wrote;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -93,6 +109,9 @@ bool DBConnection::OpenAccess(const std::string& path, const std::string& passwo
   // SQLite quietly falls back to read-only for a file it may not write; every server the
   // operator then saved would be lost without a word. Such a file cannot be used.
   if (sqlite3_db_readonly(db.get(), "main") != 0) return false;
+  // A file in a folder the program may not write opens and reads, but SQLite cannot make its
+  // journal beside it, so every save would fail. Try a change and take it back at once.
+  if (!CanWriteJournal(db.get())) return false;
   impl_->session->db = std::move(db);
   return true;
 }
@@ -415,6 +434,10 @@ bool RecordSet::AddNew() {
 bool RecordSet::Update() {
   if (!impl_->open) return false;
   return impl_->SavePending();
+}
+
+void RecordSet::CancelUpdate() {
+  if (impl_->pending != Pending::kNone) impl_->CancelPending();
 }
 
 }  // namespace korvane

@@ -95,6 +95,8 @@ class RecordSet {
   // Saves the pending add or change in one transaction, waiting a few seconds for a file that
   // another program is writing; on failure cancels it and returns false.
   bool Update();
+  // Drops a pending add or change without writing it.
+  void CancelUpdate();
 
  private:
   struct Impl;

@@ -28,7 +28,10 @@ class FakePlatform : public Platform {
   MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
                             MessageButtons buttons, MessageIcon icon) override;
   void OpenWithShell(const std::string& target) override { shellTargets.push_back(target); }
-  void EndProgram() override { ++endProgramCalls; }
+  void EndProgram(int exitCode) override {
+    ++endProgramCalls;
+    lastExitCode = exitCode;
+  }
   bool PathExists(const std::string& path) override;
   std::string ExecutablePath() override { return executablePath; }
   Point CursorPosition() override { return cursor; }
@@ -43,6 +46,7 @@ class FakePlatform : public Platform {
   std::vector<ShownMessage> messages;
   std::vector<std::string> shellTargets;
   int endProgramCalls = 0;
+  int lastExitCode = -1;
   std::string executablePath = "C:\\korvane\\korvane.exe";
   Point cursor{};
   std::string tempDirectory = "C:\\Temp\\";

@@ -17,12 +17,14 @@ using testing::RunSql;
 // Records the main window's load and what the login window looked like at that moment.
 struct RecordingLoader : WindowLoader {
   explicit RecordingLoader(const FakeForm& login) : login(login) {}
-  void LoadMainWindow() override {
+  bool LoadMainWindow() override {
     ++loads;
     loginHiddenAtLoad = login.hidden;
     loginDestroyedAtLoad = login.destroyed;
+    return created;
   }
   const FakeForm& login;
+  bool created = true;
   int loads = 0;
   bool loginHiddenAtLoad = false;
   bool loginDestroyedAtLoad = true;
@@ -59,6 +61,16 @@ TEST_F(LoginTest, GoodPasswordHidesLoadsMainWindowThenDestroys) {
   EXPECT_FALSE(loader.loginDestroyedAtLoad);
   EXPECT_TRUE(platform.messages.empty());
   EXPECT_EQ(platform.endProgramCalls, 0);
+}
+
+TEST_F(LoginTest, AMainWindowThatCannotBeMadeIsReportedAndEndsWithAFailureCode) {
+  MakeData();
+  loader.created = false;
+  Attempt("admin");
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text, "主窗口无法创建，本次运行将取消.");
+  EXPECT_EQ(platform.endProgramCalls, 1);
+  EXPECT_NE(platform.lastExitCode, 0);
 }
 
 TEST_F(LoginTest, WrongPasswordsAreCountedAndTheThirdEndsWithoutAMessage) {

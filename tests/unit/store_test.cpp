@@ -5,6 +5,13 @@
 #include <fstream>
 #include <random>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
 #include "app/program.h"
 #include "store/schema.h"
 #include "store/store.h"
@@ -374,6 +381,50 @@ TEST_F(StoreTest, ARecordSetFollowsItsConnection) {
   EXPECT_FALSE(outliving.Open("Server", kSourceTable));
   EXPECT_EQ(CountServers(), 0);
 }
+
+#ifndef _WIN32
+// Marks a folder immutable for one scope: nobody, root included, may then make a file in it,
+// while the files already there stay writable. Tests run as root, which file modes do not stop.
+class ImmutableFolder {
+ public:
+  explicit ImmutableFolder(const fs::path& folder) : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY)) {
+    int flags = 0;
+    if (fd_ >= 0 && ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
+      flags |= FS_IMMUTABLE_FL;
+      set_ = ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+  }
+  ~ImmutableFolder() {
+    int flags = 0;
+    if (set_ && ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
+      flags &= ~FS_IMMUTABLE_FL;
+      ioctl(fd_, FS_IOC_SETFLAGS, &flags);
+    }
+    if (fd_ >= 0) close(fd_);
+  }
+  ImmutableFolder(const ImmutableFolder&) = delete;
+  ImmutableFolder& operator=(const ImmutableFolder&) = delete;
+  bool set() const { return set_; }
+
+ private:
+  int fd_;
+  bool set_ = false;
+};
+
+TEST_F(StoreTest, AFileInAFolderThatCannotBeWrittenIsRefusedAndLeftAsItWas) {
+  db_.Close();
+  const std::string before = ReadFile(FromUtf8(path_));
+  {
+    ImmutableFolder locked(folder_);
+    if (!locked.set()) GTEST_SKIP() << "this file system or user cannot mark a folder immutable";
+    DBConnection db;
+    EXPECT_FALSE(db.OpenAccess(path_, kDatabasePassword));
+    EXPECT_FALSE(db.IsOpen());
+  }
+  EXPECT_EQ(ReadFile(FromUtf8(path_)), before);
+  EXPECT_TRUE(db_.OpenAccess(path_, kDatabasePassword));
+}
+#endif
 
 }  // namespace
 }  // namespace korvane

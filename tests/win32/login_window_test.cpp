@@ -19,7 +19,10 @@ using C = LoginControl;
 using Place = std::array<int, 4>;
 
 struct RecordingLoader : WindowLoader {
-  void LoadMainWindow() override { ++loads; }
+  bool LoadMainWindow() override {
+    ++loads;
+    return true;
+  }
   int loads = 0;
 };
 

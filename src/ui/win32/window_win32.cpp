@@ -30,7 +30,11 @@ std::string WindowText(HWND hwnd) {
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
   const int copied = GetWindowTextW(hwnd, text.data(), length + 1);
   text.resize(static_cast<size_t>(std::max(copied, 0)));
-  return Narrow(text);
+  std::string utf8 = Narrow(text);
+  // The text may be a password: the wide copy is wiped before its memory is freed. The
+  // caller's UTF-8 copy is the caller's to wipe.
+  SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
+  return utf8;
 }
 
 // Raises the window's quiet counter for the life of a setter.
