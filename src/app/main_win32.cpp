@@ -1,6 +1,7 @@
 // Program entry: fixes the program's directory, opens the login window and runs the message
 // loop until the last window of the program is gone.
 #include <windows.h>
+#include <objbase.h>
 
 #include <memory>
 
@@ -9,6 +10,7 @@
 #include "login/login_layout.h"
 #include "login/login_window.h"
 #include "platform/platform_win32.h"
+#include "servers/editor_opener_win32.h"
 #include "servers/main_layout.h"
 #include "servers/main_window.h"
 #include "ui/win32/window_win32.h"
@@ -29,15 +31,17 @@ class Program : public WindowLoader {
     });
   }
 
-  void LoadMainWindow() override {
+  bool LoadMainWindow() override {
     mainWindow_ = Win32Window::Create(MainLayout(), [this](Form& form) -> EventSink& {
-      main_ = std::make_unique<MainWindow>(form, platform_);
+      main_ = std::make_unique<MainWindow>(form, platform_, editors_);
       return *main_;
     });
+    return mainWindow_ != nullptr;
   }
 
  private:
   Win32Platform platform_;
+  Win32EditorOpener editors_{platform_};
   std::unique_ptr<LoginWindow> login_;
   std::unique_ptr<Win32Window> loginWindow_;
   std::unique_ptr<MainWindow> main_;
@@ -48,6 +52,9 @@ class Program : public WindowLoader {
 }  // namespace korvane
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // The shell may hand a web address to handlers that are COM objects; they need this thread
+  // in a single-threaded apartment before any window exists.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   static korvane::Program program;
   program.Start();
   return korvane::RunMessageLoop();

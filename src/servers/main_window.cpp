@@ -2,8 +2,10 @@
 
 #include <charconv>
 
+#include "app/data_file_failure.h"
 #include "app/program.h"
 #include "launch/connect.h"
+#include "store/schema.h"
 
 namespace korvane {
 namespace {
@@ -22,7 +24,8 @@ SqlValue IdValue(const std::string& text) {
 
 }  // namespace
 
-MainWindow::MainWindow(Form& form, Platform& platform) : form_(form), platform_(platform) {}
+MainWindow::MainWindow(Form& form, Platform& platform, EditorOpener& editors)
+    : form_(form), platform_(platform), editors_(editors) {}
 
 void MainWindow::OnEvent(const Event& event) {
   switch (event.kind) {
@@ -43,6 +46,15 @@ void MainWindow::OnEvent(const Event& event) {
       if (event.control == Id(C::单选框_窗口)) OnWindowedClicked();
       if (event.control == Id(C::按钮3)) ClearDetails();
       if (event.control == Id(C::按钮1)) Connect();
+      if (event.control == Id(C::按钮4)) ShowPasswordBox();
+      if (event.control == Id(C::改密码按钮)) ChangeLoginPassword();
+      if (event.control == Id(C::按钮2)) ExitProgram();
+      break;
+    case EventKind::MenuItem:
+      if (event.control == Id(MainMenuItem::添加)) OpenEditorForAdd();
+      if (event.control == Id(MainMenuItem::修改)) OpenEditorForModify();
+      if (event.control == Id(MainMenuItem::删除)) DeleteServer();
+      if (event.control == Id(MainMenuItem::关于)) ShowAbout();
       break;
     default:
       break;
@@ -57,18 +69,26 @@ void MainWindow::OnMainWindowCreated() {
     return;
   }
   form_.SetChecked(Id(C::单选框_窗口), true);
-  OpenMainDatabase(kDataFileName);
+  // The file turned unreadable or read-only since the login: an empty list whose saves would
+  // all be lost is worse than the login's own report and end.
+  if (!OpenMainDatabase(kDataFileName)) {
+    EndAfterDataFileFailure(platform_, UnopenableDataFileMessage(DataFilePath()));
+    return;
+  }
   LoadServerList();
 }
 
-void MainWindow::OpenMainDatabase(const std::string& fileName) {
-  数据库连接.OpenAccess(ProgramFilePath(fileName), DatabasePassword());
+bool MainWindow::OpenMainDatabase(const std::string& fileName) {
+  const bool opened = 数据库连接.OpenAccess(ProgramFilePath(fileName), DatabasePassword());
   记录集.SetConnection(数据库连接);
+  return opened;
 }
 
 void MainWindow::LoadServerList() {
   form_.ListClear(kList);
-  记录集.Open("Server", kSourceTable);
+  // Only the four columns the list shows, in table order: the snapshot then holds no password
+  // for as long as it stays open.
+  记录集.OpenSql("select id, 备注, 服务器名, 端口 from Server order by rowid", {});
   // Counted from the record count; -1 (the table cannot be read) leaves the list empty.
   const int count = 记录集.RecordCount();
   for (int i = 0; i < count; ++i) {
@@ -118,5 +138,74 @@ void MainWindow::CentreOnMainWindow(Form& window) const {
 }
 
 void MainWindow::Connect() { ConnectToServer(form_, platform_); }
+
+void MainWindow::Inform(const char* text) {
+  platform_.ShowMessage(text, kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
+}
+
+void MainWindow::OpenEditorForAdd() {
+  CurrentServerId = 0;
+  editors_.RunEditor(*this);
+}
+
+void MainWindow::OpenEditorForModify() {
+  // Column 0 holds the id as LoadServerList wrote it; no current row gives 0, an add.
+  const int row = form_.ListCurrentRow(kList);
+  const std::string text = row == -1 ? std::string() : form_.ListCell(kList, row, 0);
+  int id = 0;
+  std::from_chars(text.data(), text.data() + text.size(), id);
+  CurrentServerId = id;
+  editors_.RunEditor(*this);
+}
+
+void MainWindow::DeleteServer() {
+  const MessageAnswer answer =
+      platform_.ShowMessage(kDeleteQuestion, "询问", MessageButtons::YesNo, MessageIcon::Question);
+  if (answer != MessageAnswer::Yes) return;
+  const int row = form_.ListCurrentRow(kList);
+  if (row == -1) return;
+  const bool deleted = 数据库连接.ExecuteSql("delete from Server where id=?", {IdValue(form_.ListCell(kList, row, 0))});
+  // Rebuilt either way, so the list shows what the table holds.
+  LoadServerList();
+  if (!deleted) Inform(kDeleteFailedMessage);
+}
+
+void MainWindow::ShowPasswordBox() {
+  form_.SetVisible(Id(C::分组框3), false);
+  for (C c : {C::登录密码框, C::新密码标签, C::改密码按钮}) form_.SetVisible(Id(c), true);
+}
+
+void MainWindow::ShowDetails() {
+  for (C c : {C::登录密码框, C::新密码标签, C::改密码按钮}) form_.SetVisible(Id(c), false);
+  form_.SetVisible(Id(C::分组框3), true);
+}
+
+void MainWindow::ChangeLoginPassword() {
+  const std::string password = form_.Text(Id(C::登录密码框));
+  // An empty password would be stored as null, which no login ever matches: the operator
+  // would be locked out for good. It is also the way back for a click on 改密 by mistake.
+  if (password.empty()) {
+    Inform(kEmptyPasswordMessage);
+    ShowDetails();
+    return;
+  }
+  记录集.SetConnection(数据库连接);
+  const bool opened = 数据库连接.OpenAccess(DataFilePath(), DatabasePassword());
+  // The row the login reads, whichever row the table happens to hold first.
+  const bool stored = opened && 记录集.Open("Login", kSourceTable) &&
+                      记录集.Find(std::string("Key='") + kLoginKey + "'", kSearchForward) &&
+                      记录集.WriteText("Pass", password) && 记录集.Update();
+  if (!stored) {
+    记录集.CancelUpdate();
+    Inform(kPasswordChangeFailedMessage);
+    return;
+  }
+  Inform(kPasswordChangedMessage);
+  ShowDetails();
+}
+
+void MainWindow::ShowAbout() { platform_.OpenWithShell(kWebAddress); }
+
+void MainWindow::ExitProgram() { platform_.EndProgram(); }
 
 }  // namespace korvane

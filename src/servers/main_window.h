@@ -1,9 +1,11 @@
-// The main window's handlers: the server list, the detail fields and the option controls.
+// The main window's handlers: the server list, the detail fields, the option controls, and
+// the commands of its menu and buttons.
 #pragma once
 
 #include <string>
 
 #include "platform/platform.h"
+#include "servers/editor_window.h"
 #include "store/store.h"
 #include "ui/form.h"
 #include "servers/main_controls.h"
@@ -13,14 +15,22 @@ namespace korvane {
 // Which server the editor changes: its id, or 0 for a new one.
 inline int CurrentServerId = 0;
 
+inline constexpr const char* kDeleteQuestion = "确认删除服务器？";
+inline constexpr const char* kDeleteFailedMessage = "删除失败!服务器仍在列表中.";
+inline constexpr const char* kPasswordChangedMessage = "密码已更新";
+inline constexpr const char* kEmptyPasswordMessage = "新密码为空，密码未更改。";
+inline constexpr const char* kPasswordChangeFailedMessage = "密码更新失败，原密码仍然有效!";
+
 class MainWindow : public EventSink {
  public:
-  MainWindow(Form& form, Platform& platform);
+  MainWindow(Form& form, Platform& platform, EditorOpener& editors);
 
   void OnEvent(const Event& event) override;
 
   void OnMainWindowCreated();
-  void OpenMainDatabase(const std::string& fileName);
+  // Opens 数据库连接 on the file in the program's folder and binds 记录集 to it; false when the
+  // file cannot be opened.
+  bool OpenMainDatabase(const std::string& fileName);
   void LoadServerList();
   void FillDetailsFromRow();
   void ShowListMenu();
@@ -30,15 +40,29 @@ class MainWindow : public EventSink {
   // Places another window centred over this one.
   void CentreOnMainWindow(Form& window) const;
 
+  void OpenEditorForAdd();
+  void OpenEditorForModify();
+  // Asks, then deletes the current row's server and rebuilds the list.
+  void DeleteServer();
+  // The two display states: Details (the detail group shown) and Password entry (the three
+  // password-change controls shown in its place).
+  void ShowPasswordBox();
+  void ChangeLoginPassword();
+  void ShowAbout();
+  void ExitProgram();
+
   Form& form() { return form_; }
   DBConnection& connection() { return 数据库连接; }
   RecordSet& records() { return 记录集; }
 
  private:
   void Connect();
+  void ShowDetails();
+  void Inform(const char* text);
 
   Form& form_;
   Platform& platform_;
+  EditorOpener& editors_;
   DBConnection 数据库连接;
   RecordSet 记录集;
 };

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include "app/program.h"
+#include "login/login_layout.h"
+#include "login/login_window.h"
 #include "support/data_files.h"
 #include "support/fake_form.h"
 #include "support/fake_platform.h"
+#include "support/scripted_editor.h"
 #include "servers/main_layout.h"
 #include "servers/main_window.h"
+#include "store/schema.h"
 
 namespace korvane {
 namespace {
@@ -43,7 +47,8 @@ class MainWindowTest : public ::testing::Test {
   testing::TempDir dir;
   FakeForm form{MainLayout()};
   FakePlatform platform;
-  MainWindow window{form, platform};
+  testing::ScriptedEditor editors{platform};
+  MainWindow window{form, platform, editors};
 };
 
 TEST_F(MainWindowTest, OpensInWindowModeWithAnEmptyListForAnEmptyTable) {
@@ -163,6 +168,18 @@ TEST_F(MainWindowTest, DataFileVanishingBeforeTheWindowOpensEndsTheProgram) {
   EXPECT_FALSE(form.Checked(Id(C::单选框_窗口)));
 }
 
+TEST_F(MainWindowTest, DataFileTheEngineRefusesSinceTheLoginIsReportedAndEndsTheProgram) {
+  AddServer(DataFilePath(), "h", "1", "u", "p", "r");
+  RunSql(DataFilePath(), "update Korvane set value='another' where name='database password'");
+  window.OnEvent({EventKind::Created});
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text, DataFilePath() + "打开失败!\r\n请系统管理员检查原因.本次运行将取消.");
+  EXPECT_EQ(platform.shellTargets, std::vector<std::string>{kWebAddress});
+  EXPECT_EQ(platform.endProgramCalls, 1);
+  EXPECT_EQ(platform.lastExitCode, 0);
+  EXPECT_EQ(form.ListRowCount(kList), 0);
+}
+
 TEST_F(MainWindowTest, UnreadableDataFileLeavesTheListEmptyWithoutAMessage) {
   RunSql(DataFilePath(), "drop table Server");
   window.OnMainWindowCreated();
@@ -203,10 +220,155 @@ TEST_F(MainWindowTest, ConnectAndADoubleClickOnARowConnectToThatRow) {
   EXPECT_EQ(platform.launchedCommandLines.size(), 2u);
 }
 
+// ---- Delete ------------------------------------------------------------------------------
+
+TEST_F(MainWindowTest, DeleteAsksAndOnlyYesDeletesTheCurrentRowsRecord) {
+  for (int i = 1; i <= 3; ++i) AddServer(DataFilePath(), "h" + std::to_string(i), "1", "u", "p" + std::to_string(i), "r");
+  window.OnMainWindowCreated();
+  LeftClick(1);
+  CurrentServerId = 3;
+
+  platform.answers = {MessageAnswer::No};
+  window.OnEvent({EventKind::MenuItem, Id(MainMenuItem::删除)});
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text, "确认删除服务器？");
+  EXPECT_EQ(platform.messages[0].caption, "询问");
+  EXPECT_EQ(platform.messages[0].buttons, MessageButtons::YesNo);
+  EXPECT_EQ(platform.messages[0].icon, MessageIcon::Question);
+  EXPECT_EQ(form.ListRowCount(kList), 3);
+  EXPECT_EQ(form.ListCurrentRow(kList), 1);
+
+  window.OnEvent({EventKind::MenuItem, Id(MainMenuItem::删除)});  // answered Yes
+  EXPECT_EQ(platform.messages.size(), 2u);
+  ASSERT_EQ(form.ListRowCount(kList), 2);
+  EXPECT_EQ(form.ListCell(kList, 0, 0), "1");
+  EXPECT_EQ(form.ListCell(kList, 1, 0), "3");
+  EXPECT_EQ(form.ListCurrentRow(kList), -1);
+  // The details and the editor's id stay; a connect still uses the deleted server's values.
+  EXPECT_EQ(Details(), (std::vector<std::string>{"h2", "1", "u", "p2"}));
+  EXPECT_EQ(CurrentServerId, 3);
+  window.OnEvent({EventKind::Clicked, Id(C::按钮1)});
+  ASSERT_EQ(platform.writtenFiles.size(), 1u);
+  EXPECT_NE(platform.writtenFiles[0].text.find("full address:s:h2:1\r\n"), std::string::npos);
+
+  // No current row: the question is asked, then nothing happens.
+  window.OnEvent({EventKind::MenuItem, Id(MainMenuItem::删除)});
+  EXPECT_EQ(platform.messages.size(), 3u);  // only the question; the connect showed nothing
+  EXPECT_EQ(form.ListRowCount(kList), 2);
+}
+
+TEST_F(MainWindowTest, ARefusedDeleteIsReportedAndTheListShowsTheTable) {
+  AddServer(DataFilePath(), "h", "1", "u", "p", "r");
+  RunSql(DataFilePath(), "create trigger keep before delete on Server begin select raise(abort, 'no'); end");
+  window.OnMainWindowCreated();
+  LeftClick(0);
+  window.OnEvent({EventKind::MenuItem, Id(MainMenuItem::删除)});
+  ASSERT_EQ(platform.messages.size(), 2u);
+  EXPECT_EQ(platform.messages[1].text, "删除失败!服务器仍在列表中.");
+  EXPECT_EQ(platform.messages[1].caption, "信息：");
+  EXPECT_EQ(form.ListRowCount(kList), 1);
+}
+
+// ---- Login password, about, exit ----------------------------------------------------------
+
+class PasswordChangeTest : public MainWindowTest {
+ protected:
+  bool DetailsShown() const {
+    return form.Visible(Id(C::分组框3)) && !form.Visible(Id(C::登录密码框)) && !form.Visible(Id(C::新密码标签)) &&
+           !form.Visible(Id(C::改密码按钮));
+  }
+  bool EntryShown() const {
+    return !form.Visible(Id(C::分组框3)) && form.Visible(Id(C::登录密码框)) && form.Visible(Id(C::新密码标签)) &&
+           form.Visible(Id(C::改密码按钮));
+  }
+  void Change(const std::string& password) {
+    window.OnEvent({EventKind::Clicked, Id(C::按钮4)});
+    form.SetText(Id(C::登录密码框), password);
+    window.OnEvent({EventKind::Clicked, Id(C::改密码按钮)});
+  }
+  // A fresh login window's verdict on a password.
+  bool LoginAccepts(const std::string& password) {
+    struct Loader : WindowLoader {
+      bool LoadMainWindow() override { return true; }
+    } loader;
+    FakeForm loginForm{LoginLayout()};
+    FakePlatform loginPlatform;
+    LoginWindow login{loginForm, loginPlatform, loader};
+    loginForm.SetText(Id(LoginControl::编辑框_Pass), password);
+    login.CheckLogin();
+    return loginForm.destroyed;
+  }
+  std::string StoredPass(const std::string& key) {
+    DBConnection db;
+    RecordSet rs;
+    rs.SetConnection(db);
+    db.OpenAccess(DataFilePath(), DatabasePassword());
+    rs.OpenSql("select quote(Pass) p from Login where \"Key\"=?", {key});
+    return rs.ReadText("p");
+  }
+};
+
+TEST_F(PasswordChangeTest, ChangeSwapsTheDetailsForTheEntryAndUpdateStoresTheNewPassword) {
+  window.OnMainWindowCreated();
+  EXPECT_TRUE(DetailsShown());
+  window.OnEvent({EventKind::Clicked, Id(C::按钮4)});
+  EXPECT_TRUE(EntryShown());
+  window.OnEvent({EventKind::Clicked, Id(C::按钮4)});
+  EXPECT_TRUE(EntryShown());
+  EXPECT_TRUE(form.Visible(Id(C::按钮4)));
+
+  form.SetText(Id(C::登录密码框), "新 口令'1");
+  window.OnEvent({EventKind::Clicked, Id(C::改密码按钮)});
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text, "密码已更新");
+  EXPECT_EQ(platform.messages[0].caption, "信息：");
+  EXPECT_TRUE(DetailsShown());
+  EXPECT_EQ(form.Text(Id(C::登录密码框)), "新 口令'1");
+  EXPECT_TRUE(LoginAccepts("新 口令'1"));
+  EXPECT_FALSE(LoginAccepts("admin"));
+}
+
+TEST_F(PasswordChangeTest, AnEmptyOrRefusedPasswordWritesNothing) {
+  window.OnMainWindowCreated();
+  Change("");
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text, "新密码为空，密码未更改。");
+  EXPECT_TRUE(DetailsShown());
+  EXPECT_EQ(StoredPass(kLoginKey), "'admin'");
+
+  RunSql(DataFilePath(), "create trigger keep before update on Login begin select raise(abort, 'no'); end");
+  Change("other");
+  ASSERT_EQ(platform.messages.size(), 2u);
+  EXPECT_EQ(platform.messages[1].text, "密码更新失败，原密码仍然有效!");
+  EXPECT_TRUE(EntryShown());
+  EXPECT_EQ(StoredPass(kLoginKey), "'admin'");
+  EXPECT_TRUE(LoginAccepts("admin"));
+}
+
+TEST_F(PasswordChangeTest, TheChangeWritesTheRowTheLoginReads) {
+  RunSql(DataFilePath(), "delete from Login");
+  RunSql(DataFilePath(), "insert into Login (\"Key\", Pass) values ('someone else', 'x'), ('By.Oxle', 'admin')");
+  window.OnMainWindowCreated();
+  Change("second");
+  EXPECT_EQ(StoredPass("someone else"), "'x'");
+  EXPECT_EQ(StoredPass(kLoginKey), "'second'");
+}
+
+TEST_F(MainWindowTest, AboutOpensTheWebAddressAndExitEndsWithCodeZero) {
+  window.OnMainWindowCreated();
+  window.OnEvent({EventKind::MenuItem, Id(MainMenuItem::关于)});
+  EXPECT_EQ(platform.shellTargets, std::vector<std::string>{kWebAddress});
+  EXPECT_EQ(platform.endProgramCalls, 0);
+  window.OnEvent({EventKind::Clicked, Id(C::按钮2)});
+  EXPECT_EQ(platform.endProgramCalls, 1);
+  EXPECT_EQ(platform.lastExitCode, 0);
+}
+
 TEST(CentreOnMainWindow, TruncatesTowardZeroAndSetsTheTopFirst) {
   FakeForm mainForm{MainLayout()};
   FakePlatform platform;
-  MainWindow main{mainForm, platform};
+  testing::ScriptedEditor editors{platform};
+  MainWindow main{mainForm, platform, editors};
   mainForm.rect = {100, 50, 501, 336};
   FakeForm editor{WindowLayout{.caption = "", .width = 300, .height = 190}};
   main.CentreOnMainWindow(editor);

@@ -5,7 +5,9 @@
 #include "app/program.h"
 #include "app_driver.h"
 #include "login/login_controls.h"
+#include "servers/editor_controls.h"
 #include "servers/main_controls.h"
+#include "store/store.h"
 #include "ui/form.h"
 #include "ui/win32/ids_win32.h"
 #include "win32/support/test_client.h"
@@ -51,6 +53,45 @@ bool WaitForText(HWND hwnd, const std::wstring& text) {
     std::this_thread::sleep_for(50ms);
   }
   return false;
+}
+
+// Opens the list's popup menu with a right click on a row and picks the item at `index`
+// (添加, 修改, 删除, 关于). The list view tracks the right button until it is released, so
+// the release is queued first; the press is sent without waiting, since the menu and the
+// editor that may follow keep it busy.
+void ChooseFromListMenu(const AppProcess& app, HWND list, int row, int index) {
+  const POINT p = app.ListRowPoint(list, row);
+  PostMessageW(list, WM_RBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+  SendNotifyMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(p.x, p.y));
+  HWND menu = app.WaitForWindow(L"", L"#32768");
+  ASSERT_NE(menu, nullptr) << "no popup menu";
+  for (int i = 0; i <= index; ++i) PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+  PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+}
+
+// Answers the program's next message box of this caption with `button`; returns its text.
+std::wstring Answer(const AppProcess& app, const std::wstring& caption, int button) {
+  HWND box = app.WaitForWindow(caption, L"#32770");
+  if (box == nullptr) return L"<no message box>";
+  wchar_t text[512] = {};
+  GetDlgItemTextW(box, 0xFFFF, text, 512);
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+  app.WaitUntilGone(box);
+  return text;
+}
+
+// Table Server of a data file, one "id host port user password remark" line per row.
+std::string ServersIn(const std::string& path) {
+  DBConnection db;
+  RecordSet rs;
+  rs.SetConnection(db);
+  if (!db.OpenAccess(path, DatabasePassword()) ||
+      !rs.Open("select id || ' ' || ifnull(服务器名, '-') || ' ' || ifnull(端口, '-') || ' ' || ifnull(用户名, '-') "
+               "|| ' ' || ifnull(密码, '-') || ' ' || ifnull(备注, '-') as r from Server order by id", kSourceSql))
+    return "<unreadable>";
+  std::string rows;
+  for (int i = 0; i < rs.RecordCount(); ++i, rs.MoveNext()) rows += rs.ReadText("r") + "\n";
+  return rows;
 }
 
 class AppProcessTest : public ::testing::Test {
@@ -186,6 +227,73 @@ TEST_F(ConnectProcessTest, ConnectAndADoubleClickStartTheClientForTheChosenServe
   EXPECT_EQ(PasswordIn(second), std::u16string(u"密码 Two") + u'\0');
 
   testing::PostKey(main, VK_ESCAPE);
+  EXPECT_EQ(app->WaitForExit(20s), 0u);
+}
+
+TEST_F(AppProcessTest, ServersAreAddedChangedAndDeletedThroughTheWindowsAndThePasswordChangeLasts) {
+  const std::string data = dir.File("mstsc.mdb");
+  testing::AddServer(data, "10.0.0.1", "3389", "Administrator", "first", "一");
+  Start();
+  TypePassword(L"admin");
+  HWND main = app->WaitForWindow(MainCaption());
+  ASSERT_NE(main, nullptr);
+  HWND list = Control(Control(main, Id(MainControl::分组框1)), Id(MainControl::超级列表框1));
+  auto editorBox = [](HWND editor, EditorControl c) { return Control(editor, Id(c)); };
+
+  // 添加: type a server and confirm.
+  ChooseFromListMenu(*app, list, 0, 0);
+  HWND editor = app->WaitForWindow(L"添加服务器");
+  ASSERT_NE(editor, nullptr) << "no editor";
+  EXPECT_FALSE(IsWindowEnabled(main));
+  testing::SetTextOf(editorBox(editor, EditorControl::编辑框_Host), L"db.example");
+  testing::SetTextOf(editorBox(editor, EditorControl::编辑框_密码), L"密码 二");
+  testing::SetTextOf(editorBox(editor, EditorControl::编辑框_备注), L"数据库");
+  PostMessageW(editorBox(editor, EditorControl::按钮1), BM_CLICK, 0, 0);
+  ASSERT_TRUE(app->WaitUntilGone(editor));
+  EXPECT_TRUE(IsWindowEnabled(main));
+  ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 2);
+  EXPECT_EQ(app->ListRow(list, 1, 4), (std::vector<std::wstring>{L"2", L"数据库", L"db.example", L"3389"}));
+
+  // 修改 the new one: Enter in the remark box saves.
+  ClickRow(*app, list, 1);
+  ChooseFromListMenu(*app, list, 1, 1);
+  editor = app->WaitForWindow(L"修改服务器");
+  ASSERT_NE(editor, nullptr) << "no editor";
+  EXPECT_EQ(testing::WindowTitle(editorBox(editor, EditorControl::编辑框_密码)), L"密码 二");
+  testing::SetTextOf(editorBox(editor, EditorControl::编辑框_端口), L"13389");
+  testing::PostKey(editorBox(editor, EditorControl::编辑框_备注), VK_RETURN);
+  ASSERT_TRUE(app->WaitUntilGone(editor));
+  EXPECT_EQ(app->ListRow(list, 1, 4), (std::vector<std::wstring>{L"2", L"数据库", L"db.example", L"13389"}));
+  EXPECT_EQ(ServersIn(data),
+            "1 10.0.0.1 3389 Administrator first 一\n2 db.example 13389 Administrator 密码 二 数据库\n");
+
+  // 删除 the first after the question.
+  ClickRow(*app, list, 0);
+  ChooseFromListMenu(*app, list, 0, 2);
+  EXPECT_EQ(Answer(*app, L"询问", IDYES), L"确认删除服务器？");
+  for (int i = 0; i < 100 && SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) != 1; ++i) std::this_thread::sleep_for(50ms);
+  ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 1);
+  EXPECT_EQ(app->ListRow(list, 0, 1), std::vector<std::wstring>{L"2"});
+  EXPECT_EQ(ServersIn(data), "2 db.example 13389 Administrator 密码 二 数据库\n");
+
+  // A new login password, then 退出; it holds for the next start.
+  PostMessageW(Control(main, Id(MainControl::按钮4)), BM_CLICK, 0, 0);
+  HWND entry = Control(main, Id(MainControl::登录密码框));
+  for (int i = 0; i < 100 && !IsWindowVisible(entry); ++i) std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(IsWindowVisible(entry));
+  testing::SetTextOf(entry, L"新口令 2");
+  PostMessageW(Control(main, Id(MainControl::改密码按钮)), BM_CLICK, 0, 0);
+  EXPECT_EQ(Answer(*app, L"信息：", IDOK), L"密码已更新");
+  PostMessageW(Control(main, Id(MainControl::按钮2)), BM_CLICK, 0, 0);
+  EXPECT_EQ(app->WaitForExit(20s), 0u);
+
+  Start();
+  TypePassword(L"新口令 2");
+  main = app->WaitForWindow(MainCaption());
+  ASSERT_NE(main, nullptr) << "the new password was not accepted";
+  list = Control(Control(main, Id(MainControl::分组框1)), Id(MainControl::超级列表框1));
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 1);
+  PostMessageW(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(app->WaitForExit(20s), 0u);
 }
 

@@ -2,9 +2,13 @@
 // platform and a real data file: geometry, captions, styles and initial states.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "app/program.h"
 #include "support/data_files.h"
 #include "support/fake_platform.h"
+#include "servers/editor_opener_win32.h"
 #include "servers/main_layout.h"
 #include "servers/main_window.h"
 #include "win32/support/common_controls6.h"
@@ -26,7 +30,11 @@ class MainWindowLayoutTest : public testing::ProgramWindowTest<MainWindow, C> {
     testing::AddServer(DataFilePath(), "10.0.0.2", "3390", "u", "p", "二");
   }
   const WindowLayout& Layout() const override { return MainLayout(); }
-  std::unique_ptr<MainWindow> MakeHandlers(Form& form) override { return std::make_unique<MainWindow>(form, platform); }
+  std::unique_ptr<MainWindow> MakeHandlers(Form& form) override {
+    return std::make_unique<MainWindow>(form, platform, editors);
+  }
+
+  Win32EditorOpener editors{platform};
 
   std::wstring TextOf(C control) const { return testing::WindowTextOf(H(control)); }
   bool Checked(C control) const { return SendMessageW(H(control), BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -176,20 +184,25 @@ TEST_F(MainWindowLayoutTest, TheResolutionListOffersSixItemsAndCannotBeTypedInto
   EXPECT_EQ(FindWindowExW(combo, nullptr, L"Edit", nullptr), nullptr);
 }
 
-TEST_F(MainWindowLayoutTest, TabCrossesContainersInTheWindowsOwnOrder) {
-  SetFocus(H(C::编辑框_Host));
-  testing::PressKey(VK_TAB);
-  EXPECT_EQ(GetFocus(), H(C::单选框_真实桌面));
-  testing::PressKey(VK_TAB);
-  EXPECT_EQ(GetFocus(), H(C::单选框_虚拟桌面));
-  testing::PressKey(VK_TAB);
-  EXPECT_EQ(GetFocus(), H(C::按钮4));
-  // The password-change controls are hidden, so Tab goes on to the port box.
-  testing::PressKey(VK_TAB);
-  EXPECT_EQ(GetFocus(), H(C::编辑框_端口));
-  SetFocus(H(C::按钮2));
-  testing::PressKey(VK_TAB);
-  EXPECT_EQ(GetFocus(), H(C::超级列表框1));
+// Where Tab takes the focus, starting from the list, once round the window and back.
+std::vector<HWND> TabRound(const std::function<HWND(C)>& handle, size_t steps) {
+  SetFocus(handle(C::超级列表框1));
+  std::vector<HWND> visited;
+  for (size_t i = 0; i < steps; ++i) {
+    testing::PressKey(VK_TAB);
+    visited.push_back(GetFocus());
+  }
+  return visited;
+}
+
+TEST_F(MainWindowLayoutTest, TabVisitsEveryShownControlInTheWindowsOwnOrder) {
+  // The password-change controls are hidden while the details are shown, so Tab skips them.
+  const std::vector<C> order = {C::单选框_全屏, C::单选框_窗口, C::组合框_分辨率, C::选择框_磁盘, C::选择框_重连,
+                                C::编辑框_Host, C::单选框_真实桌面, C::单选框_虚拟桌面, C::按钮4, C::编辑框_端口,
+                                C::编辑框_用户名, C::编辑框_密码, C::按钮1, C::按钮3, C::按钮2, C::超级列表框1};
+  std::vector<HWND> expected;
+  for (C c : order) expected.push_back(H(c));
+  EXPECT_EQ(TabRound([this](C c) { return H(c); }, order.size()), expected);
   testing::PressKey(VK_TAB, /*shift=*/true);
   EXPECT_EQ(GetFocus(), H(C::按钮2));
 }

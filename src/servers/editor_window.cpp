@@ -1,0 +1,93 @@
+#include "servers/editor_window.h"
+
+#include <string>
+
+#include "servers/main_window.h"
+#include "store/store.h"
+
+namespace korvane {
+namespace {
+
+using C = EditorControl;
+
+// The five boxes and the fields they show, in the order they are written.
+struct FieldBox {
+  C box;
+  const char* field;
+};
+constexpr FieldBox kWriteOrder[] = {
+    {C::编辑框_Host, "服务器名"}, {C::编辑框_端口, "端口"}, {C::编辑框_用户名, "用户名"},
+    {C::编辑框_密码, "密码"},     {C::编辑框_备注, "备注"},
+};
+// Filled in this order when a server is changed.
+constexpr FieldBox kReadOrder[] = {
+    {C::编辑框_Host, "服务器名"}, {C::编辑框_用户名, "用户名"}, {C::编辑框_密码, "密码"},
+    {C::编辑框_端口, "端口"},     {C::编辑框_备注, "备注"},
+};
+
+bool OpenServer(RecordSet& records, int id) {
+  return records.OpenSql("select * from Server where id=?", {static_cast<long long>(id)});
+}
+
+}  // namespace
+
+EditorWindow::EditorWindow(Form& form, MainWindow& main, Platform& platform)
+    : form_(form), main_(main), platform_(platform) {}
+
+void EditorWindow::OnEvent(const Event& event) {
+  switch (event.kind) {
+    case EventKind::Created:
+      InitEditor();
+      break;
+    case EventKind::Clicked:
+      if (event.control == Id(C::按钮1)) SaveServer();
+      if (event.control == Id(C::按钮2)) CloseEditor();
+      break;
+    case EventKind::KeyDown:
+      if (event.control == Id(C::编辑框_备注) && event.key == kKeyEnter) SaveServer();
+      break;
+    default:
+      break;
+  }
+}
+
+void EditorWindow::InitEditor() {
+  if (CurrentServerId != 0) {
+    form_.SetCaption("修改服务器");
+    RecordSet& records = main_.records();
+    OpenServer(records, CurrentServerId);
+    // A server deleted meanwhile reads as empty text in every box.
+    for (const FieldBox& f : kReadOrder) form_.SetText(Id(f.box), records.ReadText(f.field));
+  } else {
+    form_.SetCaption("添加服务器");
+  }
+  main_.CentreOnMainWindow(form_);
+  form_.SetFocus(Id(C::编辑框_Host));
+}
+
+void EditorWindow::SaveServer() {
+  RecordSet& records = main_.records();
+  // The mode is decided now, not when the window opened: a server that another copy of the
+  // program deleted meanwhile is added anew.
+  OpenServer(records, CurrentServerId);
+  const bool modify = CurrentServerId != 0 && records.ReadInt("id") == CurrentServerId;
+
+  bool saved = records.Open("Server", kSourceTable) &&
+               (modify ? records.Find("id=" + std::to_string(CurrentServerId), kSearchForward) : records.AddNew());
+  for (const FieldBox& f : kWriteOrder) saved = saved && records.WriteText(f.field, form_.Text(Id(f.box)));
+  // Update saves an add as well as a change, and tells whether the file took it.
+  saved = saved && records.Update();
+  if (!saved) {
+    // A half-written record must not be saved by the next open. Closing the window now would
+    // throw away what the operator typed without a word, so it stays open.
+    records.CancelUpdate();
+    platform_.ShowMessage(kSaveFailedMessage, kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
+    return;
+  }
+  main_.LoadServerList();
+  form_.Destroy();
+}
+
+void EditorWindow::CloseEditor() { form_.Destroy(); }
+
+}  // namespace korvane

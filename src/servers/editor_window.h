@@ -1,0 +1,43 @@
+// The editor window's handlers: one window for adding a server and for changing one.
+#pragma once
+
+#include "platform/platform.h"
+#include "servers/editor_controls.h"
+#include "ui/form.h"
+
+namespace korvane {
+
+class MainWindow;
+
+inline constexpr const char* kSaveFailedMessage = "保存失败!服务器信息未写入数据文件.";
+
+class EditorWindow : public EventSink {
+ public:
+  // Works through the main window's record set and list; has no database objects of its own.
+  EditorWindow(Form& form, MainWindow& main, Platform& platform);
+
+  void OnEvent(const Event& event) override;
+
+  // Caption and, when a server is changed, its five values; centred on the main window with
+  // the focus in the host box.
+  void InitEditor();
+  // Adds or changes the record, rebuilds the main window's list and closes. A write the data
+  // file refuses is reported and the window stays open with everything as typed.
+  void SaveServer();
+  void CloseEditor();
+
+ private:
+  Form& form_;
+  MainWindow& main_;
+  Platform& platform_;
+};
+
+// Opens the editor modally over the program's windows and returns once it is gone. The
+// Win32 side makes the real window; tests make a recorded one.
+class EditorOpener {
+ public:
+  virtual ~EditorOpener() = default;
+  virtual void RunEditor(MainWindow& main) = 0;
+};
+
+}  // namespace korvane
