@@ -2,12 +2,14 @@
 // platform and a real data file: geometry, captions, styles and initial states.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
 #include "app/program.h"
 #include "support/data_files.h"
 #include "support/fake_platform.h"
+#include "platform/platform_win32.h"
 #include "servers/editor_opener_win32.h"
 #include "servers/main_layout.h"
 #include "servers/main_window.h"
@@ -184,27 +186,75 @@ TEST_F(MainWindowLayoutTest, TheResolutionListOffersSixItemsAndCannotBeTypedInto
   EXPECT_EQ(FindWindowExW(combo, nullptr, L"Edit", nullptr), nullptr);
 }
 
-// Where Tab takes the focus, starting from the list, once round the window and back.
-std::vector<HWND> TabRound(const std::function<HWND(C)>& handle, size_t steps) {
-  SetFocus(handle(C::超级列表框1));
-  std::vector<HWND> visited;
-  for (size_t i = 0; i < steps; ++i) {
-    testing::PressKey(VK_TAB);
-    visited.push_back(GetFocus());
+// Tab in both display states: while the details are shown the password-change controls are
+// hidden and skipped, and the other way round after 改密.
+TEST_F(MainWindowLayoutTest, TabVisitsEveryShownControlInTheWindowsOwnOrderInBothStates) {
+  const std::vector<C> order = {C::超级列表框1, C::单选框_全屏, C::单选框_窗口, C::组合框_分辨率, C::选择框_磁盘,
+                                C::选择框_重连, C::编辑框_Host, C::单选框_真实桌面, C::单选框_虚拟桌面, C::按钮4,
+                                C::登录密码框, C::改密码按钮, C::编辑框_端口, C::编辑框_用户名, C::编辑框_密码,
+                                C::按钮1, C::按钮3, C::按钮2};
+  const std::vector<C> details = {C::编辑框_Host, C::编辑框_端口, C::编辑框_用户名, C::编辑框_密码};
+  const std::vector<C> entry = {C::登录密码框, C::改密码按钮};
+  for (bool passwordEntry : {false, true}) {
+    SCOPED_TRACE(passwordEntry ? "password entry" : "details");
+    if (passwordEntry) {
+      SendMessageW(H(C::按钮4), BM_CLICK, 0, 0);
+      testing::Pump();
+    }
+    const std::vector<C>& skipped = passwordEntry ? details : entry;
+    std::vector<HWND> expected, visited;
+    for (C c : order)
+      if (std::find(skipped.begin(), skipped.end(), c) == skipped.end()) expected.push_back(H(c));
+    std::rotate(expected.begin(), expected.begin() + 1, expected.end());  // from the list, round to it
+    SetFocus(H(C::超级列表框1));
+    for (size_t i = 0; i < expected.size(); ++i) {
+      testing::PressKey(VK_TAB);
+      visited.push_back(GetFocus());
+    }
+    EXPECT_EQ(visited, expected);
+    testing::PressKey(VK_TAB, /*shift=*/true);
+    EXPECT_EQ(GetFocus(), H(C::按钮2));
+    // What the operator sees: the detail group, or the three password-change controls.
+    EXPECT_EQ(IsWindowVisible(H(C::分组框3)) != 0, !passwordEntry);
+    EXPECT_EQ(IsWindowVisible(H(C::编辑框_密码)) != 0, !passwordEntry);
+    for (C c : {C::新密码标签, C::登录密码框, C::改密码按钮}) EXPECT_EQ(IsWindowVisible(H(c)) != 0, passwordEntry);
   }
-  return visited;
 }
 
-TEST_F(MainWindowLayoutTest, TabVisitsEveryShownControlInTheWindowsOwnOrder) {
-  // The password-change controls are hidden while the details are shown, so Tab skips them.
-  const std::vector<C> order = {C::单选框_全屏, C::单选框_窗口, C::组合框_分辨率, C::选择框_磁盘, C::选择框_重连,
-                                C::编辑框_Host, C::单选框_真实桌面, C::单选框_虚拟桌面, C::按钮4, C::编辑框_端口,
-                                C::编辑框_用户名, C::编辑框_密码, C::按钮1, C::按钮3, C::按钮2, C::超级列表框1};
-  std::vector<HWND> expected;
-  for (C c : order) expected.push_back(H(c));
-  EXPECT_EQ(TabRound([this](C c) { return H(c); }, order.size()), expected);
-  testing::PressKey(VK_TAB, /*shift=*/true);
-  EXPECT_EQ(GetFocus(), H(C::按钮2));
+// 删除 asks with a real message box: its text, caption, buttons and icon; No keeps the server.
+TEST(MainWindowDelete, TheQuestionBoxHasYesNoAndTheQuestionIcon) {
+  testing::TempDir dir("korvane 删除");
+  SetProgramDirectoryFromExecutable(dir.File("korvane.exe"));
+  testing::MakeDataFile(DataFilePath());
+  testing::AddServer(DataFilePath(), "h", "1", "u", "p", "r");
+  Win32Platform platform;
+  Win32EditorOpener editors{platform};
+  std::unique_ptr<MainWindow> handlers;
+  auto window = Win32Window::Create(MainLayout(), [&](Form& form) -> EventSink& {
+    handlers = std::make_unique<MainWindow>(form, platform, editors);
+    return *handlers;
+  });
+  ASSERT_TRUE(window);
+  testing::ClickListRow(window->ControlHandle(Id(C::超级列表框1)), 0);
+  std::wstring caption, text;
+  bool yes = false, no = false, ok = false, icon = false;
+  {
+    testing::WindowWatcher watcher(L"#32770", [&](HWND box) {
+      caption = testing::WindowTextOf(box);
+      text = testing::MessageBoxText(box);
+      yes = GetDlgItem(box, IDYES) != nullptr;
+      no = GetDlgItem(box, IDNO) != nullptr;
+      ok = GetDlgItem(box, IDOK) != nullptr;
+      icon = testing::HasIcon(box);
+      testing::PressMessageBoxButton(box, IDNO);
+    });
+    handlers->OnEvent({EventKind::MenuItem, Id(MainMenuItem::删除)});
+    EXPECT_TRUE(watcher.Acted());
+  }
+  EXPECT_EQ(caption, L"询问");
+  EXPECT_EQ(text, L"确认删除服务器？");
+  EXPECT_TRUE(yes && no && !ok && icon);
+  EXPECT_EQ(window->ListRowCount(Id(C::超级列表框1)), 1);
 }
 
 TEST_F(MainWindowLayoutTest, EachRadioPairBelongsToItsOwnGroupBox) {

@@ -19,18 +19,6 @@ struct SeenBox {
   bool otherWindowEnabled = true;
 };
 
-bool HasIcon(HWND box) {
-  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    wchar_t cls[16] = {};
-    GetClassNameW(child, cls, 16);
-    // The box's layout always has an icon control; without an icon it holds none.
-    if (lstrcmpiW(cls, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
-        SendMessageW(child, STM_GETICON, 0, 0) != 0)
-      return true;
-  }
-  return false;
-}
-
 class MessageBoxTest : public testing::ToolkitWindowTest {
  protected:
   // Shows the box and answers it with `button` from a watching thread, noting what it saw.
@@ -44,7 +32,7 @@ class MessageBoxTest : public testing::ToolkitWindowTest {
       seen.yes = GetDlgItem(box, IDYES) != nullptr;
       seen.no = GetDlgItem(box, IDNO) != nullptr;
       seen.cancel = GetDlgItem(box, IDCANCEL) != nullptr;
-      seen.icon = HasIcon(box);
+      seen.icon = testing::HasIcon(box);
       seen.otherWindowEnabled = IsWindowEnabled(other);
       testing::PressMessageBoxButton(box, button);
     });

@@ -112,6 +112,19 @@ inline std::wstring MessageBoxText(HWND box) {
   return text;
 }
 
+// True when a message box shows an icon. Its layout always has an icon control; without an
+// icon the control holds none.
+inline bool HasIcon(HWND box) {
+  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t cls[16] = {};
+    GetClassNameW(child, cls, 16);
+    if (lstrcmpiW(cls, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+        SendMessageW(child, STM_GETICON, 0, 0) != 0)
+      return true;
+  }
+  return false;
+}
+
 // Presses a message box button (IDOK, IDYES, IDNO...). Safe from any thread.
 inline void PressMessageBoxButton(HWND box, int button) {
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
