@@ -181,6 +181,50 @@ inline std::vector<HWND> Children(HWND parent, const std::function<bool(HWND)>& 
   return search.found;
 }
 
+// The program's control of `className` (Edit, Button, ComboBox, SysListView32...) under the
+// point (x, y) of `top`'s client area, found as a person finds it: by what it is and where it
+// lies. The smallest match wins, so a radio box beats the group box around it. Only visible
+// controls count.
+inline HWND ControlAt(HWND top, const std::wstring& className, int x, int y) {
+  POINT at{x, y};
+  ClientToScreen(top, &at);
+  HWND best = nullptr;
+  LONG bestArea = 0;
+  for (HWND child : Children(top, [&](HWND h) { return ClassOf(h) == className && IsWindowVisible(h); })) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    const LONG area = (r.right - r.left) * (r.bottom - r.top);
+    if (PtInRect(&r, at) && (best == nullptr || area < bestArea)) {
+      best = child;
+      bestArea = area;
+    }
+  }
+  return best;
+}
+
+// The visible control of `className` whose caption is `text`, such as a button.
+inline HWND ControlWithText(HWND top, const std::wstring& className, const std::wstring& text) {
+  auto found = Children(top, [&](HWND h) { return ClassOf(h) == className && IsWindowVisible(h) && WindowTitle(h) == text; });
+  return found.empty() ? nullptr : found.front();
+}
+
+// Types text into a control as the keyboard would, one character message at a time, after
+// selecting what is there (as Tab into an edit box does), so the typing replaces it.
+inline void TypeInto(HWND edit, const std::wstring& text) {
+  PostMessageW(edit, EM_SETSEL, 0, -1);
+  if (text.empty()) PostMessageW(edit, WM_CHAR, VK_BACK, 0);
+  for (wchar_t c : text) PostMessageW(edit, WM_CHAR, c, 1);
+}
+
+// The text of a message box (its static text has id 0xFFFF).
+inline std::wstring MessageText(HWND box) {
+  wchar_t text[2048] = {};
+  GetDlgItemTextW(box, 0xFFFF, text, 2048);
+  return text;
+}
+
+inline void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
 inline void SetTextOf(HWND hwnd, const std::wstring& text) {
   SendMessageW(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
