@@ -47,8 +47,9 @@ void ConnectToServer(Form& mainWindow, Platform& platform) {
     Inform(platform, kMissingFieldsMessage);
     return;
   }
-  // A line break in a field would end its line early and let the rest of the field stand
-  // in the file as lines of its own.
+  // A line break in host, port or user would end its line early and let the rest of the field
+  // stand in the file as lines of its own. The password is not checked: it reaches the file
+  // only as the hexadecimal of its protected form, so any character is safe there.
   if (HasControlCharacters(settings)) {
     Inform(platform, kControlCharacterMessage);
     return;

@@ -19,7 +19,7 @@ ConnectionSettings ReadConnectionSettings(const Form& mainWindow);
 void ConnectToServer(Form& mainWindow, Platform& platform);
 
 inline constexpr const char* kMissingFieldsMessage = "该填的还没填完整,填完了再说!";
-inline constexpr const char* kControlCharacterMessage = "主机、端口、用户名和密码中不能含有换行等控制字符!";
+inline constexpr const char* kControlCharacterMessage = "主机、端口和用户名中不能含有换行等控制字符!";
 inline constexpr const char* kNoResolutionMessage = "请先选择分辨率!";
 inline constexpr const char* kOutsideCodePageMessage = "主机、端口和用户名中含有无法写入连接文件的字符!";
 

@@ -107,8 +107,8 @@ TEST_F(Connect, EachEmptyFieldGivesOneMessageAndNothingElse) {
   }
 }
 
-TEST_F(Connect, ControlCharacterInAnyFieldIsRefused) {
-  for (const C field : {C::编辑框_Host, C::编辑框_端口, C::编辑框_用户名, C::编辑框_密码}) {
+TEST_F(Connect, ControlCharacterInHostPortOrUserIsRefused) {
+  for (const C field : {C::编辑框_Host, C::编辑框_端口, C::编辑框_用户名}) {
     for (const char* bad : {"\r\n", "\n", "\t", "\x7F"}) {
       testing::FakeForm w = FilledWindow();
       w.SetText(Id(field), std::string("x") + bad + "username:s:evil");
@@ -118,6 +118,13 @@ TEST_F(Connect, ControlCharacterInAnyFieldIsRefused) {
       ExpectNothingStarted();
     }
   }
+  // The password reaches the file only protected: any character is a valid password.
+  form.SetText(Id(C::编辑框_密码), "a\r\nb\t\x01\x7F");
+  platform = {};
+  ConnectToServer(form, platform);
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_EQ(platform.protectedPasswords, std::vector<std::string>{"a\r\nb\t\x01\x7F"});
+  EXPECT_EQ(platform.launchedCommandLines.size(), 1u);
 }
 
 TEST_F(Connect, AHostPortOrUserTheFileCannotHoldIsRefused) {
