@@ -69,14 +69,19 @@ void ConnectToServer(Form& mainWindow, Platform& platform) {
   }
 
   const std::string passwordHex = platform.ProtectPasswordHex(settings.password);
-  const std::string tempDirectory = platform.TempDirectory();
-  platform.WriteConnectionFile(tempDirectory + kFileName, BuildRdpText(settings, passwordHex));
+  const std::string path = platform.TempDirectory() + kFileName;
+  // A file not written whole (a read-only text.rdp left by an earlier connect, a full disk)
+  // holds an earlier server's settings or only part of this one's: no client on it.
+  if (!platform.WriteConnectionFile(path, BuildRdpText(settings, passwordHex))) {
+    Inform(platform, kFileNotWrittenMessage);
+    return;
+  }
 
   // The path goes in unquoted, the way the client has always been started. /admin is what
   // opens the console session: the client has ignored /console since 2008.
-  std::string commandLine = "mstsc " + tempDirectory + kFileName;
+  std::string commandLine = "mstsc " + path;
   if (mainWindow.Checked(Id(MainControl::单选框_真实桌面))) commandLine += " /admin";
-  platform.LaunchClient(commandLine);
+  if (!platform.LaunchClient(commandLine)) Inform(platform, kClientNotStartedMessage);
 }
 
 }  // namespace korvane

@@ -198,14 +198,25 @@ TEST_F(Connect, SecondConnectWritesOnlyItsOwnText) {
   EXPECT_EQ(platform.launchedCommandLines.size(), 2u);
 }
 
-TEST_F(Connect, FailuresAfterTheChecksAreSilentAndTheClientStillStarts) {
+TEST_F(Connect, AFailedProtectionIsSilentAndTheClientStillStarts) {
   platform.protectedHex = "";
-  platform.writeSucceeds = false;
-  platform.launchSucceeds = false;
   ConnectToServer(form, platform);
   EXPECT_TRUE(platform.messages.empty());
   ASSERT_EQ(platform.writtenFiles.size(), 1u);
   EXPECT_NE(platform.writtenFiles[0].text.find("\r\npassword 51:b:\r\n"), std::string::npos);
+  EXPECT_EQ(platform.launchedCommandLines.size(), 1u);
+}
+
+TEST_F(Connect, AFileNotWrittenStartsNoClientAndAFailedStartIsShown) {
+  platform.writeSucceeds = false;
+  ConnectToServer(form, platform);
+  ExpectOneMessage(kFileNotWrittenMessage);
+  EXPECT_TRUE(platform.launchedCommandLines.empty());
+
+  platform = {};
+  platform.launchSucceeds = false;
+  ConnectToServer(form, platform);
+  ExpectOneMessage(kClientNotStartedMessage);
   EXPECT_EQ(platform.launchedCommandLines.size(), 1u);
 }
 
