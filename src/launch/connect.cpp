@@ -7,8 +7,8 @@ namespace {
 
 constexpr const char* kFileName = "text.rdp";
 
-// Overwrites a password copy before its memory goes back to the heap. Through a volatile
-// pointer so the stores are not dropped as dead.
+// Overwrites the password text in place before the string gives its memory back. Through a
+// volatile pointer so the stores are not dropped as dead.
 void Wipe(std::string& secret) {
   volatile char* p = secret.data();
   for (size_t i = 0; i < secret.size(); ++i) p[i] = 0;
@@ -38,6 +38,8 @@ ConnectionSettings ReadConnectionSettings(const Form& w) {
 
 void ConnectToServer(Form& mainWindow, Platform& platform) {
   ConnectionSettings settings = ReadConnectionSettings(mainWindow);
+  // The settings' copy of the password is wiped on every way out of the connect. Copies made
+  // elsewhere, such as the edit box's read buffer, are not this function's to wipe.
   struct PasswordWiper {
     std::string& password;
     ~PasswordWiper() { Wipe(password); }
