@@ -79,9 +79,11 @@ void ConnectToServer(Form& mainWindow, Platform& platform) {
     return;
   }
 
-  // The path goes in unquoted, the way the client has always been started. /admin is what
+  // The client splits its command line at blanks, so a path with one (a profile named
+  // "John Smith") is quoted; any other path goes in bare, as it always has. /admin is what
   // opens the console session: the client has ignored /console since 2008.
-  std::string commandLine = "mstsc " + path;
+  std::string commandLine = "mstsc ";
+  commandLine += path.find(' ') == std::string::npos ? path : '"' + path + '"';
   if (mainWindow.Checked(Id(MainControl::单选框_真实桌面))) commandLine += " /admin";
   if (!platform.LaunchClient(commandLine)) Inform(platform, kClientNotStartedMessage);
 }

@@ -75,9 +75,10 @@ TEST_F(Connect, CommandLineFollowsTheDesktopChoiceAndTheTemporaryDirectory) {
   const Case cases[] = {
       {"C:\\Temp\\", false, "C:\\Temp\\text.rdp", "mstsc C:\\Temp\\text.rdp"},
       {"C:\\Temp\\", true, "C:\\Temp\\text.rdp", "mstsc C:\\Temp\\text.rdp /admin"},
-      {"C:\\Documents and Settings\\op\\Local Settings\\Temp\\", false,
-       "C:\\Documents and Settings\\op\\Local Settings\\Temp\\text.rdp",
-       "mstsc C:\\Documents and Settings\\op\\Local Settings\\Temp\\text.rdp"},
+      {"C:\\Users\\John Smith\\", false, "C:\\Users\\John Smith\\text.rdp",
+       "mstsc \"C:\\Users\\John Smith\\text.rdp\""},
+      {"C:\\Users\\John Smith\\", true, "C:\\Users\\John Smith\\text.rdp",
+       "mstsc \"C:\\Users\\John Smith\\text.rdp\" /admin"},
       {"", false, "text.rdp", "mstsc text.rdp"},
       {"", true, "text.rdp", "mstsc text.rdp /admin"},
   };

@@ -48,13 +48,14 @@ struct TempOverride {
 };
 
 // A folder of this test's own under the prefix's temporary directory (ASCII, so its ANSI and
-// UTF-8 spellings agree), removed with everything in it at the end.
+// UTF-8 spellings agree, and no blank in its name, so a test chooses whether a path has one),
+// removed with everything in it at the end.
 class Scratch {
  public:
   Scratch() {
     char temp[MAX_PATH];
     const DWORD n = GetTempPathA(MAX_PATH, temp);
-    path_ = std::string(temp, n) + "korvane launch " + std::to_string(GetCurrentProcessId()) + "\\";
+    path_ = std::string(temp, n) + "korvane-launch-" + std::to_string(GetCurrentProcessId()) + "\\";
     fs::create_directories(Widen(path_));
   }
   Scratch(const Scratch&) = delete;
@@ -223,6 +224,13 @@ class ClientLaunch : public ::testing::Test {
   bool WaitForClient() { return testing::WaitForClientRecord(log_); }
   void WaitForClientExit() { testing::WaitForClientExit(log_); }
 
+  // The client found, the way the real one does, the file the connect wrote at `path`.
+  void ExpectTheClientGot(const std::string& path) {
+    const std::string file = ReadAll(path);
+    EXPECT_EQ(file.rfind("screen mode id:i:1\r\n", 0), 0u) << path;
+    EXPECT_EQ(ReadAll(log_ + "text.rdp"), file);
+  }
+
   void ExpectTheSystemCopyRan() {
     EXPECT_EQ(lstrcmpiA(ReadAll(log_ + "module.txt").c_str(), SystemClientPath().c_str()), 0)
         << ReadAll(log_ + "module.txt");
@@ -242,10 +250,10 @@ TEST_F(ClientLaunch, VirtualDesktopStartsTheSystemClientOnTheWrittenFile) {
   ConnectToServer(form_, platform_);
   ASSERT_TRUE(WaitForClient());
 
-  EXPECT_EQ(ReadAll(log_ + "command_line.txt"), "mstsc " + temp + "text.rdp");
+  EXPECT_EQ(ReadAll(log_ + "command_line.txt"), "mstsc \"" + temp + "text.rdp\"");
   ExpectTheSystemCopyRan();
+  ExpectTheClientGot(temp + "text.rdp");
   const std::string file = ReadAll(temp + "text.rdp");
-  EXPECT_EQ(ReadAll(log_ + "text.rdp"), file);  // the client got the file the connect wrote
 
   const std::string marker = "\r\npassword 51:b:";
   const size_t at = file.find(marker);
@@ -268,7 +276,7 @@ TEST_F(ClientLaunch, RealDesktopAddsTheAdminSwitch) {
   ASSERT_TRUE(WaitForClient());
   EXPECT_EQ(ReadAll(log_ + "command_line.txt"), "mstsc " + temp + "text.rdp /admin");
   ExpectTheSystemCopyRan();
-  EXPECT_EQ(ReadAll(log_ + "text.rdp"), ReadAll(temp + "text.rdp"));
+  ExpectTheClientGot(temp + "text.rdp");
 }
 
 TEST_F(ClientLaunch, WithoutATemporaryDirectoryTheFileIsInTheCurrentDirectory) {
@@ -277,9 +285,7 @@ TEST_F(ClientLaunch, WithoutATemporaryDirectoryTheFileIsInTheCurrentDirectory) {
   ASSERT_TRUE(WaitForClient());
   EXPECT_EQ(ReadAll(log_ + "command_line.txt"), "mstsc text.rdp");
   ExpectTheSystemCopyRan();
-  const std::string file = ReadAll(cwd_ + "text.rdp");
-  EXPECT_EQ(file.rfind("screen mode id:i:1\r\n", 0), 0u);
-  EXPECT_EQ(ReadAll(log_ + "text.rdp"), file);
+  ExpectTheClientGot(cwd_ + "text.rdp");
 }
 
 TEST_F(ClientLaunch, AClientOutsideTheSystemDirectoryIsNeverStarted) {
