@@ -41,21 +41,20 @@ Bytes Utf16Bytes(const std::u16string& text) {
   return bytes;
 }
 
-// Points every source GetTempPathA consults at one path.
+// Points every source GetTempPathW consults at one path.
 struct TempOverride {
   explicit TempOverride(const std::string& path) : tmp("TMP", path), temp("TEMP", path), profile("USERPROFILE", path) {}
   EnvOverride tmp, temp, profile;
 };
 
-// A folder of this test's own under the prefix's temporary directory (ASCII, so its ANSI and
-// UTF-8 spellings agree, and no blank in its name, so a test chooses whether a path has one),
-// removed with everything in it at the end.
+// A folder of this test's own under the prefix's temporary directory (no blank in its name, so
+// a test chooses whether a path has one), removed with everything in it at the end.
 class Scratch {
  public:
   Scratch() {
-    char temp[MAX_PATH];
-    const DWORD n = GetTempPathA(MAX_PATH, temp);
-    path_ = std::string(temp, n) + "korvane-launch-" + std::to_string(GetCurrentProcessId()) + "\\";
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    path_ = Narrow(std::wstring(temp, n)) + "korvane-launch-" + std::to_string(GetCurrentProcessId()) + "\\";
     fs::create_directories(Widen(path_));
   }
   Scratch(const Scratch&) = delete;
@@ -145,8 +144,8 @@ TEST(TempDirectory, EndsInExactlyOneBackslash) {
 
 TEST(TempDirectory, EmptyWhenTheSystemCannotTellIt) {
   TempOverride over("C:\\" + std::string(300, 'a'));
-  char buffer[MAX_PATH];
-  ASSERT_EQ(GetTempPathA(MAX_PATH, buffer), 0u);  // the situation this test is about
+  wchar_t buffer[MAX_PATH + 1];
+  ASSERT_EQ(GetTempPathW(MAX_PATH + 1, buffer), 0u);  // the situation this test is about
   EXPECT_EQ(Win32Platform().TempDirectory(), "");
 }
 
@@ -276,6 +275,15 @@ TEST_F(ClientLaunch, RealDesktopAddsTheAdminSwitch) {
   ASSERT_TRUE(WaitForClient());
   EXPECT_EQ(ReadAll(log_ + "command_line.txt"), "mstsc " + temp + "text.rdp /admin");
   ExpectTheSystemCopyRan();
+  ExpectTheClientGot(temp + "text.rdp");
+}
+
+TEST_F(ClientLaunch, ATemporaryFolderNamedInAnyScriptReachesTheClient) {
+  const std::string temp = scratch_.Make("Ørsted😀");
+  TempOverride over(temp);
+  ConnectToServer(form_, platform_);
+  ASSERT_TRUE(WaitForClient());
+  EXPECT_EQ(ReadAll(log_ + "command_line.txt"), "mstsc " + temp + "text.rdp");
   ExpectTheClientGot(temp + "text.rdp");
 }
 
