@@ -14,6 +14,7 @@
 #include "platform/platform_win32.h"
 #include "platform/text_win32.h"
 #include "support/fake_form.h"
+#include "win32/support/drive_win32.h"
 #include "win32/support/test_client.h"
 #include "servers/main_layout.h"
 
@@ -214,6 +215,7 @@ class ClientLaunch : public ::testing::Test {
   }
 
   void TearDown() override {
+    EXPECT_EQ(boxes_.Acted() ? shown_ : L"", expectedBox_);
     WaitForClientExit();
     for (const std::string& target : installed_) DeleteFileA(target.c_str());
     SetCurrentDirectoryA(oldCwd_.c_str());
@@ -235,6 +237,15 @@ class ClientLaunch : public ::testing::Test {
         << ReadAll(log_ + "module.txt");
   }
 
+  // Any message box the connect shows is noted as "caption|text" and answered, so that a
+  // refusal fails the test instead of blocking it.
+  std::wstring shown_, expectedBox_;
+  testing::WindowWatcher boxes_{L"#32770",
+                                [this](HWND box) {
+                                  shown_ = testing::WindowTextOf(box) + L"|" + testing::MessageBoxText(box);
+                                  testing::PressMessageBoxButton(box, IDOK);
+                                },
+                                std::chrono::seconds(30)};
   Scratch scratch_;
   std::string log_, cwd_, oldCwd_;
   std::vector<std::string> installed_;
@@ -285,6 +296,21 @@ TEST_F(ClientLaunch, ATemporaryFolderNamedInAnyScriptReachesTheClient) {
   ASSERT_TRUE(WaitForClient());
   EXPECT_EQ(ReadAll(log_ + "command_line.txt"), "mstsc " + temp + "text.rdp");
   ExpectTheClientGot(temp + "text.rdp");
+}
+
+// A read-only text.rdp left by an earlier connect is the usual case on Windows, but Wine run as
+// root writes over read-only files: the earlier file is held open without sharing instead.
+TEST_F(ClientLaunch, AFileThatCannotBeWrittenIsReportedAndNoClientStarts) {
+  const std::string temp = scratch_.Make("t");
+  ASSERT_TRUE(platform_.WriteConnectionFile(temp + "text.rdp", "full address:s:earlier:3389"));
+  const HANDLE held = CreateFileW(Widen(temp + "text.rdp").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  TempOverride over(temp);
+  expectedBox_ = L"信息：|无法写入连接文件，本次连接已取消!";
+  ConnectToServer(form_, platform_);
+  CloseHandle(held);
+  EXPECT_FALSE(Exists(log_ + "done.txt"));
+  EXPECT_EQ(ReadAll(temp + "text.rdp"), "full address:s:earlier:3389");
 }
 
 TEST_F(ClientLaunch, WithoutATemporaryDirectoryTheFileIsInTheCurrentDirectory) {
