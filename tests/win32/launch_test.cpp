@@ -81,6 +81,7 @@ TEST(Cp936, TellsWhichTextsTheCodePageHolds) {
   EXPECT_TRUE(platform.FitsCodePage936("db01.corp:3389 运维 €"));
   EXPECT_FALSE(platform.FitsCodePage936("서버"));
   EXPECT_FALSE(platform.FitsCodePage936("host😀"));
+  EXPECT_FALSE(platform.FitsCodePage936("Àdmin²"));  // no look-alikes: not "Admin2"
 }
 
 TEST(Cp936, ToUtf16TakesGbkBytesAndKeepsTheTerminator) {
