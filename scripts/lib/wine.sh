@@ -10,6 +10,14 @@ wine_env() {
   export XDG_DATA_HOME="$WINEPREFIX/xdg-data"
   export XDG_CONFIG_HOME="$WINEPREFIX/xdg-config"
   mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
+  # Wine names files on the Linux side in the locale's character set: outside a UTF-8 locale
+  # (LANG unset, as in a bare container) a folder with a Chinese name cannot be made at all.
+  # The character set comes from LC_ALL, else LC_CTYPE, else LANG; a UTF-8 one stays as it is.
+  local effective="${LC_ALL:-${LC_CTYPE:-${LANG:-}}}"
+  case "${effective,,}" in
+    *.utf-8 | *.utf8 | *.utf-8@* | *.utf8@*) ;;
+    *) export LC_ALL=C.UTF-8 ;;
+  esac
 }
 
 wine_prefix_ready() {

@@ -7,8 +7,8 @@ namespace {
 
 constexpr const char* kFileName = "text.rdp";
 
-// Overwrites a password copy before its memory goes back to the heap. Through a volatile
-// pointer so the stores are not dropped as dead.
+// Overwrites the password text in place before the string gives its memory back. Through a
+// volatile pointer so the stores are not dropped as dead.
 void Wipe(std::string& secret) {
   volatile char* p = secret.data();
   for (size_t i = 0; i < secret.size(); ++i) p[i] = 0;
@@ -38,6 +38,8 @@ ConnectionSettings ReadConnectionSettings(const Form& w) {
 
 void ConnectToServer(Form& mainWindow, Platform& platform) {
   ConnectionSettings settings = ReadConnectionSettings(mainWindow);
+  // The settings' copy of the password is wiped on every way out of the connect. Copies made
+  // elsewhere, such as the edit box's read buffer, are not this function's to wipe.
   struct PasswordWiper {
     std::string& password;
     ~PasswordWiper() { Wipe(password); }
@@ -47,8 +49,9 @@ void ConnectToServer(Form& mainWindow, Platform& platform) {
     Inform(platform, kMissingFieldsMessage);
     return;
   }
-  // A line break in a field would end its line early and let the rest of the field stand
-  // in the file as lines of its own.
+  // A line break in host, port or user would end its line early and let the rest of the field
+  // stand in the file as lines of its own. The password is not checked: it reaches the file
+  // only as the hexadecimal of its protected form, so any character is safe there.
   if (HasControlCharacters(settings)) {
     Inform(platform, kControlCharacterMessage);
     return;
@@ -68,14 +71,21 @@ void ConnectToServer(Form& mainWindow, Platform& platform) {
   }
 
   const std::string passwordHex = platform.ProtectPasswordHex(settings.password);
-  const std::string tempDirectory = platform.TempDirectory();
-  platform.WriteConnectionFile(tempDirectory + kFileName, BuildRdpText(settings, passwordHex));
+  const std::string path = platform.TempDirectory() + kFileName;
+  // A file not written whole (a read-only text.rdp left by an earlier connect, a full disk)
+  // holds an earlier server's settings or only part of this one's: no client on it.
+  if (!platform.WriteConnectionFile(path, BuildRdpText(settings, passwordHex))) {
+    Inform(platform, kFileNotWrittenMessage);
+    return;
+  }
 
-  // The path goes in unquoted, the way the client has always been started. /admin is what
+  // The client splits its command line at blanks, so a path with one (a profile named
+  // "John Smith") is quoted; any other path goes in bare, as it always has. /admin is what
   // opens the console session: the client has ignored /console since 2008.
-  std::string commandLine = "mstsc " + tempDirectory + kFileName;
+  std::string commandLine = "mstsc ";
+  commandLine += path.find(' ') == std::string::npos ? path : '"' + path + '"';
   if (mainWindow.Checked(Id(MainControl::单选框_真实桌面))) commandLine += " /admin";
-  platform.LaunchClient(commandLine);
+  if (!platform.LaunchClient(commandLine)) Inform(platform, kClientNotStartedMessage);
 }
 
 }  // namespace korvane

@@ -14,13 +14,16 @@ ConnectionSettings ReadConnectionSettings(const Form& mainWindow);
 
 // Bound to 连接 and to a double click on the server list. Checks the fields, writes
 // TempDirectory + "text.rdp" and starts the client on it, as a console session when
-// 真实桌面 is checked. Refusals are shown as messages; nothing is shown once the file is
-// being written, whatever the write or the start gives.
+// 真实桌面 is checked. Refusals are shown as messages, and so are a file that could not be
+// written (the client is then not started) and a client that could not be started. A failed
+// protection of the password is not reported: the file then holds an empty password value.
 void ConnectToServer(Form& mainWindow, Platform& platform);
 
 inline constexpr const char* kMissingFieldsMessage = "该填的还没填完整,填完了再说!";
-inline constexpr const char* kControlCharacterMessage = "主机、端口、用户名和密码中不能含有换行等控制字符!";
+inline constexpr const char* kControlCharacterMessage = "主机、端口和用户名中不能含有换行等控制字符!";
 inline constexpr const char* kNoResolutionMessage = "请先选择分辨率!";
 inline constexpr const char* kOutsideCodePageMessage = "主机、端口和用户名中含有无法写入连接文件的字符!";
+inline constexpr const char* kFileNotWrittenMessage = "无法写入连接文件，本次连接已取消!";
+inline constexpr const char* kClientNotStartedMessage = "无法启动远程桌面连接程序!";
 
 }  // namespace korvane

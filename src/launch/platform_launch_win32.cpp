@@ -4,7 +4,6 @@
 
 #include <memory>
 #include <type_traits>
-#include <vector>
 
 #include "launch/cp936_win32.h"
 #include "launch/password_blob_win32.h"
@@ -22,26 +21,26 @@ using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser
 // The client by its full path in the system directory. Left to the usual search, "mstsc"
 // would be taken first from the program's own folder or the current directory, where anyone
 // who can drop a file could put a program of that name.
-std::string ClientPath() {
-  char directory[MAX_PATH];
-  const UINT n = GetSystemDirectoryA(directory, MAX_PATH);
+std::wstring ClientPath() {
+  wchar_t directory[MAX_PATH];
+  const UINT n = GetSystemDirectoryW(directory, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return {};
-  std::string path(directory, n);
-  if (path.back() != '\\') path += '\\';
-  return path + "mstsc.exe";
+  std::wstring path(directory, n);
+  if (path.back() != L'\\') path += L'\\';
+  return path + L"mstsc.exe";
 }
 
 }  // namespace
 
 std::string Win32Platform::TempDirectory() {
-  char buffer[MAX_PATH];
-  const DWORD n = GetTempPathA(MAX_PATH, buffer);
-  // 0 is a failure; a count of MAX_PATH or more is the size of a path that did not fit.
-  if (n == 0 || n >= MAX_PATH) return {};
-  std::string path = AnsiToUtf8(std::string(buffer, n));
+  // The wide form: a profile folder may be named in any script, and the ANSI form would turn
+  // what its code page lacks into '?'.
+  wchar_t buffer[MAX_PATH + 1];
+  const DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
+  // 0 is a failure; a count past the buffer is the size of a path that did not fit.
+  if (n == 0 || n > MAX_PATH) return {};
+  std::string path = Narrow(std::wstring(buffer, n));
   if (path.empty()) return {};
-  // Tested after the conversion: in a double-byte code page the second byte of a character
-  // can be 0x5C, the byte of '\'.
   if (path.back() != '\\') path += '\\';
   return path;
 }
@@ -69,19 +68,17 @@ bool Win32Platform::WriteConnectionFile(const std::string& path, const std::stri
 }
 
 bool Win32Platform::LaunchClient(const std::string& commandLine) {
-  const std::string application = ClientPath();
+  const std::wstring application = ClientPath();
   if (application.empty()) return false;
-  // CreateProcessA may write into the command line: give it a buffer of its own.
-  const std::string ansi = Utf8ToAnsi(commandLine);
-  std::vector<char> writable(ansi.begin(), ansi.end());
-  writable.push_back('\0');
+  // CreateProcessW may write into the command line: give it a buffer of its own.
+  std::wstring writable = Widen(commandLine);
 
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(application.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (!CreateProcessW(application.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process)) {
     return false;
   }

@@ -18,8 +18,7 @@ bool CheckRequiredFields(const ConnectionSettings& s) {
 }
 
 bool HasControlCharacters(const ConnectionSettings& s) {
-  return HasControlCharacter(s.host) || HasControlCharacter(s.port) || HasControlCharacter(s.user) ||
-         HasControlCharacter(s.password);
+  return HasControlCharacter(s.host) || HasControlCharacter(s.port) || HasControlCharacter(s.user);
 }
 
 std::vector<std::string> SplitResolution(const std::string& text) {

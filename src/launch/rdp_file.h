@@ -24,9 +24,10 @@ struct ConnectionSettings {
 // as missing: a field of blanks is filled.
 bool CheckRequiredFields(const ConnectionSettings& settings);
 
-// True when host, port, user or password holds a byte below 0x20 or the byte 0x7F. Such a
-// byte (a line break above all) would end or split a line of the file and let one field
-// write lines of its own.
+// True when host, port or user holds a byte below 0x20 or the byte 0x7F. Such a byte (a line
+// break above all) would end or split a line of the file and let one field write lines of its
+// own. The password is not looked at: the file holds only the hexadecimal of its protected
+// form, so it may hold any character.
 bool HasControlCharacters(const ConnectionSettings& settings);
 
 // The pieces of a text between '*' separators, left to right. Two adjacent separators give

@@ -27,7 +27,5 @@ std::string FromWide(UINT codePage, const std::wstring& wide) {
 
 std::wstring Widen(const std::string& utf8) { return ToWide(CP_UTF8, utf8); }
 std::string Narrow(const std::wstring& wide) { return FromWide(CP_UTF8, wide); }
-std::string AnsiToUtf8(const std::string& ansi) { return Narrow(ToWide(CP_ACP, ansi)); }
-std::string Utf8ToAnsi(const std::string& utf8) { return FromWide(CP_ACP, Widen(utf8)); }
 
 }  // namespace korvane

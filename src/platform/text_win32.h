@@ -7,8 +7,5 @@ namespace korvane {
 
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);
-// Text from or for an "A" function: the system's ANSI code page.
-std::string AnsiToUtf8(const std::string& ansi);
-std::string Utf8ToAnsi(const std::string& utf8);
 
 }  // namespace korvane

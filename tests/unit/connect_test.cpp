@@ -75,9 +75,10 @@ TEST_F(Connect, CommandLineFollowsTheDesktopChoiceAndTheTemporaryDirectory) {
   const Case cases[] = {
       {"C:\\Temp\\", false, "C:\\Temp\\text.rdp", "mstsc C:\\Temp\\text.rdp"},
       {"C:\\Temp\\", true, "C:\\Temp\\text.rdp", "mstsc C:\\Temp\\text.rdp /admin"},
-      {"C:\\Documents and Settings\\op\\Local Settings\\Temp\\", false,
-       "C:\\Documents and Settings\\op\\Local Settings\\Temp\\text.rdp",
-       "mstsc C:\\Documents and Settings\\op\\Local Settings\\Temp\\text.rdp"},
+      {"C:\\Users\\John Smith\\", false, "C:\\Users\\John Smith\\text.rdp",
+       "mstsc \"C:\\Users\\John Smith\\text.rdp\""},
+      {"C:\\Users\\John Smith\\", true, "C:\\Users\\John Smith\\text.rdp",
+       "mstsc \"C:\\Users\\John Smith\\text.rdp\" /admin"},
       {"", false, "text.rdp", "mstsc text.rdp"},
       {"", true, "text.rdp", "mstsc text.rdp /admin"},
   };
@@ -107,8 +108,8 @@ TEST_F(Connect, EachEmptyFieldGivesOneMessageAndNothingElse) {
   }
 }
 
-TEST_F(Connect, ControlCharacterInAnyFieldIsRefused) {
-  for (const C field : {C::编辑框_Host, C::编辑框_端口, C::编辑框_用户名, C::编辑框_密码}) {
+TEST_F(Connect, ControlCharacterInHostPortOrUserIsRefused) {
+  for (const C field : {C::编辑框_Host, C::编辑框_端口, C::编辑框_用户名}) {
     for (const char* bad : {"\r\n", "\n", "\t", "\x7F"}) {
       testing::FakeForm w = FilledWindow();
       w.SetText(Id(field), std::string("x") + bad + "username:s:evil");
@@ -118,6 +119,13 @@ TEST_F(Connect, ControlCharacterInAnyFieldIsRefused) {
       ExpectNothingStarted();
     }
   }
+  // The password reaches the file only protected: any character is a valid password.
+  form.SetText(Id(C::编辑框_密码), "a\r\nb\t\x01\x7F");
+  platform = {};
+  ConnectToServer(form, platform);
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_EQ(platform.protectedPasswords, std::vector<std::string>{"a\r\nb\t\x01\x7F"});
+  EXPECT_EQ(platform.launchedCommandLines.size(), 1u);
 }
 
 TEST_F(Connect, AHostPortOrUserTheFileCannotHoldIsRefused) {
@@ -191,14 +199,25 @@ TEST_F(Connect, SecondConnectWritesOnlyItsOwnText) {
   EXPECT_EQ(platform.launchedCommandLines.size(), 2u);
 }
 
-TEST_F(Connect, FailuresAfterTheChecksAreSilentAndTheClientStillStarts) {
+TEST_F(Connect, AFailedProtectionIsSilentAndTheClientStillStarts) {
   platform.protectedHex = "";
-  platform.writeSucceeds = false;
-  platform.launchSucceeds = false;
   ConnectToServer(form, platform);
   EXPECT_TRUE(platform.messages.empty());
   ASSERT_EQ(platform.writtenFiles.size(), 1u);
   EXPECT_NE(platform.writtenFiles[0].text.find("\r\npassword 51:b:\r\n"), std::string::npos);
+  EXPECT_EQ(platform.launchedCommandLines.size(), 1u);
+}
+
+TEST_F(Connect, AFileNotWrittenStartsNoClientAndAFailedStartIsShown) {
+  platform.writeSucceeds = false;
+  ConnectToServer(form, platform);
+  ExpectOneMessage(kFileNotWrittenMessage);
+  EXPECT_TRUE(platform.launchedCommandLines.empty());
+
+  platform = {};
+  platform.launchSucceeds = false;
+  ConnectToServer(form, platform);
+  ExpectOneMessage(kClientNotStartedMessage);
   EXPECT_EQ(platform.launchedCommandLines.size(), 1u);
 }
 

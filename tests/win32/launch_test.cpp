@@ -14,6 +14,7 @@
 #include "platform/platform_win32.h"
 #include "platform/text_win32.h"
 #include "support/fake_form.h"
+#include "win32/support/drive_win32.h"
 #include "win32/support/test_client.h"
 #include "servers/main_layout.h"
 
@@ -41,20 +42,20 @@ Bytes Utf16Bytes(const std::u16string& text) {
   return bytes;
 }
 
-// Points every source GetTempPathA consults at one path.
+// Points every source GetTempPathW consults at one path.
 struct TempOverride {
   explicit TempOverride(const std::string& path) : tmp("TMP", path), temp("TEMP", path), profile("USERPROFILE", path) {}
   EnvOverride tmp, temp, profile;
 };
 
-// A folder of this test's own under the prefix's temporary directory (ASCII, so its ANSI and
-// UTF-8 spellings agree), removed with everything in it at the end.
+// A folder of this test's own under the prefix's temporary directory (no blank in its name, so
+// a test chooses whether a path has one), removed with everything in it at the end.
 class Scratch {
  public:
   Scratch() {
-    char temp[MAX_PATH];
-    const DWORD n = GetTempPathA(MAX_PATH, temp);
-    path_ = std::string(temp, n) + "korvane launch " + std::to_string(GetCurrentProcessId()) + "\\";
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    path_ = Narrow(std::wstring(temp, n)) + "korvane-launch-" + std::to_string(GetCurrentProcessId()) + "\\";
     fs::create_directories(Widen(path_));
   }
   Scratch(const Scratch&) = delete;
@@ -80,6 +81,7 @@ TEST(Cp936, TellsWhichTextsTheCodePageHolds) {
   EXPECT_TRUE(platform.FitsCodePage936("db01.corp:3389 运维 €"));
   EXPECT_FALSE(platform.FitsCodePage936("서버"));
   EXPECT_FALSE(platform.FitsCodePage936("host😀"));
+  EXPECT_FALSE(platform.FitsCodePage936("Àdmin²"));  // no look-alikes: not "Admin2"
 }
 
 TEST(Cp936, ToUtf16TakesGbkBytesAndKeepsTheTerminator) {
@@ -144,8 +146,8 @@ TEST(TempDirectory, EndsInExactlyOneBackslash) {
 
 TEST(TempDirectory, EmptyWhenTheSystemCannotTellIt) {
   TempOverride over("C:\\" + std::string(300, 'a'));
-  char buffer[MAX_PATH];
-  ASSERT_EQ(GetTempPathA(MAX_PATH, buffer), 0u);  // the situation this test is about
+  wchar_t buffer[MAX_PATH + 1];
+  ASSERT_EQ(GetTempPathW(MAX_PATH + 1, buffer), 0u);  // the situation this test is about
   EXPECT_EQ(Win32Platform().TempDirectory(), "");
 }
 
@@ -214,6 +216,7 @@ class ClientLaunch : public ::testing::Test {
   }
 
   void TearDown() override {
+    EXPECT_EQ(boxes_.Acted() ? shown_ : L"", expectedBox_);
     WaitForClientExit();
     for (const std::string& target : installed_) DeleteFileA(target.c_str());
     SetCurrentDirectoryA(oldCwd_.c_str());
@@ -223,11 +226,27 @@ class ClientLaunch : public ::testing::Test {
   bool WaitForClient() { return testing::WaitForClientRecord(log_); }
   void WaitForClientExit() { testing::WaitForClientExit(log_); }
 
+  // The client found, the way the real one does, the file the connect wrote at `path`.
+  void ExpectTheClientGot(const std::string& path) {
+    const std::string file = ReadAll(path);
+    EXPECT_EQ(file.rfind("screen mode id:i:1\r\n", 0), 0u) << path;
+    EXPECT_EQ(ReadAll(log_ + "text.rdp"), file);
+  }
+
   void ExpectTheSystemCopyRan() {
     EXPECT_EQ(lstrcmpiA(ReadAll(log_ + "module.txt").c_str(), SystemClientPath().c_str()), 0)
         << ReadAll(log_ + "module.txt");
   }
 
+  // Any message box the connect shows is noted as "caption|text" and answered, so that a
+  // refusal fails the test instead of blocking it.
+  std::wstring shown_, expectedBox_;
+  testing::WindowWatcher boxes_{L"#32770",
+                                [this](HWND box) {
+                                  shown_ = testing::WindowTextOf(box) + L"|" + testing::MessageBoxText(box);
+                                  testing::PressMessageBoxButton(box, IDOK);
+                                },
+                                std::chrono::seconds(30)};
   Scratch scratch_;
   std::string log_, cwd_, oldCwd_;
   std::vector<std::string> installed_;
@@ -242,10 +261,10 @@ TEST_F(ClientLaunch, VirtualDesktopStartsTheSystemClientOnTheWrittenFile) {
   ConnectToServer(form_, platform_);
   ASSERT_TRUE(WaitForClient());
 
-  EXPECT_EQ(ReadAll(log_ + "command_line.txt"), "mstsc " + temp + "text.rdp");
+  EXPECT_EQ(ReadAll(log_ + "command_line.txt"), "mstsc \"" + temp + "text.rdp\"");
   ExpectTheSystemCopyRan();
+  ExpectTheClientGot(temp + "text.rdp");
   const std::string file = ReadAll(temp + "text.rdp");
-  EXPECT_EQ(ReadAll(log_ + "text.rdp"), file);  // the client got the file the connect wrote
 
   const std::string marker = "\r\npassword 51:b:";
   const size_t at = file.find(marker);
@@ -268,7 +287,31 @@ TEST_F(ClientLaunch, RealDesktopAddsTheAdminSwitch) {
   ASSERT_TRUE(WaitForClient());
   EXPECT_EQ(ReadAll(log_ + "command_line.txt"), "mstsc " + temp + "text.rdp /admin");
   ExpectTheSystemCopyRan();
-  EXPECT_EQ(ReadAll(log_ + "text.rdp"), ReadAll(temp + "text.rdp"));
+  ExpectTheClientGot(temp + "text.rdp");
+}
+
+TEST_F(ClientLaunch, ATemporaryFolderNamedInAnyScriptReachesTheClient) {
+  const std::string temp = scratch_.Make("Ørsted😀");
+  TempOverride over(temp);
+  ConnectToServer(form_, platform_);
+  ASSERT_TRUE(WaitForClient());
+  EXPECT_EQ(ReadAll(log_ + "command_line.txt"), "mstsc " + temp + "text.rdp");
+  ExpectTheClientGot(temp + "text.rdp");
+}
+
+// A read-only text.rdp left by an earlier connect is the usual case on Windows, but Wine run as
+// root writes over read-only files: the earlier file is held open without sharing instead.
+TEST_F(ClientLaunch, AFileThatCannotBeWrittenIsReportedAndNoClientStarts) {
+  const std::string temp = scratch_.Make("t");
+  ASSERT_TRUE(platform_.WriteConnectionFile(temp + "text.rdp", "full address:s:earlier:3389"));
+  const HANDLE held = CreateFileW(Widen(temp + "text.rdp").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  TempOverride over(temp);
+  expectedBox_ = L"信息：|无法写入连接文件，本次连接已取消!";
+  ConnectToServer(form_, platform_);
+  CloseHandle(held);
+  EXPECT_FALSE(Exists(log_ + "done.txt"));
+  EXPECT_EQ(ReadAll(temp + "text.rdp"), "full address:s:earlier:3389");
 }
 
 TEST_F(ClientLaunch, WithoutATemporaryDirectoryTheFileIsInTheCurrentDirectory) {
@@ -277,9 +320,7 @@ TEST_F(ClientLaunch, WithoutATemporaryDirectoryTheFileIsInTheCurrentDirectory) {
   ASSERT_TRUE(WaitForClient());
   EXPECT_EQ(ReadAll(log_ + "command_line.txt"), "mstsc text.rdp");
   ExpectTheSystemCopyRan();
-  const std::string file = ReadAll(cwd_ + "text.rdp");
-  EXPECT_EQ(file.rfind("screen mode id:i:1\r\n", 0), 0u);
-  EXPECT_EQ(ReadAll(log_ + "text.rdp"), file);
+  ExpectTheClientGot(cwd_ + "text.rdp");
 }
 
 TEST_F(ClientLaunch, AClientOutsideTheSystemDirectoryIsNeverStarted) {

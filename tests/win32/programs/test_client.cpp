@@ -1,9 +1,11 @@
 // Stands in for the Remote Desktop client in the launch tests. Into the folder named by
-// KORVANE_TEST_CLIENT_LOG it records its command line, its own path and a copy of the
-// connection file named on the command line, then "done.txt" holding its process id, written
-// last so a test knows the rest is complete. It then idles in a message loop, so that the
-// launcher's WaitForInputIdle has something to wait for, and ends by itself shortly after.
+// KORVANE_TEST_CLIENT_LOG (an ASCII name, read through the ANSI API) it records its command
+// line as UTF-8, its own path and a copy of the connection file it finds on the command line,
+// then "done.txt" holding its process id, written last so a test knows the rest is complete.
+// It then idles in a message loop, so that the launcher's WaitForInputIdle has something to
+// wait for, and ends by itself shortly after.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -18,16 +20,27 @@ void WriteWholeFile(const std::string& path, const std::string& bytes) {
   CloseHandle(file);
 }
 
-// "mstsc " + path, and " /admin" after it for a console session.
-std::string ConnectionFileOf(const std::string& commandLine) {
-  const std::string prefix = "mstsc ";
-  const std::string console = " /admin";
-  if (commandLine.compare(0, prefix.size(), prefix) != 0) return {};
-  std::string path = commandLine.substr(prefix.size());
-  if (path.size() >= console.size() && path.compare(path.size() - console.size(), console.size(), console) == 0) {
-    path.resize(path.size() - console.size());
+// As the real client finds its file: the command line split by the system's rules (blanks
+// separate, quotes group), the first argument after the program's name that is not a switch.
+// An unquoted path with a blank thus names only its first piece, here as there.
+std::wstring ConnectionFileOf(const wchar_t* commandLine) {
+  int count = 0;
+  wchar_t** args = CommandLineToArgvW(commandLine, &count);
+  if (args == nullptr) return {};
+  std::wstring file;
+  for (int i = 1; i < count && file.empty(); ++i) {
+    if (args[i][0] != L'/') file = args[i];
   }
-  return path;
+  LocalFree(args);
+  return file;
+}
+
+std::string Utf8(const std::wstring& wide) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                    nullptr);
+  std::string text(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
+  return text;
 }
 
 }  // namespace
@@ -38,13 +51,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (n > 0 && n < MAX_PATH) {
     std::string log(folder, n);
     if (log.back() != '\\') log += '\\';
-    const std::string commandLine = GetCommandLineA();
-    WriteWholeFile(log + "command_line.txt", commandLine);
+    const wchar_t* commandLine = GetCommandLineW();
+    WriteWholeFile(log + "command_line.txt", Utf8(commandLine));
     char module[MAX_PATH];
     const DWORD m = GetModuleFileNameA(nullptr, module, MAX_PATH);
     WriteWholeFile(log + "module.txt", std::string(module, m));
-    const std::string file = ConnectionFileOf(commandLine);
-    if (!file.empty()) CopyFileA(file.c_str(), (log + "text.rdp").c_str(), FALSE);
+    const std::wstring file = ConnectionFileOf(commandLine);
+    const std::wstring copy(log.begin(), log.end());  // the log folder's name is ASCII
+    if (!file.empty()) CopyFileW(file.c_str(), (copy + L"text.rdp").c_str(), FALSE);
     WriteWholeFile(log + "done.txt", std::to_string(GetCurrentProcessId()));
   }
 

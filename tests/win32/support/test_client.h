@@ -59,24 +59,25 @@ inline bool Exists(const std::string& utf8Path) {
   return GetFileAttributesW(Widen(utf8Path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Sets an environment variable of this process (children inherit it) for one scope.
+// Sets an environment variable of this process (children inherit it) for one scope. The
+// value is UTF-8 and goes in through the wide API, so any script survives.
 class EnvOverride {
  public:
-  EnvOverride(const char* name, const std::string& value) : name_(name) {
-    char old[32768];
-    const DWORD n = GetEnvironmentVariableA(name, old, sizeof old);
-    had_ = n > 0 && n < sizeof old;
-    if (had_) old_.assign(old, n);
-    SetEnvironmentVariableA(name, value.c_str());
+  EnvOverride(const char* name, const std::string& value) : name_(Widen(name)) {
+    std::vector<wchar_t> old(32768);
+    const DWORD n = GetEnvironmentVariableW(name_.c_str(), old.data(), static_cast<DWORD>(old.size()));
+    had_ = n > 0 && n < old.size();
+    if (had_) old_.assign(old.data(), n);
+    SetEnvironmentVariableW(name_.c_str(), Widen(value).c_str());
   }
   EnvOverride(const EnvOverride&) = delete;
   EnvOverride& operator=(const EnvOverride&) = delete;
-  ~EnvOverride() { SetEnvironmentVariableA(name_, had_ ? old_.c_str() : nullptr); }
+  ~EnvOverride() { SetEnvironmentVariableW(name_.c_str(), had_ ? old_.c_str() : nullptr); }
 
  private:
-  const char* name_;
+  std::wstring name_;
   bool had_ = false;
-  std::string old_;
+  std::wstring old_;
 };
 
 // A path the build gave as a Unix path, as Wine spells it.
