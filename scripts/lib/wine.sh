@@ -21,7 +21,9 @@ wine_env() {
 }
 
 wine_prefix_ready() {
-  [ -f "$WINEPREFIX/.korvane-ready" ] && return 0
+  # The marker names the prefix's version: a prefix made by an older script is brought up to
+  # date (every step here is safe to repeat).
+  [ -f "$WINEPREFIX/.korvane-ready-2" ] && return 0
   echo "wine: making the prefix $WINEPREFIX (first use only)"
   wineboot -i </dev/null >/dev/null 2>&1 || true
   wineserver -w
@@ -37,8 +39,14 @@ wine_prefix_ready() {
     wine reg add "$link" /v "$face" /t REG_MULTI_SZ /d 'DroidSansFallbackFull.ttf,Droid Sans Fallback' /f \
       </dev/null >/dev/null 2>&1
   done
+  # Edit boxes draw through Uniscribe, whose fallback for Chinese asks for these faces by
+  # name rather than following the font link.
+  for face in SimSun NSimSun "Microsoft YaHei" SimHei "MS Song"; do
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'Droid Sans Fallback' /f \
+      </dev/null >/dev/null 2>&1
+  done
   wineserver -w
-  touch "$WINEPREFIX/.korvane-ready"
+  touch "$WINEPREFIX/.korvane-ready-2"
 }
 
 # Wine's server and services inherit the caller's output pipe; start them detached so a
