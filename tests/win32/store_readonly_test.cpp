@@ -1,9 +1,12 @@
 // A data file the program may open but not write would lose every server saved into it, so
-// it is refused. Another program that holds the file open for reading, sharing it only for
-// reading, makes it so; that needs Windows file sharing, so this runs under Wine only.
+// it is refused: one that another program holds open for reading only (Windows file sharing),
+// and one in a folder nobody may write, where SQLite cannot make its journal.
 #include <windows.h>
 
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
 
 #include "app/program.h"
 #include "store/schema.h"
@@ -27,6 +30,64 @@ TEST(StoreOnWindows, AFileThatCannotBeWrittenIsRefused) {
   EXPECT_FALSE(db.IsOpen());
 
   CloseHandle(reader);
+  EXPECT_TRUE(db.OpenAccess(path, kDatabasePassword));
+}
+
+// Wine runs Linux programs given by their Z: path. The tests run as root, which file modes do
+// not stop, so the folder is made immutable with chattr, which stops root too. Neither the exit
+// code nor the end of the Linux program is reported back through Wine reliably, so this waits
+// until the folder shows the change; false when it never does.
+bool CanMakeFileIn(const std::filesystem::path& folder);
+
+bool Chattr(const char* flag, const std::filesystem::path& folder) {
+  using UnixName = char*(CDECL*)(LPCWSTR);
+  const auto unixName =
+      reinterpret_cast<UnixName>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name"));
+  if (unixName == nullptr) return false;
+  char* name = unixName(folder.wstring().c_str());
+  if (name == nullptr) return false;
+  std::string commandLine = std::string("chattr ") + flag + " \"" + name + "\"";
+  HeapFree(GetProcessHeap(), 0, name);
+  std::wstring wide(commandLine.begin(), commandLine.end());
+  STARTUPINFOW startup{sizeof startup};
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(L"Z:\\usr\\bin\\chattr", wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
+    return false;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  const bool wantWritable = flag[0] == '-';
+  for (int i = 0; i < 100; ++i, Sleep(50))
+    if (CanMakeFileIn(folder) == wantWritable) return true;
+  return false;
+}
+
+bool CanMakeFileIn(const std::filesystem::path& folder) {
+  const HANDLE file = CreateFileW((folder / L"probe").wstring().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+std::string Bytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(StoreOnWindows, AFileInAFolderThatCannotBeWrittenIsRefusedAndLeftAsItWas) {
+  testing::TempDir dir("korvane locked folder");
+  const std::string path = dir.File("mstsc.mdb");
+  testing::MakeDataFile(path);
+  const std::string before = Bytes(dir.path() / "mstsc.mdb");
+  if (!Chattr("+i", dir.path())) GTEST_SKIP() << "chattr cannot make the folder immutable here";
+  DBConnection db;
+  const bool opened = db.OpenAccess(path, kDatabasePassword);
+  const bool probeLeftNothing = !std::filesystem::exists(dir.path() / "mstsc.mdb-journal");
+  ASSERT_TRUE(Chattr("-i", dir.path()));
+  EXPECT_FALSE(opened);
+  EXPECT_TRUE(probeLeftNothing);
+  EXPECT_EQ(Bytes(dir.path() / "mstsc.mdb"), before);
   EXPECT_TRUE(db.OpenAccess(path, kDatabasePassword));
 }
 
