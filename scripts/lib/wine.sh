@@ -12,12 +12,12 @@ wine_env() {
   mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
   # Wine names files on the Linux side in the locale's character set: outside a UTF-8 locale
   # (LANG unset, as in a bare container) a folder with a Chinese name cannot be made at all.
-  # The character set comes from LC_ALL, else LC_CTYPE, else LANG; a UTF-8 one stays as it is.
-  local effective="${LC_ALL:-${LC_CTYPE:-${LANG:-}}}"
-  case "${effective,,}" in
-    *.utf-8 | *.utf8 | *.utf-8@* | *.utf8@*) ;;
-    *) export LC_ALL=C.UTF-8 ;;
-  esac
+  # A UTF-8 locale the machine has (such as zh_CN.UTF-8, which gives Wine the Chinese code
+  # page) stays as it is; anything else, a UTF-8 name the machine lacks included, becomes
+  # C.UTF-8. `locale charmap` answers for LC_ALL, else LC_CTYPE, else LANG.
+  if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then
+    export LC_ALL=C.UTF-8
+  fi
 }
 
 wine_prefix_ready() {
