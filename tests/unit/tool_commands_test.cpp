@@ -1,0 +1,126 @@
+// The data-file tool's list, check, set-login-password, export and import, run on real files.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/program.h"
+#include "store/data_tool.h"
+#include "store/store.h"
+#include "support/data_files.h"
+
+namespace korvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::AddServer;
+using testing::MakeDataFile;
+using testing::RunSql;
+using testing::TempDir;
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(fs::u8path(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class DataFileCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { MakeDataFile(path_); }
+
+  int Tool(const std::vector<std::string>& arguments, ToolInput input = {}) {
+    out_.str("");
+    err_.str("");
+    return RunDataTool(arguments, input, out_, err_);
+  }
+  int Entries() { return static_cast<int>(std::distance(fs::directory_iterator(dir_.path()), {})); }
+
+  TempDir dir_{"korvane tool 数据"};
+  std::string path_ = dir_.File("mstsc.mdb");
+  std::ostringstream out_, err_;
+};
+
+TEST_F(DataFileCommandsTest, ListShowsEveryServerOnItsLineAndPasswordsOnlyWhenAsked) {
+  AddServer(path_, "10.0.0.1", "3389", "管理员", "p,w\"d", "机房 A");
+  AddServer(path_, "主机", std::nullopt, std::nullopt, std::nullopt, "a\tb\nc\\d");
+  EXPECT_EQ(Tool({"list", path_}), 0) << err_.str();
+  EXPECT_EQ(out_.str(),
+            "id\tremark\thost\tport\tuser\n"
+            "1\t机房 A\t10.0.0.1\t3389\t管理员\n"
+            "2\ta\\tb\\nc\\\\d\t主机\t\t\n");
+  EXPECT_EQ(Tool({"list", "--show-passwords", path_}), 0) << err_.str();
+  EXPECT_EQ(out_.str(),
+            "id\tremark\thost\tport\tuser\tpassword\n"
+            "1\t机房 A\t10.0.0.1\t3389\t管理员\tp,w\"d\n"
+            "2\ta\\tb\\nc\\\\d\t主机\t\t\t\n");
+  EXPECT_EQ(Tool({"list", dir_.File("none.mdb")}), 1);
+  EXPECT_NE(err_.str().find("no such file"), std::string::npos) << err_.str();
+}
+
+TEST_F(DataFileCommandsTest, CheckNamesEachProblemAndNeverChangesTheFile) {
+  // Table Server's root page overwritten: the marker, the password and Login still read.
+  std::string damaged;
+  {
+    DBConnection db;
+    RecordSet layout;
+    layout.SetConnection(db);
+    ASSERT_TRUE(db.OpenAccess(path_, kDatabasePassword));
+    ASSERT_TRUE(layout.Open("select rootpage, (select page_size from pragma_page_size) as size "
+                            "from sqlite_master where name = 'Server'", kSourceSql));
+    const size_t size = static_cast<size_t>(layout.ReadInt("size"));
+    const size_t page = static_cast<size_t>(layout.ReadInt("rootpage"));
+    damaged = ReadBytes(path_);
+    for (size_t i = (page - 1) * size; i < page * size; ++i) damaged[i] = static_cast<char>(i * 31);
+  }
+  const struct {
+    const char* name;
+    const char* sql;  // run on a fresh data file; null for the cases that write bytes
+    std::string bytes;
+    int exit;
+    const char* says;
+  } cases[] = {
+      {"sound", "", "", 0, ": OK, a data file of this program with 0 servers"},
+      {"missing table", "drop table Server", "", 1, ": no table Server\n"},
+      {"missing field", "alter table Login rename column Pass to Password", "", 1,
+       ": table Login has no field Pass\n"},
+      {"wrong database password", "update Korvane set value = 'x' where name = 'database password'",
+       "", 1, ": wrong database password"},
+      {"no login row", "update Login set \"Key\" = 'by.oxle'", "", 1, ": table Login has no row with Key By.Oxle"},
+      {"empty login password", "update Login set Pass = null", "", 1, ": the login password is empty"},
+      {"damaged page", nullptr, damaged, 1, ": damaged: "},
+      {"not a database", nullptr, std::string(4096, 'x'), 1, ": cannot read the file: file is not a database"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir_.File(std::string(c.name) + ".mdb");
+    if (c.sql != nullptr) {
+      MakeDataFile(path);
+      RunSql(path, c.sql);
+    } else {
+      testing::WriteBytes(path, c.bytes);
+    }
+    const std::string before = ReadBytes(path);
+    const int entries = Entries();
+    EXPECT_EQ(Tool({"check", path}), c.exit);
+    EXPECT_NE(out_.str().find(path + c.says), std::string::npos) << out_.str();
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(Entries(), entries) << "no journal or other file left beside it";
+  }
+}
+
+TEST_F(DataFileCommandsTest, EveryCommandHasItsHelp) {
+  ASSERT_EQ(Tool({"--help"}), 0);
+  const std::string overview = out_.str();
+  for (const char* command :
+       {"create", "add-server", "list", "check"}) {
+    SCOPED_TRACE(command);
+    EXPECT_NE(overview.find(std::string("\n  ") + command + " "), std::string::npos) << overview;
+    EXPECT_EQ(Tool({command, "--help"}), 0);
+    EXPECT_EQ(out_.str().rfind(std::string("usage: korvane-data ") + command + " ", 0), 0u);
+    EXPECT_EQ(err_.str(), "");
+  }
+}
+
+}  // namespace
+}  // namespace korvane
