@@ -82,6 +82,14 @@ const Command kCommands[] = {
      "problem on a line of standard output and exits with 1, or prints one line saying OK and\n"
      "exits with 0. The file is opened read-only: the check never changes a byte of it.\n",
      tool::Check},
+    {"set-login-password", "FILE", 1, 1, nullptr, "change the password of the login window",
+     "Changes the password that the login window asks for: the one of the Login row with Key\n"
+     "By.Oxle. On a terminal the new password is asked for twice and not shown; otherwise it\n"
+     "is the first line of standard input, for instance\n"
+     "    printf '%s\\n' \"$NEW_PASSWORD\" | korvane-data set-login-password mstsc.mdb\n"
+     "It is never taken from the command line. An empty password is refused: the program\n"
+     "stores it as null, which no login matches.\n",
+     tool::SetLoginPassword},
 };
 
 // "list FILE [--show-passwords]"

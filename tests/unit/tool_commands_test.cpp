@@ -109,11 +109,65 @@ TEST_F(DataFileCommandsTest, CheckNamesEachProblemAndNeverChangesTheFile) {
   }
 }
 
+TEST_F(DataFileCommandsTest, SetLoginPasswordStoresWhatTheLoginThenMatches) {
+  const auto matches = [&](const std::string& password) {
+    DBConnection db;
+    RecordSet login;
+    login.SetConnection(db);
+    if (!db.OpenAccess(path_, kDatabasePassword)) return -1;
+    login.OpenSql("select * from Login where \"Key\"=? and Pass=?", {std::string("By.Oxle"), password});
+    return login.RecordCount();
+  };
+  const struct {
+    const char* name;
+    const char* piped;                  // standard input, or null for a terminal
+    std::vector<std::string> typed;     // what the terminal gives, in order
+    int exit;
+    const char* says;
+    const char* nowValid;
+  } cases[] = {
+      {"piped, CR LF", "新口令 'x\r\nsecond line\n", {}, 0, "", "新口令 'x"},
+      {"piped, empty line", "\nnext\n", {}, 1, "empty", "新口令 'x"},
+      {"piped, nothing", "", {}, 1, "no password on standard input", "新口令 'x"},
+      {"piped, not UTF-8", "\xFF\xFE\n", {}, 1, "not UTF-8", "新口令 'x"},
+      {"typed twice alike", nullptr, {"s3 cret", "s3 cret"}, 0, "", "s3 cret"},
+      {"typed twice unlike", nullptr, {"s3 cret", "s3 cres"}, 1, "differ", "s3 cret"},
+      {"typing ended", nullptr, {}, 1, "no password typed", "s3 cret"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::istringstream piped(c.piped ? c.piped : "");
+    ToolInput input;
+    size_t asked = 0;
+    if (c.piped) {
+      input.lines = &piped;
+    } else {
+      input.askSecret = [&](const std::string&) -> std::optional<std::string> {
+        if (asked == c.typed.size()) return std::nullopt;
+        return c.typed[asked++];
+      };
+    }
+    EXPECT_EQ(Tool({"set-login-password", path_}, input), c.exit) << err_.str();
+    EXPECT_NE(err_.str().find(c.says), std::string::npos) << err_.str();
+    EXPECT_EQ(matches(c.nowValid), 1);
+    EXPECT_EQ(matches("admin"), 0);
+  }
+
+  // No row to change: said before anything is read, so nobody types a password for nothing.
+  RunSql(path_, "delete from Login");
+  std::istringstream piped("never read\n");
+  ToolInput input;
+  input.lines = &piped;
+  EXPECT_EQ(Tool({"set-login-password", path_}, input), 1);
+  EXPECT_NE(err_.str().find("no row with Key By.Oxle"), std::string::npos) << err_.str();
+  EXPECT_EQ(piped.tellg(), 0);
+}
+
 TEST_F(DataFileCommandsTest, EveryCommandHasItsHelp) {
   ASSERT_EQ(Tool({"--help"}), 0);
   const std::string overview = out_.str();
   for (const char* command :
-       {"create", "add-server", "list", "check"}) {
+       {"create", "add-server", "list", "check", "set-login-password"}) {
     SCOPED_TRACE(command);
     EXPECT_NE(overview.find(std::string("\n  ") + command + " "), std::string::npos) << overview;
     EXPECT_EQ(Tool({command, "--help"}), 0);
