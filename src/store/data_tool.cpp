@@ -90,6 +90,24 @@ const Command kCommands[] = {
      "It is never taken from the command line. An empty password is refused: the program\n"
      "stores it as null, which no login matches.\n",
      tool::SetLoginPassword},
+    {"export", "FILE CSV", 2, 2, nullptr, "write the servers to a new CSV file",
+     "Writes the servers of the data file FILE to a new UTF-8 CSV file: the header line\n"
+     "host,port,user,password,remark, then one server a record in id order. Every field that\n"
+     "is not empty is quoted; an empty value is an empty field.\n"
+     "The passwords are written in clear: the CSV is as sensitive as the data file. Keep it as\n"
+     "safe and delete it when done (where the file system keeps owners, only its owner may read\n"
+     "it). Refuses to overwrite an existing file.\n",
+     tool::Export},
+    {"import", "FILE CSV", 2, 2, nullptr, "add the servers of a CSV file",
+     "Adds the servers of a UTF-8 CSV file to the data file FILE. The first line must be the\n"
+     "header host,port,user,password,remark; each further record is one server. A field that\n"
+     "holds commas, quotes or line breaks is quoted whole, its quotes doubled, as spreadsheets\n"
+     "write it; blanks around a field are kept. An empty field is stored as empty (null).\n"
+     "Every server gets a new id and no existing server is changed, so importing a CSV twice\n"
+     "adds its servers twice. A bad line (a wrong number of fields, a quote in the wrong place,\n"
+     "text that is not UTF-8) is reported with its line number, and then nothing of the CSV is\n"
+     "imported: its servers are added together or not at all.\n",
+     tool::Import},
 };
 
 // "list FILE [--show-passwords]"

@@ -25,6 +25,21 @@ std::string ReadBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// Servers in id order, each field through SQLite's quote(): null and an empty text differ.
+std::string Dump(const std::string& path, const std::string& where = "1") {
+  DBConnection db;
+  RecordSet rows;
+  rows.SetConnection(db);
+  if (!db.OpenAccess(path, kDatabasePassword) ||
+      !rows.Open("select quote(服务器名)||' '||quote(端口)||' '||quote(用户名)||' '||quote(密码)||' '||"
+                 "quote(备注) as row from Server where " + where + " order by id", kSourceSql)) {
+    return "unreadable";
+  }
+  std::string text;
+  for (int i = 0; i < rows.RecordCount(); ++i, rows.MoveNext()) text += rows.ReadText("row") + "\n";
+  return text;
+}
+
 class DataFileCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override { MakeDataFile(path_); }
@@ -163,11 +178,65 @@ TEST_F(DataFileCommandsTest, SetLoginPasswordStoresWhatTheLoginThenMatches) {
   EXPECT_EQ(piped.tellg(), 0);
 }
 
+TEST_F(DataFileCommandsTest, AnImportWithABadLineNamesItAndAddsNothing) {
+  AddServer(path_, "kept", "1", "u", "p", "r");
+  const std::string before = Dump(path_);
+  const std::string header = "host,port,user,password,remark\r\n";
+  const struct {
+    const char* name;
+    std::string csv;
+    const char* says;
+  } cases[] = {
+      {"too few fields", header + "a,1,u,p,r\r\nb,2,u,p\r\n", "line 3: 4 fields where a server has 5"},
+      {"too many fields", header + "\"a\nb\",1,u,p,r\nc,2,u,p,r,x\n", "line 4: 6 fields"},
+      {"stray quote", header + "a,1,u,p,r\na,b\"c,u,p,r\n", "line 3: a quote in the wrong place"},
+      {"text after a closing quote", header + "\"a\" b,1,u,p,r\n", "line 2: a quote in the wrong place"},
+      {"quote never closed", header + "a,1,u,p,r\n\"b,2,u,p,r\nc,3,u,p,r\n", "line 3: a quoted field is never closed"},
+      {"not UTF-8", header + "\"line\nbreak\",1,u,p,r\n\xC3\x28,1,u,p,r\n", "line 4: not UTF-8"},
+      {"no header", "a,1,u,p,r\n", "line 1: the first line must name the fields: host,port,user,password,remark"},
+      {"empty", "", "line 1: no header line"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string csv = dir_.File(std::string(c.name) + ".csv");
+    testing::WriteBytes(csv, c.csv);
+    EXPECT_EQ(Tool({"import", path_, csv}), 1);
+    EXPECT_NE(err_.str().find(csv + ", " + c.says), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find("nothing imported"), std::string::npos) << err_.str();
+    EXPECT_EQ(Dump(path_), before);
+  }
+}
+
+TEST_F(DataFileCommandsTest, ExportThenImportGivesTheSameServers) {
+  AddServer(path_, "10.0.0.1", "3389", "Administrator", "a,b\"c\"", "机房, 二楼");
+  AddServer(path_, "主机-2", std::nullopt, std::nullopt, std::nullopt, std::nullopt);
+  AddServer(path_, " spaced ", "22", "root", " pass word ", "line one\nline two\r\nthree");
+  AddServer(path_, "\"quoted\"", std::nullopt, "用户", "密码\t\"\"", ",");
+  const std::string csv = dir_.File("导出 servers.csv");
+  ASSERT_EQ(Tool({"export", path_, csv}), 0) << err_.str();
+  EXPECT_EQ(ReadBytes(csv).substr(0, 32), "host,port,user,password,remark\r\n");
+
+  const std::string exported = ReadBytes(csv);
+  EXPECT_EQ(Tool({"export", path_, csv}), 1);
+  EXPECT_NE(err_.str().find("already exists"), std::string::npos) << err_.str();
+  EXPECT_EQ(ReadBytes(csv), exported);
+
+  const std::string copy = dir_.File("copy.mdb");
+  MakeDataFile(copy);
+  ASSERT_EQ(Tool({"import", copy, csv}), 0) << err_.str();
+  EXPECT_EQ(out_.str(), "imported 4 servers from " + csv + "\n");
+  EXPECT_EQ(Dump(copy), Dump(path_));
+  // A second import only adds: the first four keep their ids and values.
+  ASSERT_EQ(Tool({"import", copy, csv}), 0) << err_.str();
+  EXPECT_EQ(Dump(copy, "id <= 4"), Dump(path_));
+  EXPECT_EQ(Dump(copy, "id > 4"), Dump(path_));
+}
+
 TEST_F(DataFileCommandsTest, EveryCommandHasItsHelp) {
   ASSERT_EQ(Tool({"--help"}), 0);
   const std::string overview = out_.str();
   for (const char* command :
-       {"create", "add-server", "list", "check", "set-login-password"}) {
+       {"create", "add-server", "list", "check", "set-login-password", "export", "import"}) {
     SCOPED_TRACE(command);
     EXPECT_NE(overview.find(std::string("\n  ") + command + " "), std::string::npos) << overview;
     EXPECT_EQ(Tool({command, "--help"}), 0);
