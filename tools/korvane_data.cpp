@@ -10,14 +10,18 @@
 namespace {
 
 int Run(const std::vector<std::string>& arguments) {
-  const korvane::terminal::Utf8Output output;
   korvane::ToolInput input;
   if (korvane::terminal::InputIsTerminal()) {
     input.askSecret = korvane::terminal::ReadSecret;
   } else {
     input.lines = &std::cin;
   }
-  return korvane::RunDataTool(arguments, input, std::cout, std::cerr);
+  std::ostream& out = korvane::terminal::Output();
+  std::ostream& err = korvane::terminal::ErrorOutput();
+  const int exitCode = korvane::RunDataTool(arguments, input, out, err);
+  out.flush();
+  err.flush();
+  return exitCode;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <ostream>
 #include <string>
 
 namespace korvane::terminal {
@@ -14,17 +15,10 @@ bool InputIsTerminal();
 // nullopt when the input ends first.
 std::optional<std::string> ReadSecret(const std::string& prompt);
 
-// While it lives, the tool's UTF-8 output shows as written on the terminal. A Windows console
-// shows its own code page otherwise; elsewhere the terminal takes UTF-8 as it is.
-class Utf8Output {
- public:
-  Utf8Output();
-  ~Utf8Output();
-  Utf8Output(const Utf8Output&) = delete;
-  Utf8Output& operator=(const Utf8Output&) = delete;
-
- private:
-  unsigned previousCodePage_ = 0;
-};
+// Where the tool's standard output and standard error go. Text is UTF-8 throughout; on a
+// Windows console these streams hand it over as UTF-16, which shows every character whatever
+// the console's code page. Elsewhere they are std::cout and std::cerr.
+std::ostream& Output();
+std::ostream& ErrorOutput();
 
 }  // namespace korvane::terminal

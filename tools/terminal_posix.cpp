@@ -51,7 +51,7 @@ std::optional<std::string> ReadSecret(const std::string& prompt) {
   return line;
 }
 
-Utf8Output::Utf8Output() = default;
-Utf8Output::~Utf8Output() = default;
+std::ostream& Output() { return std::cout; }
+std::ostream& ErrorOutput() { return std::cerr; }
 
 }  // namespace korvane::terminal

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <iostream>
+#include <streambuf>
 
 #include "terminal.h"
 
@@ -86,20 +87,61 @@ std::optional<std::string> ReadSecret(const std::string& prompt) {
   return utf8;
 }
 
-Utf8Output::Utf8Output() {
-  DWORD mode = 0;
-  if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) ||
-      GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode)) {
-    previousCodePage_ = GetConsoleOutputCP();
-    SetConsoleOutputCP(CP_UTF8);
+namespace {
+
+// Text written to a console, a line at a time: a line ends in a whole UTF-8 sequence, so each
+// one converts on its own.
+class ConsoleBuffer : public std::streambuf {
+ public:
+  explicit ConsoleBuffer(HANDLE console) : console_(console) {}
+
+ protected:
+  int overflow(int c) override {
+    if (c == traits_type::eof()) return traits_type::not_eof(c);
+    pending_ += static_cast<char>(c);
+    if (c == '\n') sync();
+    return c;
   }
+  std::streamsize xsputn(const char* text, std::streamsize size) override {
+    pending_.append(text, static_cast<size_t>(size));
+    if (pending_.find('\n') != std::string::npos) sync();
+    return size;
+  }
+  int sync() override {
+    const std::wstring wide = Widen(pending_);
+    pending_.clear();
+    DWORD written = 0;
+    return wide.empty() || WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()),
+                                         &written, nullptr)
+               ? 0
+               : -1;
+  }
+
+ private:
+  HANDLE console_;
+  std::string pending_;
+};
+
+// A console stream when `handle` is a console, else the standard stream as it is: bytes that
+// go to a file or a pipe stay UTF-8.
+std::ostream& StreamFor(DWORD handle, std::ostream& standard) {
+  HANDLE console = GetStdHandle(handle);
+  DWORD mode = 0;
+  if (!GetConsoleMode(console, &mode)) return standard;
+  static ConsoleBuffer* buffers[2] = {};
+  static std::ostream* streams[2] = {};
+  const int slot = handle == STD_OUTPUT_HANDLE ? 0 : 1;
+  if (streams[slot] == nullptr) {
+    // Never destroyed, like std::cout: a destructor that writes late still finds it.
+    buffers[slot] = new ConsoleBuffer(console);
+    streams[slot] = new std::ostream(buffers[slot]);
+  }
+  return *streams[slot];
 }
 
-// The code page belongs to the console, not to the tool: give it back as it was.
-Utf8Output::~Utf8Output() {
-  std::cout.flush();
-  std::cerr.flush();
-  if (previousCodePage_ != 0) SetConsoleOutputCP(previousCodePage_);
-}
+}  // namespace
+
+std::ostream& Output() { return StreamFor(STD_OUTPUT_HANDLE, std::cout); }
+std::ostream& ErrorOutput() { return StreamFor(STD_ERROR_HANDLE, std::cerr); }
 
 }  // namespace korvane::terminal
