@@ -163,7 +163,7 @@ int Export(const Invocation& call) {
       fields.push_back(ColumnText(statement.get(), column));
     }
     text += CsvLine(fields);
-    Wipe(fields[3]);
+    for (auto& field : fields) Wipe(field);
     ++servers;
   }
   const bool written = rc == SQLITE_DONE && WriteNewFile(csvPath, text, error);
