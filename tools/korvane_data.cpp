@@ -1,9 +1,30 @@
-// korvane-data: makes and fills data files. The commands live in store/data_tool.cpp.
+// korvane-data: makes, checks and fills data files. The commands live in store/data_tool.cpp
+// and tool/; this file joins them to the process: arguments, standard streams, the terminal.
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "store/data_tool.h"
+#include "terminal.h"
+
+namespace {
+
+int Run(const std::vector<std::string>& arguments) {
+  korvane::ToolInput input;
+  if (korvane::terminal::InputIsTerminal()) {
+    input.askSecret = korvane::terminal::ReadSecret;
+  } else {
+    input.lines = &std::cin;
+  }
+  std::ostream& out = korvane::terminal::Output();
+  std::ostream& err = korvane::terminal::ErrorOutput();
+  const int exitCode = korvane::RunDataTool(arguments, input, out, err);
+  out.flush();
+  err.flush();
+  return exitCode;
+}
+
+}  // namespace
 
 #ifdef _WIN32
 #include <filesystem>
@@ -16,11 +37,8 @@ int wmain(int argc, wchar_t** argv) {
     const std::u8string utf8 = std::filesystem::path(argv[i]).u8string();
     arguments.emplace_back(utf8.begin(), utf8.end());
   }
-  return korvane::RunDataTool(arguments, std::cout, std::cerr);
+  return Run(arguments);
 }
 #else
-int main(int argc, char** argv) {
-  return korvane::RunDataTool(std::vector<std::string>(argv + 1, argv + argc), std::cout,
-                              std::cerr);
-}
+int main(int argc, char** argv) { return Run(std::vector<std::string>(argv + 1, argv + argc)); }
 #endif

@@ -7,21 +7,19 @@
 #include "app/program.h"
 #include "store/schema.h"
 #include "store/store.h"
+#include "tool/commands.h"
 
 namespace korvane {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: korvane-data create PATH [FIRST_LOGIN_PASSWORD]\n"
-    "       korvane-data add-server PATH HOST PORT USER PASSWORD REMARK\n";
+using tool::Fail;
+using tool::Invocation;
 
-int Create(const std::vector<std::string>& arguments, std::ostream& err) {
-  const std::string loginPassword = arguments.size() > 2 ? arguments[2] : kFirstLoginPassword;
+int Create(const Invocation& call) {
+  const std::string& path = call.operands[0];
+  const std::string loginPassword = call.operands.size() > 1 ? call.operands[1] : kFirstLoginPassword;
   std::string error;
-  if (!CreateDataFile(arguments[1], loginPassword, error)) {
-    err << "korvane-data: " << error << "\n";
-    return 1;
-  }
+  if (!CreateDataFile(path, loginPassword, error)) return Fail(call.err, error);
   return 0;
 }
 
@@ -31,36 +29,165 @@ SqlValue TextOrNull(const std::string& text) {
   return text;
 }
 
-int AddServer(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-  const std::string& path = arguments[1];
+int AddServer(const Invocation& call) {
+  const std::string& path = call.operands[0];
   DBConnection connection;
   if (!connection.OpenAccess(path, kDatabasePassword)) {
-    err << "korvane-data: " << path << ": not a data file of this program, or unreadable\n";
-    return 1;
+    return Fail(call.err, tool::WhyNotWritable(path));
   }
   std::vector<SqlValue> values;
-  for (size_t i = 2; i < 7; ++i) values.push_back(TextOrNull(arguments[i]));
+  for (size_t i = 1; i < 6; ++i) values.push_back(TextOrNull(call.operands[i]));
   if (!connection.ExecuteSql(
           "INSERT INTO Server (服务器名, 端口, 用户名, 密码, 备注) VALUES (?, ?, ?, ?, ?)",
           values)) {
-    err << "korvane-data: " << path << ": cannot add the server: "
-        << sqlite3_errmsg(connection.Handle()) << "\n";
-    return 1;
+    return Fail(call.err, path + ": cannot add the server: " + sqlite3_errmsg(connection.Handle()));
   }
-  out << sqlite3_last_insert_rowid(connection.Handle()) << "\n";
+  call.out << sqlite3_last_insert_rowid(connection.Handle()) << "\n";
   return 0;
+}
+
+struct Command {
+  const char* name;
+  const char* operands;  // as the usage line shows them
+  size_t fewest, most;
+  const char* flag;  // the one option the command takes, or null
+  const char* summary;
+  const char* help;
+  int (*run)(const Invocation&);
+};
+
+const Command kCommands[] = {
+    {"create", "PATH [FIRST_LOGIN_PASSWORD]", 1, 2, nullptr, "make a new data file",
+     "Makes a new data file at PATH: tables Login and Server, the one login row and the\n"
+     "database password. The first login password is FIRST_LOGIN_PASSWORD, or admin when none\n"
+     "is given. Refuses a PATH where anything exists already.\n",
+     Create},
+    {"add-server", "PATH HOST PORT USER PASSWORD REMARK", 6, 6, nullptr,
+     "add one server and print its id",
+     "Adds one server to the data file at PATH and prints its new id. An empty value is stored\n"
+     "as empty (null). The password stands on the command line, where other users of this\n"
+     "machine may see it while the tool runs; import takes servers from a file instead.\n",
+     AddServer},
+    {"list", "FILE [--show-passwords]", 1, 1, "--show-passwords", "show the servers",
+     "Shows the servers of the data file FILE in id order, one a line after a header line:\n"
+     "id, remark, host, port and user, separated by tabs. A tab, line break or backslash in a\n"
+     "value is shown as \\t, \\n or \\\\ (other control characters as \\xHH), so that every\n"
+     "server keeps to its line. Passwords are left out unless --show-passwords adds them as\n"
+     "the last column. The file is only read.\n",
+     tool::List},
+    {"check", "FILE", 1, 1, nullptr, "check a data file without changing it",
+     "Checks that FILE is a data file this program can use: its format marker and database\n"
+     "password, tables Login and Server with the fields the program reads, the Login row with\n"
+     "Key By.Oxle and a password in it, and SQLite's integrity check of every page. Prints each\n"
+     "problem on a line of standard output and exits with 1, or prints one line saying OK and\n"
+     "exits with 0. The file is opened read-only: the check never changes a byte of it.\n",
+     tool::Check},
+    {"set-login-password", "FILE", 1, 1, nullptr, "change the password of the login window",
+     "Changes the password that the login window asks for: the one of the Login row with Key\n"
+     "By.Oxle. On a terminal the new password is asked for twice and not shown; otherwise it\n"
+     "is the first line of standard input, for instance\n"
+     "    printf '%s\\n' \"$NEW_PASSWORD\" | korvane-data set-login-password mstsc.mdb\n"
+     "It is never taken from the command line. An empty password is refused: the program\n"
+     "stores it as null, which no login matches.\n",
+     tool::SetLoginPassword},
+    {"export", "FILE CSV", 2, 2, nullptr, "write the servers to a new CSV file",
+     "Writes the servers of the data file FILE to a new UTF-8 CSV file: the header line\n"
+     "host,port,user,password,remark, then one server a record in id order. Every field that\n"
+     "is not empty is quoted; an empty value is an empty field.\n"
+     "The passwords are written in clear: the CSV is as sensitive as the data file. Keep it as\n"
+     "safe and delete it when done (where the file system keeps owners, only its owner may read\n"
+     "it). Refuses to overwrite an existing file.\n",
+     tool::Export},
+    {"import", "FILE CSV", 2, 2, nullptr, "add the servers of a CSV file",
+     "Adds the servers of a UTF-8 CSV file to the data file FILE. The first line must be the\n"
+     "header host,port,user,password,remark; each further record is one server. A field that\n"
+     "holds commas, quotes or line breaks is quoted whole, its quotes doubled, as spreadsheets\n"
+     "write it; blanks around a field are kept. An empty field is stored as empty (null).\n"
+     "Every server gets a new id and no existing server is changed, so importing a CSV twice\n"
+     "adds its servers twice. A bad line (a wrong number of fields, a quote in the wrong place,\n"
+     "text that is not UTF-8) is reported with its line number, and then nothing of the CSV is\n"
+     "imported: its servers are added together or not at all.\n",
+     tool::Import},
+};
+
+// "list FILE [--show-passwords]"
+std::string NameAndOperands(const Command& command) {
+  return std::string(command.name) + " " + command.operands;
+}
+
+std::string Synopsis(const Command& command) { return "korvane-data " + NameAndOperands(command); }
+
+std::string Overview() {
+  std::string text =
+      "usage: korvane-data COMMAND ARGUMENTS\n\n"
+      "Makes, checks and fills the data file (mstsc.mdb) of Korvane.\n\nCommands:\n";
+  for (const auto& command : kCommands) {
+    text += "  " + NameAndOperands(command) + "\n      " + command.summary + "\n";
+  }
+  text +=
+      "\nkorvane-data COMMAND --help tells more about one command.\n"
+      "Exit status: 0 done, 1 the command failed, 2 a wrong command line.\n";
+  return text;
+}
+
+int WrongCommandLine(std::ostream& err, const Command& command, const std::string& what) {
+  err << "korvane-data: " << what << "\nusage: " << Synopsis(command) << "\n(korvane-data "
+      << command.name << " --help tells more)\n";
+  return 2;
 }
 
 }  // namespace
 
-int RunDataTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-  const std::string command = arguments.empty() ? std::string() : arguments[0];
-  if (command == "create" && (arguments.size() == 2 || arguments.size() == 3)) {
-    return Create(arguments, err);
+int RunDataTool(const std::vector<std::string>& arguments, ToolInput& input, std::ostream& out,
+                std::ostream& err) {
+  if (arguments.empty()) {
+    err << Overview();
+    return 2;
   }
-  if (command == "add-server" && arguments.size() == 7) return AddServer(arguments, out, err);
-  err << kUsage;
-  return 2;
+  const std::string& name = arguments[0];
+  if (name == "--help" || name == "help") {
+    out << Overview();
+    return 0;
+  }
+  const Command* command = nullptr;
+  for (const auto& candidate : kCommands) {
+    if (name == candidate.name) command = &candidate;
+  }
+  if (command == nullptr) {
+    err << "korvane-data: no command " << name << "\n" << Overview();
+    return 2;
+  }
+
+  Invocation call{{}, {}, input, out, err};
+  // "--" ends the options, for a value that begins with two dashes.
+  bool optionsEnded = false;
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (!optionsEnded && argument == "--") {
+      optionsEnded = true;
+    } else if (!optionsEnded && argument == "--help") {
+      out << "usage: " << Synopsis(*command) << "\n\n" << command->help;
+      return 0;
+    } else if (!optionsEnded && argument.size() > 2 && argument.starts_with("--")) {
+      if (command->flag == nullptr || argument != command->flag) {
+        return WrongCommandLine(err, *command, "no option " + argument);
+      }
+      call.flags.push_back(argument);
+    } else {
+      call.operands.push_back(argument);
+    }
+  }
+  if (call.operands.size() < command->fewest || call.operands.size() > command->most) {
+    return WrongCommandLine(err, *command,
+                            call.operands.size() < command->fewest ? "too few arguments"
+                                                                   : "too many arguments");
+  }
+  return command->run(call);
+}
+
+int RunDataTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  ToolInput nothing;
+  return RunDataTool(arguments, nothing, out, err);
 }
 
 }  // namespace korvane

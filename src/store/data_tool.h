@@ -2,17 +2,37 @@
 // them in both builds without starting a process.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace korvane {
 
+// What a command may read from the person running it. A secret never comes from the command
+// line, where other users of the machine can see it in the process list.
+struct ToolInput {
+  // Standard input when it is not a terminal: a secret is its first line.
+  std::istream* lines = nullptr;
+  // Set when standard input is a terminal: shows the prompt and reads one line without echo;
+  // nullopt when the input ends first.
+  std::function<std::optional<std::string>(const std::string& prompt)> askSecret;
+};
+
 // Runs one command; `arguments` excludes the program name. Returns the exit code: 0 on success,
-// 1 when the command failed, 2 for a wrong command line. Messages go to `err`; a command that
-// makes something prints at most one line to `out`.
+// 1 when the command failed, 2 for a wrong command line. Messages go to `err`. `korvane-data
+// --help` lists the commands, `korvane-data COMMAND --help` tells about one:
 //   create PATH [FIRST_LOGIN_PASSWORD]
 //   add-server PATH HOST PORT USER PASSWORD REMARK   (prints the new id)
+//   list FILE [--show-passwords]
+//   check FILE
+//   set-login-password FILE
+//   export FILE CSV
+//   import FILE CSV
+int RunDataTool(const std::vector<std::string>& arguments, ToolInput& input, std::ostream& out,
+                std::ostream& err);
+// The same with nothing to read: a command that needs a secret fails.
 int RunDataTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace korvane

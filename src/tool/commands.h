@@ -1,0 +1,68 @@
+// The data-file tool's commands and what they share. store/data_tool.cpp reads the command
+// line and calls them; each returns the tool's exit code.
+#pragma once
+
+#include <iterator>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/data_tool.h"
+#include "store/sqlite_util.h"
+
+namespace korvane::tool {
+
+// One command as the dispatcher hands it over: its operands in order and its flags.
+struct Invocation {
+  std::vector<std::string> operands;
+  std::vector<std::string> flags;
+  ToolInput& input;
+  std::ostream& out;
+  std::ostream& err;
+
+  bool HasFlag(std::string_view flag) const;
+};
+
+int List(const Invocation& call);
+int Check(const Invocation& call);
+int SetLoginPassword(const Invocation& call);
+int Export(const Invocation& call);
+int Import(const Invocation& call);
+
+// The server fields that list, export and import show, in their order, with the names the
+// tool gives them. The id is left out of a CSV: an imported server gets a new one.
+struct ServerField {
+  const char* column;
+  const char* name;
+};
+inline constexpr ServerField kServerFields[] = {
+    {"服务器名", "host"}, {"端口", "port"}, {"用户名", "user"}, {"密码", "password"}, {"备注", "remark"}};
+inline constexpr size_t kServerFieldCount = std::size(kServerFields);
+
+// Writes "korvane-data: <message>" to `err` and returns 1, the exit code of a failed command.
+int Fail(std::ostream& err, const std::string& message);
+
+// Opens an existing file for reading only: never creates, never writes, so it works on a file
+// the program could not use and cannot harm one. Null with the reason in `error`.
+sqlite::DatabasePtr OpenReadOnly(const std::string& path, std::string& error);
+// The same, and null unless it is a sound data file of this program with its database password.
+sqlite::DatabasePtr OpenForReading(const std::string& path, std::string& error);
+
+// The reason OpenAccess refused `path`, for a command that writes.
+std::string WhyNotWritable(const std::string& path);
+
+// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past
+// U+10FFFF): what the windows can show and what an operator can type.
+bool IsUtf8(std::string_view text);
+
+// A column as text; null gives an empty text.
+std::string ColumnText(sqlite3_stmt* statement, int column);
+
+// "1 server", "2 servers".
+std::string Servers(std::size_t count);
+
+// Overwrites a secret before its memory is given back.
+void Wipe(std::string& secret);
+
+}  // namespace korvane::tool

@@ -1,0 +1,120 @@
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "app/program.h"
+#include "store/schema.h"
+#include "tool/commands.h"
+
+namespace korvane::tool {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Names what is at `path` when it is not a regular file; empty when it is one.
+std::string NotAFile(const std::string& path) {
+  std::error_code ec;
+  const auto type = fs::status(sqlite::PathFromUtf8(path), ec).type();
+  if (type == fs::file_type::regular) return std::string();
+  if (type == fs::file_type::not_found) return path + ": no such file";
+  return path + ": not a file";
+}
+
+}  // namespace
+
+bool Invocation::HasFlag(std::string_view flag) const {
+  return std::find(flags.begin(), flags.end(), flag) != flags.end();
+}
+
+int Fail(std::ostream& err, const std::string& message) {
+  err << "korvane-data: " << message << "\n";
+  return 1;
+}
+
+sqlite::DatabasePtr OpenReadOnly(const std::string& path, std::string& error) {
+  error = NotAFile(path);
+  if (!error.empty()) return nullptr;
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+  sqlite::DatabasePtr db(raw);
+  if (rc != SQLITE_OK) {
+    error = path + ": cannot open: " + (db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc));
+    return nullptr;
+  }
+  // The program or another run of the tool may be writing the file this very moment.
+  sqlite3_busy_timeout(db.get(), sqlite::kBusyTimeoutMs);
+  return db;
+}
+
+sqlite::DatabasePtr OpenForReading(const std::string& path, std::string& error) {
+  auto db = OpenReadOnly(path, error);
+  if (db && !IsDataFileWithPassword(db.get(), kDatabasePassword)) {
+    error = path + ": not a data file of this program, or damaged (korvane-data check " + path +
+            " tells what is wrong)";
+    return nullptr;
+  }
+  return db;
+}
+
+std::string WhyNotWritable(const std::string& path) {
+  const std::string notAFile = NotAFile(path);
+  if (!notAFile.empty()) return notAFile;
+  return path + ": cannot open for writing: not a data file of this program, damaged, or in a " +
+         "place this user may not write (korvane-data check " + path +
+         " tells whether the file itself is sound)";
+}
+
+bool IsUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    // The length of the sequence and the range its second byte must fall in; the narrower
+    // ranges after E0, ED, F0 and F4 shut out overlong forms, surrogates and values past U+10FFFF.
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (text.size() - i < length) return false;
+    for (size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+std::string ColumnText(sqlite3_stmt* statement, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+  if (text == nullptr) return std::string();
+  return std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement, column)));
+}
+
+std::string Servers(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " server" : " servers");
+}
+
+void Wipe(std::string& secret) {
+  // Through a volatile pointer: a plain fill of memory that is freed next may be left out.
+  volatile char* bytes = secret.data();
+  for (size_t i = 0; i < secret.size(); ++i) bytes[i] = '\0';
+  secret.clear();
+}
+
+}  // namespace korvane::tool

@@ -1,0 +1,100 @@
+#include "tool/csv_text.h"
+
+#include <csv.h>
+
+#include "tool/commands.h"
+
+namespace korvane::tool {
+namespace {
+
+struct ParseState {
+  CsvText result;
+  std::vector<std::string> fields;
+  std::size_t line = 0;        // the line being fed to the parser
+  std::size_t recordLine = 0;  // the line the unfinished record started on; 0 between records
+};
+
+void OnField(void* data, std::size_t size, void* state) {
+  auto& parse = *static_cast<ParseState*>(state);
+  parse.fields.emplace_back(size == 0 ? "" : static_cast<const char*>(data), size);
+}
+
+void OnRecordEnd(int, void* state) {
+  auto& parse = *static_cast<ParseState*>(state);
+  // A lone CR ends a record in the middle of a line; the next one then starts on that line.
+  const std::size_t line = parse.recordLine != 0 ? parse.recordLine : parse.line;
+  parse.result.records.push_back({line, std::move(parse.fields)});
+  parse.fields.clear();
+  parse.recordLine = 0;
+}
+
+// libcsv trims blanks around unquoted fields unless told that nothing is a blank. A
+// spreadsheet quotes a field only when it must, so "secret " would lose its blank.
+int NothingIsBlank(unsigned char) { return 0; }
+
+class Parser {
+ public:
+  Parser() {
+    // Strict: a stray quote is an error rather than a guess at what was meant.
+    csv_init(&parser_, CSV_STRICT | CSV_STRICT_FINI);
+    csv_set_space_func(&parser_, NothingIsBlank);
+  }
+  ~Parser() { csv_free(&parser_); }
+  Parser(const Parser&) = delete;
+  Parser& operator=(const Parser&) = delete;
+
+  bool Feed(std::string_view bytes, ParseState& state) {
+    return csv_parse(&parser_, bytes.data(), bytes.size(), OnField, OnRecordEnd, &state) ==
+           bytes.size();
+  }
+  bool Finish(ParseState& state) { return csv_fini(&parser_, OnField, OnRecordEnd, &state) == 0; }
+  std::string Error() { return csv_strerror(csv_error(&parser_)); }
+  bool QuoteError() { return csv_error(&parser_) == CSV_EPARSE; }
+
+ private:
+  csv_parser parser_;
+};
+
+}  // namespace
+
+CsvText ParseCsv(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  ParseState state;
+  Parser parser;
+  // Fed a line at a time, so that a record and a problem can say on which line they are.
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::string_view line = text.substr(0, end == std::string_view::npos ? end : end + 1);
+    text.remove_prefix(line.size());
+    ++state.line;
+    if (!IsUtf8(line)) state.result.problems.push_back({state.line, "not UTF-8 text"});
+    if (state.recordLine == 0 && line != "\n" && line != "\r\n") state.recordLine = state.line;
+    if (!parser.Feed(line, state)) {
+      state.result.problems.push_back(
+          {state.line, parser.QuoteError()
+                           ? "a quote in the wrong place (a field holding quotes is quoted whole, "
+                             "its own quotes doubled)"
+                           : parser.Error()});
+      return std::move(state.result);
+    }
+  }
+  if (!parser.Finish(state)) {
+    state.result.problems.push_back({state.recordLine, "a quoted field is never closed"});
+  }
+  return std::move(state.result);
+}
+
+std::string CsvLine(const std::vector<std::string>& fields) {
+  std::string line;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) line += ',';
+    if (fields[i].empty()) continue;
+    const std::size_t start = line.size();
+    line.resize(start + csv_write(nullptr, 0, fields[i].data(), fields[i].size()));
+    csv_write(line.data() + start, line.size() - start, fields[i].data(), fields[i].size());
+  }
+  line += "\r\n";
+  return line;
+}
+
+}  // namespace korvane::tool

@@ -1,0 +1,36 @@
+// CSV for export and import, read and written by libcsv (tools/libcsv): fields with commas,
+// quotes or line breaks are quoted whole with their quotes doubled.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane::tool {
+
+struct CsvRecord {
+  std::size_t line;  // the line the record starts on, counting from 1
+  std::vector<std::string> fields;
+};
+
+struct CsvProblem {
+  std::size_t line;
+  std::string what;
+};
+
+struct CsvText {
+  std::vector<CsvRecord> records;
+  // Lines that are not UTF-8, and a quote in the wrong place, after which reading stops.
+  std::vector<CsvProblem> problems;
+};
+
+// Reads CSV text. A UTF-8 byte order mark at the start is skipped, blank lines are left out,
+// and blanks around a field are kept: a password may begin or end with one.
+CsvText ParseCsv(std::string_view text);
+
+// One record as a CSV line ending in CR LF. Empty fields stay bare; every other field is
+// quoted, so a reader never has to guess where one ends.
+std::string CsvLine(const std::vector<std::string>& fields);
+
+}  // namespace korvane::tool

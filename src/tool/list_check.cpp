@@ -1,0 +1,220 @@
+// list and check: the commands that only read a data file. Both open it read-only, so neither
+// can change a byte of it, whatever state it is in.
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+#include "app/program.h"
+#include "store/schema.h"
+#include "tool/commands.h"
+
+namespace korvane::tool {
+namespace {
+
+// A value kept on its line and in its column: a remark holding a tab or a line break must not
+// pass for another column or another server, so such characters are written as escapes.
+std::string OneLine(const std::string& value) {
+  std::string line;
+  for (const char c : value) {
+    switch (c) {
+      case '\\': line += "\\\\"; break;
+      case '\t': line += "\\t"; break;
+      case '\n': line += "\\n"; break;
+      case '\r': line += "\\r"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+          char escape[8];
+          std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(c));
+          line += escape;
+        } else {
+          line += c;
+        }
+    }
+  }
+  return line;
+}
+
+// The tables the windows read and the fields they read by name.
+struct TableFields {
+  const char* table;
+  std::vector<std::string> fields;
+};
+const TableFields kTables[] = {
+    {"Login", {"Key", "Pass"}},
+    {"Server", {"id", "服务器名", "端口", "用户名", "密码", "备注"}},
+};
+
+class Checker {
+ public:
+  explicit Checker(sqlite3* db) : db_(db) {}
+
+  const std::vector<std::string>& problems() const { return problems_; }
+  void Add(const std::string& problem) { problems_.push_back(problem); }
+
+  // The first column of the first row of a query, or nullopt (null gives an empty text). A
+  // query the file cannot answer is a problem of its own, named after `what`.
+  std::optional<std::string> Value(const std::string& sql, const std::vector<SqlValue>& values,
+                                   const std::string& what) {
+    auto statement = sqlite::Prepare(db_, sql);
+    if (statement && sqlite::Bind(statement.get(), values)) {
+      const int rc = sqlite3_step(statement.get());
+      if (rc == SQLITE_ROW) return ColumnText(statement.get(), 0);
+      if (rc == SQLITE_DONE) return std::nullopt;
+    }
+    Add("cannot read " + what + ": " + sqlite3_errmsg(db_));
+    return std::nullopt;
+  }
+
+  // The field names of a table; empty when there is no such table.
+  std::vector<std::string> Fields(const std::string& table) {
+    std::vector<std::string> names;
+    auto statement = sqlite::Prepare(db_, "SELECT name FROM pragma_table_info(?)");
+    if (!statement || !sqlite::Bind(statement.get(), {table})) return names;
+    while (sqlite3_step(statement.get()) == SQLITE_ROW) {
+      names.push_back(ColumnText(statement.get(), 0));
+    }
+    return names;
+  }
+
+  void CheckMarker() {
+    if (Fields(kMetadataTable).empty()) {
+      Add(std::string("no table ") + kMetadataTable +
+          ": not a data file of this program (no format marker, no database password)");
+      return;
+    }
+    const std::string query =
+        "SELECT value FROM " + sqlite::QuoteIdentifier(kMetadataTable) + " WHERE name = ?";
+    const std::size_t before = problems_.size();
+    const auto format = Value(query, {std::string(kFormatName)}, "the format marker");
+    if (!format && problems_.size() == before) {
+      Add("no format marker: not a data file of this program");
+    } else if (format && *format != kFormatValue) {
+      Add("format marker \"" + *format + "\" where this program writes \"" + kFormatValue + "\"");
+    }
+    const std::size_t beforePassword = problems_.size();
+    const auto password = Value(query, {std::string(kPasswordName)}, "the database password");
+    if (!password && problems_.size() == beforePassword) {
+      Add("no database password: the program refuses the file");
+    } else if (password && *password != kDatabasePassword) {
+      Add("wrong database password: the program refuses the file");
+    }
+  }
+
+  // Returns whether table Login has the fields the login reads.
+  bool CheckTables() {
+    bool loginReadable = true;
+    for (const auto& expected : kTables) {
+      const auto fields = Fields(expected.table);
+      bool complete = !fields.empty();
+      if (fields.empty()) Add(std::string("no table ") + expected.table);
+      for (const auto& field : expected.fields) {
+        if (fields.empty() || std::find(fields.begin(), fields.end(), field) != fields.end()) {
+          continue;
+        }
+        Add(std::string("table ") + expected.table + " has no field " + field);
+        complete = false;
+      }
+      if (std::string(expected.table) == "Login") loginReadable = complete;
+    }
+    return loginReadable;
+  }
+
+  void CheckLoginRow() {
+    const std::string key = kLoginKey;
+    const auto rows = Value("SELECT count(*) FROM Login WHERE \"Key\" = ?", {key}, "table Login");
+    const auto withPassword =
+        Value("SELECT count(*) FROM Login WHERE \"Key\" = ? AND coalesce(Pass, '') <> ''", {key},
+              "table Login");
+    if (!rows || !withPassword) return;
+    if (*rows == "0") {
+      Add("table Login has no row with Key " + key + ": nobody can log in");
+      return;
+    }
+    if (*rows != "1") {
+      Add("table Login has " + *rows + " rows with Key " + key + " where the program keeps one");
+    }
+    if (*withPassword != *rows) {
+      Add("the login password is empty: no login can match it (korvane-data set-login-password "
+          "sets one)");
+    }
+  }
+
+  void CheckIntegrity() {
+    auto statement = sqlite::Prepare(db_, "PRAGMA integrity_check(20)");
+    int rc = statement ? sqlite3_step(statement.get()) : SQLITE_ERROR;
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(statement.get())) {
+      const std::string line = ColumnText(statement.get(), 0);
+      if (line != "ok") Add("damaged: " + line);
+    }
+    if (rc != SQLITE_DONE) Add(std::string("damaged: ") + sqlite3_errmsg(db_));
+  }
+
+ private:
+  sqlite3* db_;
+  std::vector<std::string> problems_;
+};
+
+}  // namespace
+
+int List(const Invocation& call) {
+  const std::string& path = call.operands[0];
+  std::string error;
+  const auto db = OpenForReading(path, error);
+  if (!db) return Fail(call.err, error);
+  const bool passwords = call.HasFlag("--show-passwords");
+  auto statement = sqlite::Prepare(
+      db.get(), "SELECT id, 备注, 服务器名, 端口, 用户名, 密码 FROM Server ORDER BY id");
+  if (!statement) {
+    return Fail(call.err, path + ": cannot read the servers: " + sqlite3_errmsg(db.get()));
+  }
+  const int columns = passwords ? 6 : 5;
+  std::string text = passwords ? "id\tremark\thost\tport\tuser\tpassword\n"
+                               : "id\tremark\thost\tport\tuser\n";
+  int rc;
+  while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
+    for (int column = 0; column < columns; ++column) {
+      if (column > 0) text += '\t';
+      text += OneLine(ColumnText(statement.get(), column));
+    }
+    text += '\n';
+  }
+  if (rc != SQLITE_DONE) {
+    Wipe(text);
+    return Fail(call.err, path + ": cannot read the servers: " + sqlite3_errmsg(db.get()));
+  }
+  call.out << text;
+  Wipe(text);
+  return 0;
+}
+
+int Check(const Invocation& call) {
+  const std::string& path = call.operands[0];
+  std::string error;
+  const auto db = OpenReadOnly(path, error);
+  if (!db) {
+    call.out << error << "\n";
+    return 1;
+  }
+  Checker checker(db.get());
+  // A file that is no SQLite database at all fails its first query; nothing else can be read.
+  if (!checker.Value("SELECT count(*) FROM sqlite_master", {}, "the file")) {
+    call.out << path << ": " << checker.problems().front() << "\n";
+    return 1;
+  }
+  checker.CheckMarker();
+  if (checker.CheckTables()) checker.CheckLoginRow();
+  checker.CheckIntegrity();
+  std::optional<std::string> servers;
+  if (checker.problems().empty()) {
+    servers = checker.Value("SELECT count(*) FROM Server", {}, "table Server");
+  }
+  if (!checker.problems().empty()) {
+    for (const auto& problem : checker.problems()) call.out << path << ": " << problem << "\n";
+    return 1;
+  }
+  call.out << path << ": OK, a data file of this program with "
+           << Servers(std::stoul(servers.value_or("0"))) << "\n";
+  return 0;
+}
+
+}  // namespace korvane::tool

@@ -1,0 +1,87 @@
+// set-login-password: the password the login window asks for, changed without the program.
+#include <istream>
+#include <optional>
+
+#include "app/program.h"
+#include "store/schema.h"
+#include "store/store.h"
+#include "tool/commands.h"
+
+namespace korvane::tool {
+namespace {
+
+// Asked twice on a terminal, where a typing slip cannot be seen; read once from a pipe, where
+// a script gives it. nullopt after saying why on `err`.
+std::optional<std::string> ReadNewPassword(const Invocation& call) {
+  if (call.input.askSecret) {
+    auto first = call.input.askSecret("New login password: ");
+    if (!first) {
+      Fail(call.err, "no password typed; nothing changed");
+      return std::nullopt;
+    }
+    auto second = call.input.askSecret("The same again: ");
+    const bool same = second && *second == *first;
+    if (second) Wipe(*second);
+    if (!same) {
+      Wipe(*first);
+      Fail(call.err, "the two passwords differ; nothing changed");
+      return std::nullopt;
+    }
+    return first;
+  }
+  std::string line;
+  if (call.input.lines == nullptr || !std::getline(*call.input.lines, line)) {
+    Fail(call.err, "no password on standard input; nothing changed");
+    return std::nullopt;
+  }
+  // A line written on Windows ends in CR LF; the CR is no part of the password.
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+}  // namespace
+
+int SetLoginPassword(const Invocation& call) {
+  const std::string& path = call.operands[0];
+  DBConnection connection;
+  if (!connection.OpenAccess(path, kDatabasePassword)) return Fail(call.err, WhyNotWritable(path));
+
+  // Look before asking: nobody should type a password twice to learn that it has nowhere to go.
+  const std::vector<SqlValue> key = {std::string(kLoginKey)};
+  auto count = sqlite::Prepare(connection.Handle(), "SELECT count(*) FROM Login WHERE \"Key\" = ?");
+  if (!count || !sqlite::Bind(count.get(), key) || sqlite3_step(count.get()) != SQLITE_ROW) {
+    return Fail(call.err, path + ": cannot read table Login: " +
+                              sqlite3_errmsg(connection.Handle()));
+  }
+  if (sqlite3_column_int(count.get(), 0) == 0) {
+    return Fail(call.err, path + ": table Login has no row with Key " + kLoginKey +
+                              ", the row the login reads; nothing changed");
+  }
+  count.reset();
+
+  auto password = ReadNewPassword(call);
+  if (!password) return 1;
+  // The program stores an empty text as null, and no login matches null: the operator would be
+  // locked out.
+  if (password->empty()) {
+    return Fail(call.err, "an empty login password would lock everybody out; nothing changed");
+  }
+  // The login window hands over what was typed as UTF-8; other bytes could never be typed.
+  if (!IsUtf8(*password)) {
+    Wipe(*password);
+    return Fail(call.err, "the password is not UTF-8 text; nothing changed");
+  }
+  // Every row with the key: the login accepts any of them, so an old password left in a second
+  // row would still open the program.
+  const bool stored = connection.ExecuteSql("UPDATE Login SET Pass = ? WHERE \"Key\" = ?",
+                                            {*password, std::string(kLoginKey)});
+  Wipe(*password);
+  if (!stored) {
+    return Fail(call.err, path + ": cannot store the password: " +
+                              sqlite3_errmsg(connection.Handle()) + "; the old one still holds");
+  }
+  call.out << "login password changed\n";
+  return 0;
+}
+
+}  // namespace korvane::tool

@@ -1,0 +1,249 @@
+// The data-file tool's list, check, set-login-password, export and import, run on real files.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/program.h"
+#include "store/data_tool.h"
+#include "store/store.h"
+#include "support/data_files.h"
+
+namespace korvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::AddServer;
+using testing::MakeDataFile;
+using testing::RunSql;
+using testing::TempDir;
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(fs::u8path(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Servers in id order, each field through SQLite's quote(): null and an empty text differ.
+std::string Dump(const std::string& path, const std::string& where = "1") {
+  DBConnection db;
+  RecordSet rows;
+  rows.SetConnection(db);
+  if (!db.OpenAccess(path, kDatabasePassword) ||
+      !rows.Open("select quote(服务器名)||' '||quote(端口)||' '||quote(用户名)||' '||quote(密码)||' '||"
+                 "quote(备注) as row from Server where " + where + " order by id", kSourceSql)) {
+    return "unreadable";
+  }
+  std::string text;
+  for (int i = 0; i < rows.RecordCount(); ++i, rows.MoveNext()) text += rows.ReadText("row") + "\n";
+  return text;
+}
+
+class DataFileCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { MakeDataFile(path_); }
+
+  int Tool(const std::vector<std::string>& arguments, ToolInput input = {}) {
+    out_.str("");
+    err_.str("");
+    return RunDataTool(arguments, input, out_, err_);
+  }
+  int Entries() { return static_cast<int>(std::distance(fs::directory_iterator(dir_.path()), {})); }
+
+  TempDir dir_{"korvane tool 数据"};
+  std::string path_ = dir_.File("mstsc.mdb");
+  std::ostringstream out_, err_;
+};
+
+TEST_F(DataFileCommandsTest, ListShowsEveryServerOnItsLineAndPasswordsOnlyWhenAsked) {
+  AddServer(path_, "10.0.0.1", "3389", "管理员", "p,w\"d", "机房 A");
+  AddServer(path_, "主机", std::nullopt, std::nullopt, std::nullopt, "a\tb\nc\\d");
+  EXPECT_EQ(Tool({"list", path_}), 0) << err_.str();
+  EXPECT_EQ(out_.str(),
+            "id\tremark\thost\tport\tuser\n"
+            "1\t机房 A\t10.0.0.1\t3389\t管理员\n"
+            "2\ta\\tb\\nc\\\\d\t主机\t\t\n");
+  EXPECT_EQ(Tool({"list", "--show-passwords", path_}), 0) << err_.str();
+  EXPECT_EQ(out_.str(),
+            "id\tremark\thost\tport\tuser\tpassword\n"
+            "1\t机房 A\t10.0.0.1\t3389\t管理员\tp,w\"d\n"
+            "2\ta\\tb\\nc\\\\d\t主机\t\t\t\n");
+  EXPECT_EQ(Tool({"list", dir_.File("none.mdb")}), 1);
+  EXPECT_NE(err_.str().find("no such file"), std::string::npos) << err_.str();
+}
+
+TEST_F(DataFileCommandsTest, CheckNamesEachProblemAndNeverChangesTheFile) {
+  // Table Server's root page overwritten: the marker, the password and Login still read.
+  std::string damaged;
+  {
+    DBConnection db;
+    RecordSet layout;
+    layout.SetConnection(db);
+    ASSERT_TRUE(db.OpenAccess(path_, kDatabasePassword));
+    ASSERT_TRUE(layout.Open("select rootpage, (select page_size from pragma_page_size) as size "
+                            "from sqlite_master where name = 'Server'", kSourceSql));
+    const size_t size = static_cast<size_t>(layout.ReadInt("size"));
+    const size_t page = static_cast<size_t>(layout.ReadInt("rootpage"));
+    damaged = ReadBytes(path_);
+    for (size_t i = (page - 1) * size; i < page * size; ++i) damaged[i] = static_cast<char>(i * 31);
+  }
+  const struct {
+    const char* name;
+    const char* sql;  // run on a fresh data file; null for the cases that write bytes
+    std::string bytes;
+    int exit;
+    const char* says;
+  } cases[] = {
+      {"sound", "", "", 0, ": OK, a data file of this program with 0 servers"},
+      {"missing table", "drop table Server", "", 1, ": no table Server\n"},
+      {"missing field", "alter table Login rename column Pass to Password", "", 1,
+       ": table Login has no field Pass\n"},
+      {"wrong database password", "update Korvane set value = 'x' where name = 'database password'",
+       "", 1, ": wrong database password"},
+      {"no login row", "update Login set \"Key\" = 'by.oxle'", "", 1, ": table Login has no row with Key By.Oxle"},
+      {"empty login password", "update Login set Pass = null", "", 1, ": the login password is empty"},
+      {"damaged page", nullptr, damaged, 1, ": damaged: "},
+      {"not a database", nullptr, std::string(4096, 'x'), 1, ": cannot read the file: file is not a database"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir_.File(std::string(c.name) + ".mdb");
+    if (c.sql != nullptr) {
+      MakeDataFile(path);
+      RunSql(path, c.sql);
+    } else {
+      testing::WriteBytes(path, c.bytes);
+    }
+    const std::string before = ReadBytes(path);
+    const int entries = Entries();
+    EXPECT_EQ(Tool({"check", path}), c.exit);
+    EXPECT_NE(out_.str().find(path + c.says), std::string::npos) << out_.str();
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(Entries(), entries) << "no journal or other file left beside it";
+  }
+}
+
+TEST_F(DataFileCommandsTest, SetLoginPasswordStoresWhatTheLoginThenMatches) {
+  const auto matches = [&](const std::string& password) {
+    DBConnection db;
+    RecordSet login;
+    login.SetConnection(db);
+    if (!db.OpenAccess(path_, kDatabasePassword)) return -1;
+    login.OpenSql("select * from Login where \"Key\"=? and Pass=?", {std::string("By.Oxle"), password});
+    return login.RecordCount();
+  };
+  const struct {
+    const char* name;
+    const char* piped;                  // standard input, or null for a terminal
+    std::vector<std::string> typed;     // what the terminal gives, in order
+    int exit;
+    const char* says;
+    const char* nowValid;
+  } cases[] = {
+      {"piped, CR LF", "新口令 'x\r\nsecond line\n", {}, 0, "", "新口令 'x"},
+      {"piped, empty line", "\nnext\n", {}, 1, "empty", "新口令 'x"},
+      {"piped, nothing", "", {}, 1, "no password on standard input", "新口令 'x"},
+      {"piped, not UTF-8", "\xFF\xFE\n", {}, 1, "not UTF-8", "新口令 'x"},
+      {"typed twice alike", nullptr, {"s3 cret", "s3 cret"}, 0, "", "s3 cret"},
+      {"typed twice unlike", nullptr, {"s3 cret", "s3 cres"}, 1, "differ", "s3 cret"},
+      {"typing ended", nullptr, {}, 1, "no password typed", "s3 cret"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::istringstream piped(c.piped ? c.piped : "");
+    ToolInput input;
+    size_t asked = 0;
+    if (c.piped) {
+      input.lines = &piped;
+    } else {
+      input.askSecret = [&](const std::string&) -> std::optional<std::string> {
+        if (asked == c.typed.size()) return std::nullopt;
+        return c.typed[asked++];
+      };
+    }
+    EXPECT_EQ(Tool({"set-login-password", path_}, input), c.exit) << err_.str();
+    EXPECT_NE(err_.str().find(c.says), std::string::npos) << err_.str();
+    EXPECT_EQ(matches(c.nowValid), 1);
+    EXPECT_EQ(matches("admin"), 0);
+  }
+
+  // No row to change: said before anything is read, so nobody types a password for nothing.
+  RunSql(path_, "delete from Login");
+  std::istringstream piped("never read\n");
+  ToolInput input;
+  input.lines = &piped;
+  EXPECT_EQ(Tool({"set-login-password", path_}, input), 1);
+  EXPECT_NE(err_.str().find("no row with Key By.Oxle"), std::string::npos) << err_.str();
+  EXPECT_EQ(piped.tellg(), 0);
+}
+
+TEST_F(DataFileCommandsTest, AnImportWithABadLineNamesItAndAddsNothing) {
+  AddServer(path_, "kept", "1", "u", "p", "r");
+  const std::string before = Dump(path_);
+  const std::string header = "host,port,user,password,remark\r\n";
+  const struct {
+    const char* name;
+    std::string csv;
+    const char* says;
+  } cases[] = {
+      {"too few fields", header + "a,1,u,p,r\r\nb,2,u,p\r\n", "line 3: 4 fields where a server has 5"},
+      {"too many fields", header + "\"a\nb\",1,u,p,r\nc,2,u,p,r,x\n", "line 4: 6 fields"},
+      {"stray quote", header + "a,1,u,p,r\na,b\"c,u,p,r\n", "line 3: a quote in the wrong place"},
+      {"text after a closing quote", header + "\"a\" b,1,u,p,r\n", "line 2: a quote in the wrong place"},
+      {"quote never closed", header + "a,1,u,p,r\n\"b,2,u,p,r\nc,3,u,p,r\n", "line 3: a quoted field is never closed"},
+      {"not UTF-8", header + "\"line\nbreak\",1,u,p,r\n\xC3\x28,1,u,p,r\n", "line 4: not UTF-8"},
+      {"no header", "a,1,u,p,r\n", "line 1: the first line must name the fields: host,port,user,password,remark"},
+      {"empty", "", "line 1: no header line"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string csv = dir_.File(std::string(c.name) + ".csv");
+    testing::WriteBytes(csv, c.csv);
+    EXPECT_EQ(Tool({"import", path_, csv}), 1);
+    EXPECT_NE(err_.str().find(csv + ", " + c.says), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find("nothing imported"), std::string::npos) << err_.str();
+    EXPECT_EQ(Dump(path_), before);
+  }
+}
+
+TEST_F(DataFileCommandsTest, ExportThenImportGivesTheSameServers) {
+  AddServer(path_, "10.0.0.1", "3389", "Administrator", "a,b\"c\"", "机房, 二楼");
+  AddServer(path_, "主机-2", std::nullopt, std::nullopt, std::nullopt, std::nullopt);
+  AddServer(path_, " spaced ", "22", "root", " pass word ", "line one\nline two\r\nthree");
+  AddServer(path_, "\"quoted\"", std::nullopt, "用户", "密码\t\"\"", ",");
+  const std::string csv = dir_.File("导出 servers.csv");
+  ASSERT_EQ(Tool({"export", path_, csv}), 0) << err_.str();
+  EXPECT_EQ(ReadBytes(csv).substr(0, 32), "host,port,user,password,remark\r\n");
+
+  const std::string exported = ReadBytes(csv);
+  EXPECT_EQ(Tool({"export", path_, csv}), 1);
+  EXPECT_NE(err_.str().find("already exists"), std::string::npos) << err_.str();
+  EXPECT_EQ(ReadBytes(csv), exported);
+
+  const std::string copy = dir_.File("copy.mdb");
+  MakeDataFile(copy);
+  ASSERT_EQ(Tool({"import", copy, csv}), 0) << err_.str();
+  EXPECT_EQ(out_.str(), "imported 4 servers from " + csv + "\n");
+  EXPECT_EQ(Dump(copy), Dump(path_));
+  // A second import only adds: the first four keep their ids and values.
+  ASSERT_EQ(Tool({"import", copy, csv}), 0) << err_.str();
+  EXPECT_EQ(Dump(copy, "id <= 4"), Dump(path_));
+  EXPECT_EQ(Dump(copy, "id > 4"), Dump(path_));
+}
+
+TEST_F(DataFileCommandsTest, EveryCommandHasItsHelp) {
+  ASSERT_EQ(Tool({"--help"}), 0);
+  const std::string overview = out_.str();
+  for (const char* command :
+       {"create", "add-server", "list", "check", "set-login-password", "export", "import"}) {
+    SCOPED_TRACE(command);
+    EXPECT_NE(overview.find(std::string("\n  ") + command + " "), std::string::npos) << overview;
+    EXPECT_EQ(Tool({command, "--help"}), 0);
+    EXPECT_EQ(out_.str().rfind(std::string("usage: korvane-data ") + command + " ", 0), 0u);
+    EXPECT_EQ(err_.str(), "");
+  }
+}
+
+}  // namespace
+}  // namespace korvane
