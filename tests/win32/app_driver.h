@@ -223,6 +223,41 @@ inline std::wstring MessageText(HWND box) {
   return text;
 }
 
+// Runs a console program with these arguments and gives its exit code and what it wrote to
+// standard output.
+struct ToolRun {
+  DWORD exitCode = STILL_ACTIVE;
+  std::string out;
+};
+inline ToolRun RunTool(const std::filesystem::path& exe, const std::wstring& arguments) {
+  ToolRun run;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE read = nullptr, write = nullptr;
+  if (!CreatePipe(&read, &write, &inherit, 0)) return run;
+  SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = write;
+  si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION pi{};
+  std::wstring commandLine = L"\"" + exe.wstring() + L"\" " + arguments;
+  const BOOL started = CreateProcessW(exe.wstring().c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &si, &pi);
+  CloseHandle(write);
+  if (started) {
+    char buffer[4096];
+    DWORD n = 0;
+    while (ReadFile(read, buffer, sizeof buffer, &n, nullptr) && n > 0) run.out.append(buffer, n);
+    WaitForSingleObject(pi.hProcess, 20000);
+    GetExitCodeProcess(pi.hProcess, &run.exitCode);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+  CloseHandle(read);
+  return run;
+}
+
 inline void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
 inline void SetTextOf(HWND hwnd, const std::wstring& text) {

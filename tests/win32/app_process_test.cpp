@@ -330,6 +330,17 @@ TEST_F(WorkingDayTest, AnOperatorsWholeDay) {
   EXPECT_EQ(app->ListRow(list, 1, 4), (Cells{L"3", L"网站", L"web.example", L"3390"}));
   testing::PostKey(main, VK_ESCAPE);
   EXPECT_EQ(app->WaitForExit(20s), 0u);
+
+  // The project's own tool finds the file sound and holding what the list showed.
+  const auto tool = testing::FromBuildPath(KORVANE_DATA_EXE);
+  const std::wstring file = L"\"" + std::filesystem::u8path(data).wstring() + L"\"";
+  const testing::ToolRun check = testing::RunTool(tool, L"check " + file);
+  EXPECT_EQ(check.exitCode, 0u) << check.out;
+  const testing::ToolRun listed = testing::RunTool(tool, L"list " + file + L" --show-passwords");
+  EXPECT_EQ(listed.exitCode, 0u);
+  EXPECT_NE(listed.out.find("2\t数据库\tdb.example\t13389\t运维\t密码 Two"), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find("3\t网站\tweb.example\t3390\tu3\tp3"), std::string::npos) << listed.out;
+  EXPECT_EQ(listed.out.find("10.0.0.1"), std::string::npos) << listed.out;
 }
 
 TEST_F(AppProcessTest, EscClosesTheLoginWindowAndEndsTheProcessWithCodeZero) {

@@ -42,7 +42,7 @@ bool CanMakeFileIn(const std::filesystem::path& folder);
 bool Chattr(const char* flag, const std::filesystem::path& folder) {
   using UnixName = char*(CDECL*)(LPCWSTR);
   const auto unixName =
-      reinterpret_cast<UnixName>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name"));
+      reinterpret_cast<UnixName>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
   if (unixName == nullptr) return false;
   char* name = unixName(folder.wstring().c_str());
   if (name == nullptr) return false;
