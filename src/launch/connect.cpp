@@ -1,5 +1,6 @@
 #include "launch/connect.h"
 
+#include "launch/rdp_signing.h"
 #include "servers/main_controls.h"
 
 namespace korvane {
@@ -17,6 +18,15 @@ void Wipe(std::string& secret) {
 
 void Inform(Platform& platform, const char* text) {
   platform.ShowMessage(text, kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
+}
+
+// The file signed with the certificate the setting names, or nothing when it cannot be.
+std::vector<unsigned char> SignedFile(const std::string& text, const std::string& thumbprint, Platform& platform) {
+  const std::optional<RdpSigning> signing = PrepareRdpSigning(text);
+  if (!signing) return {};
+  const std::vector<unsigned char> signature = platform.SignWithCertificate(thumbprint, signing->content);
+  if (signature.empty()) return {};
+  return SignedRdpFile(*signing, SignatureLine(signature));
 }
 
 }  // namespace
@@ -72,9 +82,21 @@ void ConnectToServer(Form& mainWindow, Platform& platform) {
 
   const std::string passwordHex = platform.ProtectPasswordHex(settings.password);
   const std::string path = platform.TempDirectory() + kFileName;
+  const std::string text = BuildRdpText(settings, passwordHex);
+  // Signing is the administrator's choice; without the setting the file is exactly as it
+  // always was. A signing that fails costs the operator the client's security dialog, not
+  // the connect.
+  std::vector<unsigned char> signedFile;
+  const std::string thumbprint = platform.SigningCertificate();
+  if (!thumbprint.empty()) {
+    signedFile = SignedFile(text, thumbprint, platform);
+    if (signedFile.empty()) Inform(platform, kUnsignedConnectMessage);
+  }
   // A file not written whole (a read-only text.rdp left by an earlier connect, a full disk)
   // holds an earlier server's settings or only part of this one's: no client on it.
-  if (!platform.WriteConnectionFile(path, BuildRdpText(settings, passwordHex))) {
+  const bool written = signedFile.empty() ? platform.WriteConnectionFile(path, text)
+                                          : platform.WriteConnectionFileBytes(path, signedFile);
+  if (!written) {
     Inform(platform, kFileNotWrittenMessage);
     return;
   }

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <type_traits>
+#include <vector>
 
 #include "launch/cp936_win32.h"
 #include "launch/password_blob_win32.h"
@@ -57,6 +58,10 @@ bool Win32Platform::FitsCodePage936(const std::string& text) {
 
 bool Win32Platform::WriteConnectionFile(const std::string& path, const std::string& text) {
   const std::string bytes = WideToCp936(Widen(text));
+  return WriteConnectionFileBytes(path, std::vector<unsigned char>(bytes.begin(), bytes.end()));
+}
+
+bool Win32Platform::WriteConnectionFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
   // No sharing while it is written: the client must never read half a file.
   const HANDLE raw = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);

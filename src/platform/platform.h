@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace korvane {
 
@@ -61,6 +62,20 @@ class Platform {
 
   // Starts the Remote Desktop client with this command line; true when the process started.
   virtual bool LaunchClient(const std::string& commandLine) = 0;
+
+  // The SHA-256 thumbprint of the certificate connection files are to be signed with, as the
+  // per-user setting HKCU\Software\Korvane\SigningCertificate holds it; the empty text when
+  // it is not set, and files go out unsigned.
+  virtual std::string SigningCertificate() = 0;
+
+  // A detached PKCS#7 signature (SHA-256, with the certificate's chain) of the bytes, made with
+  // the certificate of that thumbprint in the current user's personal store. Empty when that
+  // certificate is missing, not valid now or without a private key, or when signing fails.
+  virtual std::vector<unsigned char> SignWithCertificate(const std::string& thumbprint,
+                                                         const std::vector<unsigned char>& content) = 0;
+
+  // Creates or truncates the file and writes the bytes into it as they are.
+  virtual bool WriteConnectionFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) = 0;
 };
 
 }  // namespace korvane

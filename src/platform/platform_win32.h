@@ -1,5 +1,5 @@
 // The real Platform over Win32. The connect's pieces (temporary directory, data protection,
-// the connection file and the client's start) live in launch/*_win32.cpp.
+// the connection file, its signature and the client's start) live in launch/*_win32.cpp.
 #pragma once
 
 #include "platform/platform.h"
@@ -20,6 +20,10 @@ class Win32Platform : public Platform {
   bool FitsCodePage936(const std::string& text) override;
   bool WriteConnectionFile(const std::string& path, const std::string& text) override;
   bool LaunchClient(const std::string& commandLine) override;
+  std::string SigningCertificate() override;
+  std::vector<unsigned char> SignWithCertificate(const std::string& thumbprint,
+                                                 const std::vector<unsigned char>& content) override;
+  bool WriteConnectionFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) override;
 };
 
 }  // namespace korvane

@@ -14,7 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "launch/connect.h"
 #include "launch/rdp_signing.h"
+#include "support/fake_platform.h"
+#include "support/main_window_form.h"
 
 namespace korvane {
 namespace {
@@ -130,6 +133,36 @@ TEST(RdpSigning, RebuildsWhatMicrosoftsSigningToolSigned) {
   PKCS7_free(message);
 }
 #endif
+
+// ---- The connect with the setting ---------------------------------------------------------
+
+TEST(SignedConnect, WritesTheSignedFileOrSaysWhyNot) {
+  for (const bool signs : {true, false}) {
+    testing::FakeForm form = testing::OpenedMainWindow("db01", "3389", "ops", "pw");
+    form.SetChecked(Id(MainControl::选择框_磁盘), true);
+    testing::FakePlatform platform;
+    platform.signingCertificate = "AB12";
+    if (!signs) platform.signature.clear();
+    ConnectToServer(form, platform);
+    const std::string text = BuildRdpText(ReadConnectionSettings(form), platform.protectedHex);
+    ASSERT_EQ(platform.signRequests.size(), 1u);
+    EXPECT_EQ(platform.signRequests[0].first, "AB12");
+    EXPECT_EQ(platform.signRequests[0].second, PrepareRdpSigning(text)->content);
+    EXPECT_EQ(platform.launchedCommandLines.size(), 1u);
+    if (signs) {
+      EXPECT_TRUE(platform.messages.empty());
+      ASSERT_EQ(platform.writtenByteFiles.size(), 1u);
+      EXPECT_EQ(platform.writtenByteFiles[0].second, SignedRdpFile(*PrepareRdpSigning(text), SignatureLine(platform.signature)));
+      EXPECT_TRUE(platform.writtenFiles.empty());
+    } else {
+      ASSERT_EQ(platform.messages.size(), 1u);
+      EXPECT_EQ(platform.messages[0].text, "无法签名连接文件，本次以未签名方式连接。");
+      ASSERT_EQ(platform.writtenFiles.size(), 1u);
+      EXPECT_EQ(platform.writtenFiles[0].text, text);
+      EXPECT_TRUE(platform.writtenByteFiles.empty());
+    }
+  }
+}
 
 }  // namespace
 }  // namespace korvane
