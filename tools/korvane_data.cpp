@@ -6,6 +6,9 @@
 
 #include "store/data_tool.h"
 #include "terminal.h"
+#ifdef _WIN32
+#include "store/signing_tool_win32.h"
+#endif
 
 namespace {
 
@@ -18,7 +21,14 @@ int Run(const std::vector<std::string>& arguments) {
   }
   std::ostream& out = korvane::terminal::Output();
   std::ostream& err = korvane::terminal::ErrorOutput();
+#ifdef _WIN32
+  // The signing setting and the certificates are Windows's own: that command lives apart.
+  const int exitCode = !arguments.empty() && arguments[0] == "signing-certificate"
+                           ? korvane::RunSigningCertificateTool(arguments, out, err)
+                           : korvane::RunDataTool(arguments, input, out, err);
+#else
   const int exitCode = korvane::RunDataTool(arguments, input, out, err);
+#endif
   out.flush();
   err.flush();
   return exitCode;
@@ -27,18 +37,11 @@ int Run(const std::vector<std::string>& arguments) {
 }  // namespace
 
 #ifdef _WIN32
-#include <cwchar>
 #include <filesystem>
-
-#include "store/signing_tool_win32.h"
 
 // Windows hands a plain main() its arguments in the ANSI code page, which cannot hold every
 // path; take them wide and pass them on as UTF-8 like every other text in the program.
 int wmain(int argc, wchar_t** argv) {
-  // The signing setting and the certificates are Windows's own: that command lives apart.
-  if (argc > 1 && std::wcscmp(argv[1], L"signing-certificate") == 0) {
-    return korvane::RunSigningCertificateTool(argc, argv, std::cout, std::cerr);
-  }
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) {
     const std::u8string utf8 = std::filesystem::path(argv[i]).u8string();

@@ -125,6 +125,9 @@ std::string Overview() {
     text += "  " + NameAndOperands(command) + "\n      " + command.summary + "\n";
   }
   text +=
+      "  signing-certificate list | set THUMBPRINT | off\n"
+      "      (Windows) choose the certificate that signs connection files\n";
+  text +=
       "\nkorvane-data COMMAND --help tells more about one command.\n"
       "Exit status: 0 done, 1 the command failed, 2 a wrong command line.\n";
   return text;

@@ -102,9 +102,8 @@ int Off(std::ostream& err) {
 
 }  // namespace
 
-int RunSigningCertificateTool(int argc, wchar_t** argv, std::ostream& out, std::ostream& err) {
-  std::vector<std::string> arguments;
-  for (int i = 2; i < argc; ++i) arguments.push_back(Narrow(argv[i]));
+int RunSigningCertificateTool(const std::vector<std::string>& all, std::ostream& out, std::ostream& err) {
+  const std::vector<std::string> arguments(all.begin() + (all.empty() ? 0 : 1), all.end());
   if (arguments.empty()) return WrongCommandLine(err, "signing-certificate needs a command");
   const std::string& command = arguments[0];
   const bool help = arguments.size() == 2 && arguments[1] == "--help";

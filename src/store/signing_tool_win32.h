@@ -3,15 +3,17 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
+#include <vector>
 
 namespace korvane {
 
-// Runs `korvane-data signing-certificate ...`; argv is the tool's own, argv[1] being
-// "signing-certificate". Exit codes as the other commands': 0 done, 1 failed, 2 a wrong
-// command line.
+// Runs `korvane-data signing-certificate ...`: `arguments` (UTF-8) exclude the program name,
+// the first being "signing-certificate". Exit codes as the other commands': 0 done, 1 failed,
+// 2 a wrong command line.
 //   signing-certificate list
 //   signing-certificate set THUMBPRINT
 //   signing-certificate off
-int RunSigningCertificateTool(int argc, wchar_t** argv, std::ostream& out, std::ostream& err);
+int RunSigningCertificateTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace korvane
