@@ -30,17 +30,6 @@ bool FakePlatform::WriteConnectionFile(const std::string& path, const std::strin
   return writeSucceeds;
 }
 
-std::vector<unsigned char> FakePlatform::SignWithCertificate(const std::string& thumbprint,
-                                                             const std::vector<unsigned char>& content) {
-  signRequests.emplace_back(thumbprint, content);
-  return signature;
-}
-
-bool FakePlatform::WriteConnectionFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-  writtenByteFiles.emplace_back(path, bytes);
-  return writeSucceeds;
-}
-
 bool FakePlatform::LaunchClient(const std::string& commandLine) {
   launchedCommandLines.push_back(commandLine);
   return launchSucceeds;

@@ -5,7 +5,6 @@
 #include <deque>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -41,10 +40,12 @@ class FakePlatform : public Platform {
   bool FitsCodePage936(const std::string& text) override { return outsideCodePage936.count(text) == 0; }
   bool WriteConnectionFile(const std::string& path, const std::string& text) override;
   bool LaunchClient(const std::string& commandLine) override;
-  std::string SigningCertificate() override { return signingCertificate; }
-  std::vector<unsigned char> SignWithCertificate(const std::string& thumbprint,
-                                                 const std::vector<unsigned char>& content) override;
-  bool WriteConnectionFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) override;
+  // Connection files are never signed here: signing is tested on the real platform under Wine.
+  std::string SigningCertificate() override { return {}; }
+  std::vector<unsigned char> SignWithCertificate(const std::string&, const std::vector<unsigned char>&) override {
+    return {};
+  }
+  bool WriteConnectionFileBytes(const std::string&, const std::vector<unsigned char>&) override { return false; }
 
   // Answers for the next message boxes, in order; Ok or Yes when the script runs out.
   std::deque<MessageAnswer> answers;
@@ -64,13 +65,6 @@ class FakePlatform : public Platform {
   std::vector<WrittenFile> writtenFiles;
   bool launchSucceeds = true;
   std::vector<std::string> launchedCommandLines;
-  // The signing setting ("" for none), what each signing was asked for (thumbprint, bytes) and
-  // the signature it gives back; an empty signature stands for a failed signing.
-  std::string signingCertificate;
-  std::vector<std::pair<std::string, std::vector<unsigned char>>> signRequests;
-  std::vector<unsigned char> signature = {0x30, 0x82, 0x01};
-  // Files written as bytes (signed connection files).
-  std::vector<std::pair<std::string, std::vector<unsigned char>>> writtenByteFiles;
 };
 
 }  // namespace korvane::testing
