@@ -136,10 +136,10 @@ std::optional<RdpSigning> PrepareRdpSigning(const std::string& rdpText) {
     for (size_t i = 0; i < kSignable.size(); ++i) {
       if (name != AsciiLower(kSignable[i])) continue;
       if (signedLines[i] != nullptr) return std::nullopt;
-      // Trailing blanks (the smart-card line has always had one) are dropped from a signed
-      // line: a client that checks the value it read, "1", rather than the raw line would
-      // otherwise not find the "1 " that was signed.
-      line.erase(line.find_last_not_of(' ') + 1);
+      // Trailing blanks after a number (the smart-card line has always had one) are dropped
+      // from a signed line: a client that checks the value it read, 1, rather than the raw
+      // line would otherwise not find the "1 " that was signed. Text values keep theirs.
+      if (line.compare(name.size(), 3, ":i:") == 0) line.erase(line.find_last_not_of(' ') + 1);
       signedLines[i] = &line;
     }
   }

@@ -36,11 +36,11 @@ TEST(RdpSigning, SignsTheSignableSettingsInTheToolsOrderWhateverTheFilesOrder) {
        "Full Address,Alternate Full Address,Server Port,AutoReconnection Enabled,RedirectClipboard,DrivesToRedirect",
        "full address:s:db:1\r\nalternate full address:s:db:1\r\nserver port:i:1\r\nautoreconnection enabled:i:0\r\n"
        "redirectclipboard:i:1\r\ndrivestoredirect:s:*\r\n"},
-      // Any case; a given alternate address stays alone; the smart-card line loses its blank;
-      // lines without a colon and an earlier signature are left out.
-      {"\r\nRedirectSmartCards:i:1 \r\nAlternate Full Address:s:x\r\nfull address:s:y\r\nsignscope:s:Old\r\nsignature:s:A",
+      // Any case; a given alternate address stays alone; a number loses its trailing blank, text
+      // keeps it; lines without a colon and an earlier signature are left out.
+      {"\r\nRedirectSmartCards:i:1 \r\nAlternate Full Address:s:x\r\nfull address:s:y \r\nsignscope:s:Old\r\nsignature:s:A",
        "Full Address,Alternate Full Address,RedirectSmartCards",
-       "full address:s:y\r\nAlternate Full Address:s:x\r\nRedirectSmartCards:i:1\r\n"},
+       "full address:s:y \r\nAlternate Full Address:s:x\r\nRedirectSmartCards:i:1\r\n"},
       {"username:s:u", "", ""},
   };
   for (const Case& c : cases) {
