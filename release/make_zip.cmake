@@ -1,0 +1,34 @@
+# Packs the release zip ZIP: the program PROGRAM, the data-file tool DATA_TOOL_EXE, README for
+# Windows users, and a data file made here by the native tool DATA_TOOL. The build folder's
+# own data file is never packed: it holds the servers and password of whoever tried the build.
+get_filename_component(out_dir "${ZIP}" DIRECTORY)
+set(stage "${out_dir}/files")
+file(REMOVE_RECURSE "${stage}")
+file(MAKE_DIRECTORY "${stage}")
+file(COPY "${PROGRAM}" "${DATA_TOOL_EXE}" DESTINATION "${stage}")
+
+execute_process(COMMAND "${DATA_TOOL}" create "${stage}/mstsc.mdb" RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "Could not make a data file for the release")
+endif()
+
+# Notepad before Windows 10 shows a file with bare line feeds as one line, and reads a file
+# without a byte order mark in the ANSI code page, which garbles the Chinese labels.
+file(READ "${README}" text)
+string(REPLACE "\n" "\r\n" text "${text}")
+string(ASCII 239 187 191 byte_order_mark)
+file(WRITE "${stage}/README.txt" "${byte_order_mark}${text}")
+
+# Only the current version's zip stays, so there is never a doubt which one to ship.
+file(GLOB older "${out_dir}/korvane-*-win64.zip")
+if(older)
+  file(REMOVE ${older})
+endif()
+get_filename_component(program_name "${PROGRAM}" NAME)
+get_filename_component(tool_name "${DATA_TOOL_EXE}" NAME)
+execute_process(COMMAND "${CMAKE_COMMAND}" -E tar cf "${ZIP}" --format=zip
+                        "${program_name}" "${tool_name}" mstsc.mdb README.txt
+                WORKING_DIRECTORY "${stage}" RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "Could not pack ${ZIP}")
+endif()
