@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <regex>
 
 #include "app/program.h"
