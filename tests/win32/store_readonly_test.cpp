@@ -57,7 +57,7 @@ bool Chattr(const char* flag, const std::filesystem::path& folder) {
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   const bool wantWritable = flag[0] == '-';
-  for (int i = 0; i < 100; ++i, Sleep(50))
+  for (int i = 0; i < 400; ++i, Sleep(50))
     if (CanMakeFileIn(folder) == wantWritable) return true;
   return false;
 }
