@@ -111,7 +111,6 @@ class Transaction {
 
 std::string Why(sqlite3* db, const std::string& what) { return what + ": " + sqlite3_errmsg(db); }
 
-constexpr const char* kDoesNotOpen = "does not open: it was changed, or sealed under another key";
 constexpr const char* kCannotSeal = "cannot be sealed: the system's cryptography refused";
 
 // Rewrites every server password that is not null or empty through `change`, which gives the
@@ -178,7 +177,8 @@ std::optional<ProtectionSettings> FreshSettings(unsigned long iterations) {
 // ---------------------------------------------------------------------------------------------
 
 FileProtection ReadProtection(sqlite3* db, ProtectionSettings* settings) {
-  auto marked = sqlite::Prepare(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE");
+  auto marked =
+      sqlite::Prepare(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE");
   if (!marked || !sqlite::Bind(marked.get(), {std::string(kProtectionTable)}) ||
       sqlite3_step(marked.get()) != SQLITE_ROW) {
     return FileProtection::kUnusable;
@@ -336,7 +336,7 @@ bool UnprotectDataFile(sqlite3* db, std::string_view loginPassword, std::string&
     error = Why(db, "cannot write");
     return false;
   }
-  if (!RewritePasswords(db, [&](const std::string& sealed) { return keys->Open(sealed); }, kDoesNotOpen, error) ||
+  if (!RewritePasswords(db, [&](const std::string& sealed) { return keys->Open(sealed); }, kSealedDoesNotOpen, error) ||
       !WriteLoginPass(db, std::string(loginPassword), error)) {
     return false;
   }
@@ -384,7 +384,7 @@ std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKe
             WipeText(*plain);
             return resealed;
           },
-          kDoesNotOpen, error) &&
+          kSealedDoesNotOpen, error) &&
       WriteLoginPass(db, keys->VerifierText(), error);
   if (!written) return std::nullopt;
   if (!Run(db, "UPDATE " + sqlite::QuoteIdentifier(kProtectionTable) + " SET salt = ?",

@@ -75,6 +75,9 @@ class LoginKeys {
   crypto::Secret sealing_;
 };
 
+// What a sealed value that does not open is told by, after "the password of server N ".
+inline constexpr const char* kSealedDoesNotOpen = "does not open: it was changed, or sealed under another key";
+
 // True when the text has the form of a sealed value (it may still fail to open).
 bool LooksSealed(const std::string& stored);
 

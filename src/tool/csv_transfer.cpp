@@ -180,8 +180,8 @@ int Export(const Invocation& call) {
   const bool written = rc == SQLITE_DONE && unopened.empty() && WriteNewFile(csvPath, text, error);
   Wipe(text);
   if (!unopened.empty()) {
-    return Fail(call.err, path + ": the password of server " + unopened +
-                              " does not open: it was changed, or sealed under another key; nothing exported");
+    return Fail(call.err, path + ": the password of server " + unopened + " " + kSealedDoesNotOpen +
+                              "; nothing exported");
   }
   if (rc != SQLITE_DONE) {
     return Fail(call.err, path + ": cannot read the servers: " + sqlite3_errmsg(db.get()));

@@ -171,7 +171,7 @@ class Checker {
     for (auto& [id, value] : sealed) {
       auto opened = keys->Open(value);
       if (!opened) {
-        if (LooksSealed(value)) Add("the password of server " + id + " does not open: it was changed, or sealed under another key");
+        if (LooksSealed(value)) Add("the password of server " + id + " " + kSealedDoesNotOpen);
       } else {
         Wipe(*opened);
       }
@@ -236,7 +236,7 @@ int List(const Invocation& call) {
   call.out << text;
   Wipe(text);
   for (const auto& id : unopened) {
-    Fail(call.err, path + ": the password of server " + id + " does not open: it was changed, or sealed under another key");
+    Fail(call.err, path + ": the password of server " + id + " " + kSealedDoesNotOpen);
   }
   return unopened.empty() ? 0 : 1;
 }
@@ -267,7 +267,8 @@ int Check(const Invocation& call) {
     for (const auto& problem : checker.problems()) call.out << path << ": " << problem << "\n";
     return 1;
   }
-  call.out << path << (protectedFile ? ": OK, a protected data file of this program with " : ": OK, a data file of this program with ")
+  call.out << path << (protectedFile ? ": OK, a protected data file of this program with "
+                                     : ": OK, a data file of this program with ")
            << Servers(std::stoul(servers.value_or("0"))) << "\n";
   return 0;
 }

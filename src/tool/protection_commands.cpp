@@ -18,9 +18,10 @@ int Convert(const Invocation& call, FileProtection from,
   // Look before asking: nobody should type a password to learn that there is nothing to do.
   const FileProtection protection = ReadProtection(connection.Handle());
   if (protection != from) {
-    return Fail(call.err, path + (protection == FileProtection::kPlain       ? ": not protected; nothing changed"
-                                  : protection == FileProtection::kProtected ? ": protected already; nothing changed"
-                                                                             : ": its protection row is damaged; nothing changed"));
+    const char* why = protection == FileProtection::kPlain       ? ": not protected"
+                      : protection == FileProtection::kProtected ? ": protected already"
+                                                                 : ": its protection row is damaged";
+    return Fail(call.err, path + why + "; nothing changed");
   }
   auto password = ReadSecret(call, "Login password: ");
   if (!password) return 1;
@@ -80,7 +81,8 @@ int Protect(const Invocation& call) {
 }
 
 int Unprotect(const Invocation& call) {
-  return Convert(call, FileProtection::kProtected, UnprotectDataFile, "unprotected: the passwords are plain text again");
+  return Convert(call, FileProtection::kProtected, UnprotectDataFile,
+                 "unprotected: the passwords are plain text again");
 }
 
 }  // namespace korvane::tool

@@ -113,7 +113,9 @@ TEST_F(ProtectedFileTest, ACopyRevealsNoPasswordAndOnlyTheLoginPasswordOpensThem
   const std::string listed = out.str();
   ASSERT_EQ(Tool({"protect", path}, kLogin + "\n"), 0) << err.str();
   const std::string bytes = ReadBytes(path);
-  for (const std::string& secret : {kLogin, kPasswords[0], kPasswords[1]}) EXPECT_EQ(bytes.find(secret), std::string::npos) << secret;
+  for (const std::string& secret : {kLogin, kPasswords[0], kPasswords[1]}) {
+    EXPECT_EQ(bytes.find(secret), std::string::npos) << secret;
+  }
   EXPECT_EQ(Stored("iterations", "Protection"), std::vector<std::string>{"600000"});
   ASSERT_EQ(Tool({"list", path}, ""), 0);
   EXPECT_EQ(out.str(), listed);
