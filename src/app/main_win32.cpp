@@ -26,14 +26,14 @@ class Program : public WindowLoader {
   void Start() {
     SetProgramDirectoryFromExecutable(platform_.ExecutablePath());
     loginWindow_ = Win32Window::Create(LoginLayout(), [this](Form& form) -> EventSink& {
-      login_ = std::make_unique<LoginWindow>(form, platform_, *this);
+      login_ = std::make_unique<LoginWindow>(form, platform_, *this, session_);
       return *login_;
     });
   }
 
   bool LoadMainWindow() override {
     mainWindow_ = Win32Window::Create(MainLayout(), [this](Form& form) -> EventSink& {
-      main_ = std::make_unique<MainWindow>(form, platform_, editors_);
+      main_ = std::make_unique<MainWindow>(form, platform_, editors_, session_);
       return *main_;
     });
     return mainWindow_ != nullptr;
@@ -42,6 +42,8 @@ class Program : public WindowLoader {
  private:
   Win32Platform platform_;
   Win32EditorOpener editors_{platform_};
+  // What the login learnt of the data file's protection, for the main window and its editor.
+  LoginSession session_;
   std::unique_ptr<LoginWindow> login_;
   std::unique_ptr<Win32Window> loginWindow_;
   std::unique_ptr<MainWindow> main_;

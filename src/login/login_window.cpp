@@ -10,8 +10,8 @@ namespace {
 constexpr int kFatalFailureCount = 3;
 }
 
-LoginWindow::LoginWindow(Form& form, Platform& platform, WindowLoader& loader)
-    : form_(form), platform_(platform), loader_(loader) {}
+LoginWindow::LoginWindow(Form& form, Platform& platform, WindowLoader& loader, LoginSession& session)
+    : form_(form), platform_(platform), loader_(loader), session_(session) {}
 
 void LoginWindow::OnEvent(const Event& event) {
   if (event.kind == EventKind::Clicked && event.control == Id(LoginControl::按钮1)) {
@@ -38,11 +38,25 @@ void LoginWindow::CheckLogin() {
     return;
   }
 
-  // The key and the typed password are bound as values, never pasted into the SQL text:
-  // a password full of quotes is just a wrong password.
-  记录集1.OpenSql("select * from Login where \"Key\"=? and Pass=?",
-                  {form_.Text(Id(LoginControl::编辑框_key)), form_.Text(Id(LoginControl::编辑框_Pass))});
-  const int matches = 记录集1.RecordCount();  // -1 when the query cannot run
+  // A protected file holds a verifier derived from the password, not the password itself.
+  const FileProtection protection = ReadProtection(数据库连接1.Handle());
+  if (protection == FileProtection::kUnusable) {
+    EndAfterDataFileFailure(platform_, UnopenableDataFileMessage(path));
+    return;
+  }
+  std::optional<LoginKeys> keys;
+  int matches = 0;
+  if (protection == FileProtection::kProtected) {
+    keys = CheckLoginPassword(数据库连接1.Handle(), form_.Text(Id(LoginControl::编辑框_key)),
+                              form_.Text(Id(LoginControl::编辑框_Pass)));
+    matches = keys ? 1 : 0;
+  } else {
+    // The key and the typed password are bound as values, never pasted into the SQL text:
+    // a password full of quotes is just a wrong password.
+    记录集1.OpenSql("select * from Login where \"Key\"=? and Pass=?",
+                    {form_.Text(Id(LoginControl::编辑框_key)), form_.Text(Id(LoginControl::编辑框_Pass))});
+    matches = 记录集1.RecordCount();  // -1 when the query cannot run
+  }
   if (matches <= 0) {
     ++loginFailureCount_;
     if (loginFailureCount_ == kFatalFailureCount) {
@@ -54,6 +68,8 @@ void LoginWindow::CheckLogin() {
     return;
   }
 
+  // The main window reads the session as it opens.
+  session_.Start(std::move(keys));
   // The main window is loaded before this one is destroyed, so the program never passes
   // through a moment without a window.
   记录集1.Close();

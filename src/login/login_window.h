@@ -4,6 +4,7 @@
 #include "app/windows.h"
 #include "login/login_controls.h"
 #include "platform/platform.h"
+#include "store/protection.h"
 #include "store/store.h"
 #include "ui/form.h"
 
@@ -15,7 +16,11 @@ inline constexpr int kExitNoMainWindow = 1;
 
 class LoginWindow : public EventSink {
  public:
-  LoginWindow(Form& form, Platform& platform, WindowLoader& loader);
+  // The session learns whether the file is protected and, if so, the keys the good password
+  // gave; the main window reads it. Without one the login keeps its own.
+  LoginWindow(Form& form, Platform& platform, WindowLoader& loader, LoginSession& session);
+  LoginWindow(Form& form, Platform& platform, WindowLoader& loader)
+      : LoginWindow(form, platform, loader, ownSession_) {}
 
   void OnEvent(const Event& event) override;
 
@@ -30,6 +35,8 @@ class LoginWindow : public EventSink {
   Form& form_;
   Platform& platform_;
   WindowLoader& loader_;
+  LoginSession ownSession_;
+  LoginSession& session_;
   DBConnection 数据库连接1;
   RecordSet 记录集1;
   int loginFailureCount_ = 0;

@@ -1,5 +1,6 @@
 #include "servers/editor_window.h"
 
+#include <optional>
 #include <string>
 
 #include "servers/main_window.h"
@@ -56,8 +57,16 @@ void EditorWindow::InitEditor() {
     form_.SetCaption("修改服务器");
     RecordSet& records = main_.records();
     OpenServer(records, CurrentServerId);
-    // A server deleted meanwhile reads as empty text in every box.
-    for (const FieldBox& f : kReadOrder) form_.SetText(Id(f.box), records.ReadText(f.field));
+    // A server deleted meanwhile reads as empty text in every box. A sealed password that does
+    // not open is reported and its box left empty, where the operator can type it anew.
+    bool unopened = false;
+    for (const FieldBox& f : kReadOrder) {
+      auto text = f.box == C::编辑框_密码 ? main_.session().Open(records.ReadText(f.field))
+                                          : std::optional<std::string>(records.ReadText(f.field));
+      unopened = unopened || !text;
+      form_.SetText(Id(f.box), text.value_or(""));
+    }
+    if (unopened) main_.ReportSealedPassword();
   } else {
     form_.SetCaption("添加服务器");
   }
@@ -72,9 +81,15 @@ void EditorWindow::SaveServer() {
   OpenServer(records, CurrentServerId);
   const bool modify = CurrentServerId != 0 && records.ReadInt("id") == CurrentServerId;
 
-  bool saved = records.Open("Server", kSourceTable) &&
+  // A protected file gets the password sealed; a file whose protection changed since the login
+  // gets nothing written with the session's outdated idea of it.
+  bool saved = main_.session().Matches(main_.connection().Handle()) && records.Open("Server", kSourceTable) &&
                (modify ? records.Find("id=" + std::to_string(CurrentServerId), kSearchForward) : records.AddNew());
-  for (const FieldBox& f : kWriteOrder) saved = saved && records.WriteText(f.field, form_.Text(Id(f.box)));
+  for (const FieldBox& f : kWriteOrder) {
+    auto text = f.box == C::编辑框_密码 ? main_.session().Seal(form_.Text(Id(f.box)))
+                                        : std::optional<std::string>(form_.Text(Id(f.box)));
+    saved = saved && text && records.WriteText(f.field, *text);
+  }
   // Update saves an add as well as a change, and tells whether the file took it.
   saved = saved && records.Update();
   if (!saved) {

@@ -24,8 +24,8 @@ SqlValue IdValue(const std::string& text) {
 
 }  // namespace
 
-MainWindow::MainWindow(Form& form, Platform& platform, EditorOpener& editors)
-    : form_(form), platform_(platform), editors_(editors) {}
+MainWindow::MainWindow(Form& form, Platform& platform, EditorOpener& editors, LoginSession& session)
+    : form_(form), platform_(platform), editors_(editors), session_(session) {}
 
 void MainWindow::OnEvent(const Event& event) {
   switch (event.kind) {
@@ -105,9 +105,20 @@ void MainWindow::FillDetailsFromRow() {
   form_.SetText(Id(C::编辑框_Host), form_.ListCell(kList, row, 2));
   form_.SetText(Id(C::编辑框_端口), form_.ListCell(kList, row, 3));
   记录集.OpenSql("select * from Server where id=?", {IdValue(form_.ListCell(kList, row, 0))});
+  // A protected file's password is opened only now, for the boxes. One that does not open
+  // leaves every box empty: a connect must not go to this host with another server's details.
+  auto password = session_.Open(记录集.ReadText("密码"));
+  if (!password) {
+    ClearDetails();
+    ReportSealedPassword();
+    return;
+  }
   form_.SetText(Id(C::编辑框_用户名), 记录集.ReadText("用户名"));
-  form_.SetText(Id(C::编辑框_密码), 记录集.ReadText("密码"));
+  form_.SetText(Id(C::编辑框_密码), *password);
+  crypto::Wipe(password->data(), password->size());
 }
+
+void MainWindow::ReportSealedPassword() { Inform(kSealedPasswordMessage); }
 
 void MainWindow::ShowListMenu() {
   const bool hasRow = form_.ListCurrentRow(kList) != -1;
@@ -191,10 +202,13 @@ void MainWindow::ChangeLoginPassword() {
   }
   记录集.SetConnection(数据库连接);
   const bool opened = 数据库连接.OpenAccess(DataFilePath(), DatabasePassword());
-  // The row the login reads, whichever row the table happens to hold first.
-  const bool stored = opened && 记录集.Open("Login", kSourceTable) &&
-                      记录集.Find(std::string("Key='") + kLoginKey + "'", kSearchForward) &&
-                      记录集.WriteText("Pass", password) && 记录集.Update();
+  // A protected file gets a new verifier and every server password sealed anew, all at once.
+  // On a plain one, the row the login reads, whichever row the table happens to hold first.
+  const bool stored = session_.IsProtected()
+                          ? opened && session_.ChangeLoginPassword(数据库连接.Handle(), password)
+                          : opened && session_.Matches(数据库连接.Handle()) && 记录集.Open("Login", kSourceTable) &&
+                                记录集.Find(std::string("Key='") + kLoginKey + "'", kSearchForward) &&
+                                记录集.WriteText("Pass", password) && 记录集.Update();
   if (!stored) {
     记录集.CancelUpdate();
     Inform(kPasswordChangeFailedMessage);

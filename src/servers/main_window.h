@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "servers/editor_window.h"
+#include "store/protection.h"
 #include "store/store.h"
 #include "ui/form.h"
 #include "servers/main_controls.h"
@@ -20,10 +21,16 @@ inline constexpr const char* kDeleteFailedMessage = "删除失败!服务器仍�
 inline constexpr const char* kPasswordChangedMessage = "密码已更新";
 inline constexpr const char* kEmptyPasswordMessage = "新密码为空，密码未更改。";
 inline constexpr const char* kPasswordChangeFailedMessage = "密码更新失败，原密码仍然有效!";
+inline constexpr const char* kSealedPasswordMessage =
+    "无法解开此服务器的密码：数据文件中的密文已被改动，或不是用当前登录密码加密的。";
 
 class MainWindow : public EventSink {
  public:
-  MainWindow(Form& form, Platform& platform, EditorOpener& editors);
+  // The session says whether the file is protected and holds its keys; without one the file
+  // is taken as plain.
+  MainWindow(Form& form, Platform& platform, EditorOpener& editors, LoginSession& session);
+  MainWindow(Form& form, Platform& platform, EditorOpener& editors)
+      : MainWindow(form, platform, editors, ownSession_) {}
 
   void OnEvent(const Event& event) override;
 
@@ -54,6 +61,9 @@ class MainWindow : public EventSink {
   Form& form() { return form_; }
   DBConnection& connection() { return 数据库连接; }
   RecordSet& records() { return 记录集; }
+  LoginSession& session() { return session_; }
+  // Shows that a sealed server password did not open.
+  void ReportSealedPassword();
 
  private:
   void Connect();
@@ -63,6 +73,8 @@ class MainWindow : public EventSink {
   Form& form_;
   Platform& platform_;
   EditorOpener& editors_;
+  LoginSession ownSession_;
+  LoginSession& session_;
   DBConnection 数据库连接;
   RecordSet 记录集;
 };

@@ -35,8 +35,13 @@ int AddServer(const Invocation& call) {
   if (!connection.OpenAccess(path, kDatabasePassword)) {
     return Fail(call.err, tool::WhyNotWritable(path));
   }
+  // A protected file takes the password sealed: the login password is asked for first.
+  std::optional<LoginKeys> keys;
+  if (!tool::KeysForPasswords(call, connection.Handle(), path, keys)) return 1;
+  const auto password = keys ? keys->Seal(call.operands[4]) : call.operands[4];
+  if (!password) return Fail(call.err, path + ": the system's cryptography refused to seal the password");
   std::vector<SqlValue> values;
-  for (size_t i = 1; i < 6; ++i) values.push_back(TextOrNull(call.operands[i]));
+  for (size_t i = 1; i < 6; ++i) values.push_back(TextOrNull(i == 4 ? *password : call.operands[i]));
   if (!connection.ExecuteSql(
           "INSERT INTO Server (服务器名, 端口, 用户名, 密码, 备注) VALUES (?, ?, ?, ?, ?)",
           values)) {
@@ -66,21 +71,25 @@ const Command kCommands[] = {
      "add one server and print its id",
      "Adds one server to the data file at PATH and prints its new id. An empty value is stored\n"
      "as empty (null). The password stands on the command line, where other users of this\n"
-     "machine may see it while the tool runs; import takes servers from a file instead.\n",
+     "machine may see it while the tool runs; import takes servers from a file instead.\n"
+     "On a protected file the login password is asked for, and the password is stored sealed.\n",
      AddServer},
     {"list", "FILE [--show-passwords]", 1, 1, "--show-passwords", "show the servers",
      "Shows the servers of the data file FILE in id order, one a line after a header line:\n"
      "id, remark, host, port and user, separated by tabs. A tab, line break or backslash in a\n"
      "value is shown as \\t, \\n or \\\\ (other control characters as \\xHH), so that every\n"
      "server keeps to its line. Passwords are left out unless --show-passwords adds them as\n"
-     "the last column. The file is only read.\n",
+     "the last column. The file is only read. On a protected file the list needs no password;\n"
+     "--show-passwords asks for the login password and shows the passwords opened.\n",
      tool::List},
     {"check", "FILE", 1, 1, nullptr, "check a data file without changing it",
      "Checks that FILE is a data file this program can use: its format marker and database\n"
      "password, tables Login and Server with the fields the program reads, the Login row with\n"
      "Key By.Oxle and a password in it, and SQLite's integrity check of every page. Prints each\n"
      "problem on a line of standard output and exits with 1, or prints one line saying OK and\n"
-     "exits with 0. The file is opened read-only: the check never changes a byte of it.\n",
+     "exits with 0. The file is opened read-only: the check never changes a byte of it.\n"
+     "On a protected file it also checks the protection row and asks for the login password,\n"
+     "then checks that the password is right and that every sealed server password opens.\n",
      tool::Check},
     {"set-login-password", "FILE", 1, 1, nullptr, "change the password of the login window",
      "Changes the password that the login window asks for: the one of the Login row with Key\n"
@@ -88,7 +97,10 @@ const Command kCommands[] = {
      "is the first line of standard input, for instance\n"
      "    printf '%s\\n' \"$NEW_PASSWORD\" | korvane-data set-login-password mstsc.mdb\n"
      "It is never taken from the command line. An empty password is refused: the program\n"
-     "stores it as null, which no login matches.\n",
+     "stores it as null, which no login matches.\n"
+     "On a protected file the current login password is asked for first (on standard input,\n"
+     "the first line; the new one is the second), and every server password is sealed anew\n"
+     "under the new one, all in one transaction.\n",
      tool::SetLoginPassword},
     {"export", "FILE CSV", 2, 2, nullptr, "write the servers to a new CSV file",
      "Writes the servers of the data file FILE to a new UTF-8 CSV file: the header line\n"
@@ -96,7 +108,8 @@ const Command kCommands[] = {
      "is not empty is quoted; an empty value is an empty field.\n"
      "The passwords are written in clear: the CSV is as sensitive as the data file. Keep it as\n"
      "safe and delete it when done (where the file system keeps owners, only its owner may read\n"
-     "it). Refuses to overwrite an existing file.\n",
+     "it). Refuses to overwrite an existing file. On a protected file the login password is\n"
+     "asked for, and the passwords are opened for the CSV.\n",
      tool::Export},
     {"import", "FILE CSV", 2, 2, nullptr, "add the servers of a CSV file",
      "Adds the servers of a UTF-8 CSV file to the data file FILE. The first line must be the\n"
@@ -106,8 +119,26 @@ const Command kCommands[] = {
      "Every server gets a new id and no existing server is changed, so importing a CSV twice\n"
      "adds its servers twice. A bad line (a wrong number of fields, a quote in the wrong place,\n"
      "text that is not UTF-8) is reported with its line number, and then nothing of the CSV is\n"
-     "imported: its servers are added together or not at all.\n",
+     "imported: its servers are added together or not at all. On a protected file the login\n"
+     "password is asked for, and the passwords are stored sealed.\n",
      tool::Import},
+    {"protect", "FILE", 1, 1, nullptr, "seal the passwords so that a copied file reveals none",
+     "Protects the data file FILE: a copy of it no longer reveals the login password or any\n"
+     "server password. The current login password is asked for (on a terminal without echo,\n"
+     "otherwise the first line of standard input; never from the command line) and checked.\n"
+     "Then, in one transaction, the file gets a table Protection with a random salt, the login\n"
+     "row gets a verifier derived from the password (PBKDF2-HMAC-SHA256, 600000 iterations)\n"
+     "instead of the password, and every server password is sealed with AES-256-GCM under a\n"
+     "key derived from it. Hosts, ports, users and remarks stay readable. The program opens\n"
+     "such a file with the same login password. A forgotten login password cannot be\n"
+     "recovered from a protected file: keep an export, or the password, somewhere safe.\n",
+     tool::Protect},
+    {"unprotect", "FILE", 1, 1, nullptr, "turn a protected file back into a plain one",
+     "Turns a protected data file back into the plain layout that other tools can read: the\n"
+     "login password (asked for as protect asks for it) is stored as itself again and every\n"
+     "server password in plain text. All in one transaction: if any sealed password does not\n"
+     "open, nothing changes.\n",
+     tool::Unprotect},
 };
 
 // "list FILE [--show-passwords]"

@@ -30,6 +30,8 @@ struct ToolInput {
 //   set-login-password FILE
 //   export FILE CSV
 //   import FILE CSV
+//   protect FILE
+//   unprotect FILE
 int RunDataTool(const std::vector<std::string>& arguments, ToolInput& input, std::ostream& out,
                 std::ostream& err);
 // The same with nothing to read: a command that needs a secret fails.

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <iterator>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "store/data_tool.h"
+#include "store/protection.h"
 #include "store/sqlite_util.h"
 
 namespace korvane::tool {
@@ -29,6 +31,18 @@ int Check(const Invocation& call);
 int SetLoginPassword(const Invocation& call);
 int Export(const Invocation& call);
 int Import(const Invocation& call);
+int Protect(const Invocation& call);
+int Unprotect(const Invocation& call);
+
+// One secret: typed on the terminal without echo after the prompt, or else the next line of
+// standard input. nullopt after saying on `err` that none came.
+std::optional<std::string> ReadSecret(const Invocation& call, const std::string& prompt);
+
+// What a command needs to read or write the server passwords of the file: for a protected file
+// the keys of its login password, which it asks for and checks; nothing for a plain one. False
+// after saying why on `err` when the password is missing or wrong, or the file cannot be read.
+bool KeysForPasswords(const Invocation& call, sqlite3* db, const std::string& path,
+                      std::optional<LoginKeys>& keys, const char* prompt = "Login password: ");
 
 // The server fields that list, export and import show, in their order, with the names the
 // tool gives them. The id is left out of a CSV: an imported server gets a new one.

@@ -148,8 +148,11 @@ int Export(const Invocation& call) {
   std::string error;
   const auto db = OpenForReading(path, error);
   if (!db) return Fail(call.err, error);
+  // A protected file's passwords are opened for the CSV with its login password.
+  std::optional<LoginKeys> keys;
+  if (!KeysForPasswords(call, db.get(), path, keys)) return 1;
   auto statement =
-      sqlite::Prepare(db.get(), "SELECT " + ColumnList() + " FROM Server ORDER BY id");
+      sqlite::Prepare(db.get(), "SELECT id, " + ColumnList() + " FROM Server ORDER BY id");
   if (!statement) {
     return Fail(call.err, path + ": cannot read the servers: " + sqlite3_errmsg(db.get()));
   }
@@ -157,17 +160,29 @@ int Export(const Invocation& call) {
   std::string text = JoinedHeader() + "\r\n";
   std::size_t servers = 0;
   int rc;
+  std::string unopened;
   while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
     std::vector<std::string> fields;
-    for (int column = 0; column < static_cast<int>(kServerFieldCount); ++column) {
+    for (int column = 1; column <= static_cast<int>(kServerFieldCount); ++column) {
       fields.push_back(ColumnText(statement.get(), column));
+    }
+    if (keys) {
+      auto opened = keys->Open(fields[3]);
+      if (!opened && unopened.empty()) unopened = ColumnText(statement.get(), 0);
+      Wipe(fields[3]);
+      fields[3] = opened.value_or("");
     }
     text += CsvLine(fields);
     for (auto& field : fields) Wipe(field);
     ++servers;
   }
-  const bool written = rc == SQLITE_DONE && WriteNewFile(csvPath, text, error);
+  // A CSV without one of the passwords would pass for a whole one: none is written.
+  const bool written = rc == SQLITE_DONE && unopened.empty() && WriteNewFile(csvPath, text, error);
   Wipe(text);
+  if (!unopened.empty()) {
+    return Fail(call.err, path + ": the password of server " + unopened + " " + kSealedDoesNotOpen +
+                              "; nothing exported");
+  }
   if (rc != SQLITE_DONE) {
     return Fail(call.err, path + ": cannot read the servers: " + sqlite3_errmsg(db.get()));
   }
@@ -199,6 +214,9 @@ int Import(const Invocation& call) {
     return Fail(call.err, csvPath + ": nothing imported");
   }
 
+  // A protected file takes the passwords sealed, under the key of its login password.
+  std::optional<LoginKeys> keys;
+  if (!KeysForPasswords(call, connection.Handle(), path, keys)) return 1;
   // All or nothing: the servers of one CSV arrive together or not at all.
   sqlite3* db = connection.Handle();
   if (!sqlite::Exec(db, "BEGIN IMMEDIATE")) {
@@ -209,7 +227,12 @@ int Import(const Invocation& call) {
   for (std::size_t i = 1; added && i < csv.records.size(); ++i) {
     std::vector<SqlValue> values;
     for (const auto& field : csv.records[i].fields) values.push_back(TextOrNull(field));
-    added = sqlite::Bind(insert.get(), values) && sqlite3_step(insert.get()) == SQLITE_DONE;
+    if (keys) {
+      const auto sealed = keys->Seal(csv.records[i].fields[3]);
+      added = sealed.has_value();
+      values[3] = TextOrNull(sealed.value_or(""));
+    }
+    added = added && sqlite::Bind(insert.get(), values) && sqlite3_step(insert.get()) == SQLITE_DONE;
     sqlite3_reset(insert.get());
   }
   insert.reset();

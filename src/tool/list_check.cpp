@@ -139,6 +139,46 @@ class Checker {
     }
   }
 
+  // A protected file: its row, its sealed values, and that each opens with the login password
+  // the operator gives. True for a protected file.
+  bool CheckProtection(const Invocation& call) {
+    const FileProtection protection = ReadProtection(db_);
+    if (protection == FileProtection::kPlain) return false;
+    if (protection == FileProtection::kUnusable) {
+      Add(std::string("table ") + kProtectionTable +
+          " has no row this program can derive keys from: nobody can log in");
+      return true;
+    }
+    std::vector<std::pair<std::string, std::string>> sealed;  // id, stored value
+    auto statement = sqlite::Prepare(db_, "SELECT id, 密码 FROM Server WHERE coalesce(密码, '') <> '' ORDER BY id");
+    while (statement && sqlite3_step(statement.get()) == SQLITE_ROW) {
+      sealed.emplace_back(ColumnText(statement.get(), 0), ColumnText(statement.get(), 1));
+      if (!LooksSealed(sealed.back().second)) {
+        Add("the password of server " + sealed.back().first + " is not sealed in this protected file");
+      }
+    }
+    auto password = ReadSecret(call, "Login password: ");
+    if (!password) {
+      Add("no login password given: whether the sealed passwords open is not checked");
+      return true;
+    }
+    const auto keys = CheckLoginPassword(db_, kLoginKey, *password);
+    Wipe(*password);
+    if (!keys) {
+      Add("the login password given does not match the file: the sealed passwords are not checked");
+      return true;
+    }
+    for (auto& [id, value] : sealed) {
+      auto opened = keys->Open(value);
+      if (!opened) {
+        if (LooksSealed(value)) Add("the password of server " + id + " " + kSealedDoesNotOpen);
+      } else {
+        Wipe(*opened);
+      }
+    }
+    return true;
+  }
+
   void CheckIntegrity() {
     auto statement = sqlite::Prepare(db_, "PRAGMA integrity_check(20)");
     int rc = statement ? sqlite3_step(statement.get()) : SQLITE_ERROR;
@@ -162,6 +202,10 @@ int List(const Invocation& call) {
   const auto db = OpenForReading(path, error);
   if (!db) return Fail(call.err, error);
   const bool passwords = call.HasFlag("--show-passwords");
+  // The list itself needs no key; the passwords of a protected file need its login password.
+  std::optional<LoginKeys> keys;
+  if (passwords && !KeysForPasswords(call, db.get(), path, keys)) return 1;
+  std::vector<std::string> unopened;
   auto statement = sqlite::Prepare(
       db.get(), "SELECT id, 备注, 服务器名, 端口, 用户名, 密码 FROM Server ORDER BY id");
   if (!statement) {
@@ -174,7 +218,14 @@ int List(const Invocation& call) {
   while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
     for (int column = 0; column < columns; ++column) {
       if (column > 0) text += '\t';
-      text += OneLine(ColumnText(statement.get(), column));
+      std::string value = ColumnText(statement.get(), column);
+      if (column == 5 && keys) {
+        auto opened = keys->Open(value);
+        if (!opened) unopened.push_back(ColumnText(statement.get(), 0));
+        value = opened.value_or("");
+      }
+      text += OneLine(value);
+      Wipe(value);
     }
     text += '\n';
   }
@@ -184,7 +235,10 @@ int List(const Invocation& call) {
   }
   call.out << text;
   Wipe(text);
-  return 0;
+  for (const auto& id : unopened) {
+    Fail(call.err, path + ": the password of server " + id + " " + kSealedDoesNotOpen);
+  }
+  return unopened.empty() ? 0 : 1;
 }
 
 int Check(const Invocation& call) {
@@ -204,6 +258,7 @@ int Check(const Invocation& call) {
   checker.CheckMarker();
   if (checker.CheckTables()) checker.CheckLoginRow();
   checker.CheckIntegrity();
+  const bool protectedFile = checker.problems().empty() && checker.CheckProtection(call);
   std::optional<std::string> servers;
   if (checker.problems().empty()) {
     servers = checker.Value("SELECT count(*) FROM Server", {}, "table Server");
@@ -212,7 +267,8 @@ int Check(const Invocation& call) {
     for (const auto& problem : checker.problems()) call.out << path << ": " << problem << "\n";
     return 1;
   }
-  call.out << path << ": OK, a data file of this program with "
+  call.out << path << (protectedFile ? ": OK, a protected data file of this program with "
+                                     : ": OK, a data file of this program with ")
            << Servers(std::stoul(servers.value_or("0"))) << "\n";
   return 0;
 }

@@ -59,6 +59,9 @@ int SetLoginPassword(const Invocation& call) {
   }
   count.reset();
 
+  // A protected file: the current password opens the server passwords, to be sealed anew.
+  std::optional<LoginKeys> keys;
+  if (!KeysForPasswords(call, connection.Handle(), path, keys, "Current login password: ")) return 1;
   auto password = ReadNewPassword(call);
   if (!password) return 1;
   // The program stores an empty text as null, and no login matches null: the operator would be
@@ -73,12 +76,14 @@ int SetLoginPassword(const Invocation& call) {
   }
   // Every row with the key: the login accepts any of them, so an old password left in a second
   // row would still open the program.
-  const bool stored = connection.ExecuteSql("UPDATE Login SET Pass = ? WHERE \"Key\" = ?",
-                                            {*password, std::string(kLoginKey)});
+  std::string error;
+  const bool stored =
+      keys ? ChangeProtectedLoginPassword(connection.Handle(), *keys, *password, error).has_value()
+           : connection.ExecuteSql("UPDATE Login SET Pass = ? WHERE \"Key\" = ?", {*password, std::string(kLoginKey)});
   Wipe(*password);
   if (!stored) {
     return Fail(call.err, path + ": cannot store the password: " +
-                              sqlite3_errmsg(connection.Handle()) + "; the old one still holds");
+                              (keys ? error : sqlite3_errmsg(connection.Handle())) + "; the old one still holds");
   }
   call.out << "login password changed\n";
   return 0;

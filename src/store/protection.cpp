@@ -1,0 +1,427 @@
+#include "store/protection.h"
+
+#include <functional>
+#include <vector>
+
+#include "store/schema.h"
+#include "store/sqlite_util.h"
+
+namespace korvane {
+namespace {
+
+using crypto::Bytes;
+using crypto::Secret;
+
+// The labels that split one master key into two that tell nothing about each other.
+constexpr std::string_view kVerifierLabel = "Korvane login verifier";
+constexpr std::string_view kSealingLabel = "Korvane server password sealing key";
+
+// A sealed value: this prefix, the nonce, a colon and the cipher text with its tag, both in
+// hexadecimal. The prefix names the cipher and the format's version, and is bound into the
+// tag as associated data, so that a value cannot pass for one of another format.
+constexpr std::string_view kSealedFormat = "aes-256-gcm:1";
+
+std::string Hex(const unsigned char* bytes, std::size_t size) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(size * 2);
+  for (std::size_t i = 0; i < size; ++i) {
+    text += kDigits[bytes[i] >> 4];
+    text += kDigits[bytes[i] & 0xF];
+  }
+  return text;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::optional<Bytes> FromHex(std::string_view text) {
+  if (text.size() % 2 != 0) return std::nullopt;
+  Bytes bytes;
+  bytes.reserve(text.size() / 2);
+  for (std::size_t i = 0; i < text.size(); i += 2) {
+    const int high = HexDigit(text[i]), low = HexDigit(text[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    bytes.push_back(static_cast<unsigned char>(high << 4 | low));
+  }
+  return bytes;
+}
+
+// The nonce and the sealed bytes of a sealed value.
+struct SealedParts {
+  Bytes nonce, sealed;
+};
+
+std::optional<SealedParts> Parse(const std::string& stored) {
+  const std::string prefix = std::string(kSealedFormat) + ":";
+  const std::size_t nonceEnd = prefix.size() + crypto::kGcmNonceSize * 2;
+  if (stored.compare(0, prefix.size(), prefix) != 0 || stored.size() <= nonceEnd || stored[nonceEnd] != ':') {
+    return std::nullopt;
+  }
+  auto nonce = FromHex(std::string_view(stored).substr(prefix.size(), nonceEnd - prefix.size()));
+  auto sealed = FromHex(std::string_view(stored).substr(nonceEnd + 1));
+  if (!nonce || !sealed || sealed->size() < crypto::kGcmTagSize) return std::nullopt;
+  return SealedParts{std::move(*nonce), std::move(*sealed)};
+}
+
+std::string ColumnText(sqlite3_stmt* statement, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+  if (text == nullptr) return std::string();
+  return std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+}
+
+bool Run(sqlite3* db, const std::string& sql, const std::vector<SqlValue>& values) {
+  auto statement = sqlite::Prepare(db, sql);
+  return statement && sqlite::Bind(statement.get(), values) && sqlite::RunToEnd(statement.get());
+}
+
+void WipeText(std::string& text) {
+  crypto::Wipe(text.data(), text.size());
+  text.clear();
+}
+
+// BEGIN IMMEDIATE now, ROLLBACK unless committed. Freed space is overwritten while it runs, so
+// that a value it replaces does not live on in a free part of the file.
+class Transaction {
+ public:
+  explicit Transaction(sqlite3* db) : db_(db) {
+    began_ = db != nullptr && sqlite::Exec(db, "PRAGMA secure_delete = ON") && sqlite::Exec(db, "BEGIN IMMEDIATE");
+  }
+  ~Transaction() {
+    if (began_ && !done_) sqlite::Exec(db_, "ROLLBACK");
+  }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+
+  bool began() const { return began_; }
+  bool Commit() {
+    done_ = began_ && sqlite::Exec(db_, "COMMIT");
+    return done_;
+  }
+
+ private:
+  sqlite3* db_;
+  bool began_ = false;
+  bool done_ = false;
+};
+
+std::string Why(sqlite3* db, const std::string& what) { return what + ": " + sqlite3_errmsg(db); }
+
+constexpr const char* kCannotSeal = "cannot be sealed: the system's cryptography refused";
+
+// Rewrites every server password that is not null or empty through `change`, which gives the
+// new stored value or nullopt to refuse, as `refused` then says. Runs inside the caller's
+// transaction.
+bool RewritePasswords(sqlite3* db, const std::function<std::optional<std::string>(const std::string&)>& change,
+                      const char* refused, std::string& error) {
+  struct Stored {
+    long long id;
+    std::string password;
+  };
+  std::vector<Stored> servers;
+  {
+    auto read = sqlite::Prepare(db, "SELECT id, 密码 FROM Server WHERE coalesce(密码, '') <> '' ORDER BY id");
+    if (!read) {
+      error = Why(db, "cannot read the server passwords");
+      return false;
+    }
+    int rc;
+    while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
+      servers.push_back({sqlite3_column_int64(read.get(), 0), ColumnText(read.get(), 1)});
+    }
+    if (rc != SQLITE_DONE) {
+      error = Why(db, "cannot read the server passwords");
+      return false;
+    }
+  }
+  auto write = sqlite::Prepare(db, "UPDATE Server SET 密码 = ? WHERE id = ?");
+  bool ok = write != nullptr;
+  if (!ok) error = Why(db, "cannot write the server passwords");
+  for (auto& server : servers) {
+    if (ok) {
+      auto changed = change(server.password);
+      if (!changed) {
+        error = "the password of server " + std::to_string(server.id) + " " + refused;
+        ok = false;
+      } else {
+        ok = sqlite::Bind(write.get(), {*changed, server.id}) && sqlite::RunToEnd(write.get());
+        if (!ok) error = Why(db, "cannot write the password of server " + std::to_string(server.id));
+        sqlite3_reset(write.get());
+        sqlite3_clear_bindings(write.get());
+        WipeText(*changed);
+      }
+    }
+    WipeText(server.password);
+  }
+  return ok;
+}
+
+bool WriteLoginPass(sqlite3* db, const std::string& pass, std::string& error) {
+  if (Run(db, "UPDATE Login SET Pass = ? WHERE \"Key\" = ?", {pass, std::string(kLoginKey)})) return true;
+  error = Why(db, "cannot write the login password");
+  return false;
+}
+
+std::optional<ProtectionSettings> FreshSettings(unsigned long iterations) {
+  ProtectionSettings settings{iterations, Bytes(kSaltSize)};
+  if (!crypto::RandomBytes(settings.salt)) return std::nullopt;
+  return settings;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+FileProtection ReadProtection(sqlite3* db, ProtectionSettings* settings) {
+  auto marked =
+      sqlite::Prepare(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE");
+  if (!marked || !sqlite::Bind(marked.get(), {std::string(kProtectionTable)}) ||
+      sqlite3_step(marked.get()) != SQLITE_ROW) {
+    return FileProtection::kUnusable;
+  }
+  if (sqlite3_column_int(marked.get(), 0) == 0) return FileProtection::kPlain;
+
+  auto row = sqlite::Prepare(db, "SELECT version, derivation, iterations, salt FROM Protection");
+  if (!row || sqlite3_step(row.get()) != SQLITE_ROW) return FileProtection::kUnusable;
+  const auto salt = FromHex(ColumnText(row.get(), 3));
+  const sqlite3_int64 iterations = sqlite3_column_int64(row.get(), 2);
+  const bool usable = sqlite3_column_type(row.get(), 0) == SQLITE_INTEGER &&
+                      sqlite3_column_int64(row.get(), 0) == kProtectionVersion &&
+                      ColumnText(row.get(), 1) == kKeyDerivationName &&
+                      sqlite3_column_type(row.get(), 2) == SQLITE_INTEGER && iterations >= 1 &&
+                      iterations <= static_cast<sqlite3_int64>(kMostIterations) && salt &&
+                      salt->size() == kSaltSize;
+  // One row: a second one would leave open which of them the keys come from.
+  if (!usable || sqlite3_step(row.get()) != SQLITE_DONE) return FileProtection::kUnusable;
+  if (settings != nullptr) *settings = {static_cast<unsigned long>(iterations), *salt};
+  return FileProtection::kProtected;
+}
+
+std::optional<LoginKeys> LoginKeys::Derive(std::string_view password, const ProtectionSettings& settings) {
+  Secret master(32);
+  LoginKeys keys;
+  keys.settings_ = settings;
+  if (!crypto::Pbkdf2Sha256(password, settings.salt, settings.iterations, master) ||
+      !crypto::HmacSha256(master, kVerifierLabel, keys.verifier_) ||
+      !crypto::HmacSha256(master, kSealingLabel, keys.sealing_)) {
+    return std::nullopt;
+  }
+  return keys;
+}
+
+std::string LoginKeys::VerifierText() const { return Hex(verifier_.data(), verifier_.size()); }
+
+bool LoginKeys::Verifies(const std::string& stored) const {
+  std::string expected = VerifierText();
+  // The length is no secret: every verifier has the same.
+  bool same = stored.size() == expected.size();
+  if (same) {
+    unsigned char difference = 0;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      difference |= static_cast<unsigned char>(stored[i] ^ expected[i]);
+    }
+    same = difference == 0;
+  }
+  WipeText(expected);
+  return same;
+}
+
+std::optional<std::string> LoginKeys::Seal(std::string_view password) const {
+  if (password.empty()) return std::string();
+  Bytes nonce(crypto::kGcmNonceSize), sealed;
+  if (!crypto::RandomBytes(nonce) || !crypto::AesGcmSeal(sealing_, nonce, kSealedFormat, password, sealed)) {
+    return std::nullopt;
+  }
+  return std::string(kSealedFormat) + ":" + Hex(nonce.data(), nonce.size()) + ":" + Hex(sealed.data(), sealed.size());
+}
+
+std::optional<std::string> LoginKeys::Open(const std::string& stored) const {
+  if (stored.empty()) return std::string();
+  const auto parts = Parse(stored);
+  std::string plain;
+  if (!parts || !crypto::AesGcmOpen(sealing_, parts->nonce, kSealedFormat, parts->sealed, plain)) {
+    return std::nullopt;
+  }
+  return plain;
+}
+
+bool LooksSealed(const std::string& stored) { return Parse(stored).has_value(); }
+
+std::optional<LoginKeys> CheckLoginPassword(sqlite3* db, const std::string& key, std::string_view password) {
+  ProtectionSettings settings;
+  if (ReadProtection(db, &settings) != FileProtection::kProtected) return std::nullopt;
+  std::vector<std::string> stored;
+  {
+    auto read = sqlite::Prepare(db, "SELECT Pass FROM Login WHERE \"Key\" = ?");
+    if (!read || !sqlite::Bind(read.get(), {key})) return std::nullopt;
+    while (sqlite3_step(read.get()) == SQLITE_ROW) stored.push_back(ColumnText(read.get(), 0));
+  }
+  // No row, no derivation: the answer is no either way.
+  if (stored.empty()) return std::nullopt;
+  auto keys = LoginKeys::Derive(password, settings);
+  if (!keys) return std::nullopt;
+  bool matched = false;
+  // Every row is compared, as the plain login's query matches any of them.
+  for (const auto& pass : stored) matched = keys->Verifies(pass) || matched;
+  if (!matched) return std::nullopt;
+  return keys;
+}
+
+bool ProtectDataFile(sqlite3* db, std::string_view loginPassword, std::string& error, unsigned long iterations) {
+  if (ReadProtection(db) != FileProtection::kPlain) {
+    error = "the file is protected already";
+    return false;
+  }
+  // Checked as the plain login checks it: bound, against any row with the key.
+  std::vector<SqlValue> values = {std::string(kLoginKey), std::string(loginPassword)};
+  auto count = sqlite::Prepare(db, "SELECT count(*) FROM Login WHERE \"Key\" = ? AND Pass = ?");
+  const bool matches = !loginPassword.empty() && count && sqlite::Bind(count.get(), values) &&
+                       sqlite3_step(count.get()) == SQLITE_ROW && sqlite3_column_int(count.get(), 0) > 0;
+  count.reset();
+  WipeText(std::get<std::string>(values[1]));
+  if (!matches) {
+    error = "that is not the login password";
+    return false;
+  }
+  const auto settings = FreshSettings(iterations);
+  const auto keys = settings ? LoginKeys::Derive(loginPassword, *settings) : std::nullopt;
+  if (!keys) {
+    error = std::string("the system's cryptography (") + crypto::BackendName() + ") refused";
+    return false;
+  }
+
+  Transaction transaction(db);
+  if (!transaction.began()) {
+    error = Why(db, "cannot write");
+    return false;
+  }
+  const std::string table = sqlite::QuoteIdentifier(kProtectionTable);
+  if (!Run(db, "CREATE TABLE " + table + " (version INTEGER, derivation TEXT, iterations INTEGER, salt TEXT)", {}) ||
+      !Run(db, "INSERT INTO " + table + " (version, derivation, iterations, salt) VALUES (?, ?, ?, ?)",
+           {kProtectionVersion, std::string(kKeyDerivationName), static_cast<long long>(iterations),
+            Hex(settings->salt.data(), settings->salt.size())})) {
+    error = Why(db, "cannot mark the file as protected");
+    return false;
+  }
+  if (!RewritePasswords(db, [&](const std::string& plain) { return keys->Seal(plain); }, kCannotSeal, error) ||
+      !WriteLoginPass(db, keys->VerifierText(), error)) {
+    return false;
+  }
+  if (!transaction.Commit()) {
+    error = Why(db, "cannot write");
+    return false;
+  }
+  // The file is protected now. Space that earlier changes freed may still hold old passwords
+  // in plain text; rebuilding the file leaves none. Should that fail, the protection stands.
+  sqlite::Exec(db, "VACUUM");
+  return true;
+}
+
+bool UnprotectDataFile(sqlite3* db, std::string_view loginPassword, std::string& error) {
+  if (ReadProtection(db) != FileProtection::kProtected) {
+    error = "the file is not protected";
+    return false;
+  }
+  const auto keys = CheckLoginPassword(db, kLoginKey, loginPassword);
+  if (!keys) {
+    error = "that is not the login password";
+    return false;
+  }
+  Transaction transaction(db);
+  if (!transaction.began()) {
+    error = Why(db, "cannot write");
+    return false;
+  }
+  if (!RewritePasswords(db, [&](const std::string& sealed) { return keys->Open(sealed); }, kSealedDoesNotOpen, error) ||
+      !WriteLoginPass(db, std::string(loginPassword), error)) {
+    return false;
+  }
+  if (!Run(db, "DROP TABLE " + sqlite::QuoteIdentifier(kProtectionTable), {}) || !transaction.Commit()) {
+    error = Why(db, "cannot write");
+    return false;
+  }
+  return true;
+}
+
+std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKeys& current,
+                                                      std::string_view newPassword, std::string& error) {
+  const auto settings = FreshSettings(current.settings().iterations);
+  auto keys = settings ? LoginKeys::Derive(newPassword, *settings) : std::nullopt;
+  if (!keys) {
+    error = std::string("the system's cryptography (") + crypto::BackendName() + ") refused";
+    return std::nullopt;
+  }
+  Transaction transaction(db);
+  if (!transaction.began()) {
+    error = Why(db, "cannot write");
+    return std::nullopt;
+  }
+  // Checked inside the transaction, where nobody else can change it any more.
+  ProtectionSettings now;
+  bool fits = ReadProtection(db, &now) == FileProtection::kProtected && now == current.settings();
+  if (fits) {
+    auto read = sqlite::Prepare(db, "SELECT Pass FROM Login WHERE \"Key\" = ?");
+    fits = false;
+    if (read && sqlite::Bind(read.get(), {std::string(kLoginKey)})) {
+      while (sqlite3_step(read.get()) == SQLITE_ROW) fits = current.Verifies(ColumnText(read.get(), 0)) || fits;
+    }
+  }
+  if (!fits) {
+    error = "the file's protection or login password changed since the login";
+    return std::nullopt;
+  }
+  const bool written =
+      RewritePasswords(
+          db,
+          [&](const std::string& sealed) -> std::optional<std::string> {
+            auto plain = current.Open(sealed);
+            if (!plain) return std::nullopt;
+            auto resealed = keys->Seal(*plain);
+            WipeText(*plain);
+            return resealed;
+          },
+          kSealedDoesNotOpen, error) &&
+      WriteLoginPass(db, keys->VerifierText(), error);
+  if (!written) return std::nullopt;
+  if (!Run(db, "UPDATE " + sqlite::QuoteIdentifier(kProtectionTable) + " SET salt = ?",
+           {Hex(settings->salt.data(), settings->salt.size())}) ||
+      !transaction.Commit()) {
+    error = Why(db, "cannot write");
+    return std::nullopt;
+  }
+  return keys;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool LoginSession::Matches(sqlite3* db) const {
+  ProtectionSettings settings;
+  const FileProtection protection = ReadProtection(db, &settings);
+  if (!keys_) return protection == FileProtection::kPlain;
+  return protection == FileProtection::kProtected && settings == keys_->settings();
+}
+
+std::optional<std::string> LoginSession::Open(const std::string& stored) const {
+  if (!keys_) return stored;
+  return keys_->Open(stored);
+}
+
+std::optional<std::string> LoginSession::Seal(const std::string& typed) const {
+  if (!keys_) return typed;
+  return keys_->Seal(typed);
+}
+
+bool LoginSession::ChangeLoginPassword(sqlite3* db, std::string_view newPassword) {
+  if (!keys_) return false;
+  std::string error;
+  auto keys = ChangeProtectedLoginPassword(db, *keys_, newPassword, error);
+  if (!keys) return false;
+  keys_ = std::move(keys);
+  return true;
+}
+
+}  // namespace korvane

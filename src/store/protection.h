@@ -1,0 +1,124 @@
+// A protected data file: one that reveals nothing of its passwords when it is copied.
+//
+// Opt-in, per file. A table Protection with one row (format version, key derivation, iteration
+// count, salt) marks it. One key derivation per login, PBKDF2-HMAC-SHA256 over the login
+// password and the salt, gives a master key; HMAC-SHA256 of the master key over two fixed
+// labels gives the verifier, which Login.Pass of the By.Oxle row holds instead of the
+// password, and the sealing key. Each server password in Server.密码 is sealed with AES-256-GCM
+// under a fresh nonce. Null (or empty) stays as it is; every other field stays plain, so the
+// list reads without the key.
+//
+// A file without the table is plain and is read and written exactly as it always was.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "crypto/crypto.h"
+
+struct sqlite3;
+
+namespace korvane {
+
+inline constexpr const char* kProtectionTable = "Protection";
+inline constexpr long long kProtectionVersion = 1;
+inline constexpr const char* kKeyDerivationName = "PBKDF2-HMAC-SHA256";
+// Today's common recommendation for PBKDF2-HMAC-SHA256. A file keeps the count it was
+// protected with; a file that asks for more than kMostIterations is refused rather than
+// left to stall the login.
+inline constexpr unsigned long kProtectionIterations = 600000;
+inline constexpr unsigned long kMostIterations = 10000000;
+inline constexpr std::size_t kSaltSize = 16;
+
+struct ProtectionSettings {
+  unsigned long iterations = kProtectionIterations;
+  crypto::Bytes salt;
+  bool operator==(const ProtectionSettings&) const = default;
+};
+
+enum class FileProtection {
+  kPlain,
+  kProtected,
+  // Marked as protected, but its row is missing or one this program cannot derive keys from:
+  // nobody can log in to it.
+  kUnusable,
+};
+
+// What the open file is; `settings` gets the row of a protected one.
+FileProtection ReadProtection(sqlite3* db, ProtectionSettings* settings = nullptr);
+
+// The two keys that one login password gives a protected file.
+class LoginKeys {
+ public:
+  // nullopt only when the platform's cryptography refuses.
+  static std::optional<LoginKeys> Derive(std::string_view password, const ProtectionSettings& settings);
+
+  const ProtectionSettings& settings() const { return settings_; }
+  // The verifier as Login.Pass holds it: 64 hexadecimal digits.
+  std::string VerifierText() const;
+  // Compares a stored Login.Pass with the verifier in time that does not depend on where
+  // they differ.
+  bool Verifies(const std::string& stored) const;
+
+  // A server password as Server.密码 stores it; empty stays empty (stored as null). nullopt
+  // when the platform's cryptography refuses.
+  std::optional<std::string> Seal(std::string_view password) const;
+  // The reverse; empty stays empty. nullopt when the value is not sealed text or does not open:
+  // changed bytes, or sealed under another key.
+  std::optional<std::string> Open(const std::string& stored) const;
+
+ private:
+  LoginKeys() = default;
+  ProtectionSettings settings_;
+  crypto::Secret verifier_;
+  crypto::Secret sealing_;
+};
+
+// What a sealed value that does not open is told by, after "the password of server N ".
+inline constexpr const char* kSealedDoesNotOpen = "does not open: it was changed, or sealed under another key";
+
+// True when the text has the form of a sealed value (it may still fail to open).
+bool LooksSealed(const std::string& stored);
+
+// The keys of a protected file when `password` is the login password of a Login row with the
+// key; nullopt for a wrong password and for a file that is not (usably) protected.
+std::optional<LoginKeys> CheckLoginPassword(sqlite3* db, const std::string& key, std::string_view password);
+
+// The conversions. Each runs in one transaction: on failure nothing has changed and `error`
+// says why. Protecting needs the current (plain) login password of the By.Oxle row; the
+// iteration count is there for tests, which cannot wait for the real one at every turn.
+bool ProtectDataFile(sqlite3* db, std::string_view loginPassword, std::string& error,
+                     unsigned long iterations = kProtectionIterations);
+bool UnprotectDataFile(sqlite3* db, std::string_view loginPassword, std::string& error);
+// A new login password for a protected file: a fresh salt, every server password opened with
+// `current` and sealed again under the new key, the new verifier in the By.Oxle row. Refused
+// when `current` no longer fits the file. The new keys on success.
+std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKeys& current,
+                                                      std::string_view newPassword, std::string& error);
+
+// The data file the operator logged in to, as the windows of one run share it: plain, or
+// protected with the keys its login password gave. The keys live in memory only, until the
+// program ends.
+class LoginSession {
+ public:
+  void Start(std::optional<LoginKeys> keys) { keys_ = std::move(keys); }
+  bool IsProtected() const { return keys_.has_value(); }
+
+  // True while the file still has the protection (or none) that the login found: a file that
+  // the data tool protected, unprotected or gave a new password since must not be written
+  // with the session's idea of it.
+  bool Matches(sqlite3* db) const;
+  // A stored server password as the operator sees it; as it is for a plain file. nullopt when
+  // a sealed value does not open.
+  std::optional<std::string> Open(const std::string& stored) const;
+  // A typed server password as it is to be stored; as it is for a plain file.
+  std::optional<std::string> Seal(const std::string& typed) const;
+  // ChangeProtectedLoginPassword with the session's keys, which become the new ones.
+  bool ChangeLoginPassword(sqlite3* db, std::string_view newPassword);
+
+ private:
+  std::optional<LoginKeys> keys_;
+};
+
+}  // namespace korvane

@@ -1,0 +1,73 @@
+// korvane.exe on a protected data file, as its own process: the login derives the keys, a
+// click opens the server's password, and the connect hands it to the client protected for
+// the Windows user. The file is protected here, through CNG, at the real iteration count.
+#include <gtest/gtest.h>
+
+#include "app/program.h"
+#include "app_driver.h"
+#include "store/protection.h"
+#include "store/schema.h"
+#include "store/store.h"
+#include "win32/support/test_client.h"
+
+namespace korvane {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(ProtectedAppTest, LogInClickAServerAndConnectWithItsOpenedPassword) {
+  testing::TempDir dir("korvane 保护 进程"), logDir("korvane client log"), tempDir("korvane temp");
+  const std::string data = dir.File("mstsc.mdb"), log = testing::Utf8(logDir.path()) + "\\";
+  testing::MakeDataFile(data, "登录 口令");
+  testing::AddServer(data, "10.9.9.9", "3389", "运维", "服务器 密码 9", "机房");
+  {
+    DBConnection db;
+    std::string error;
+    ASSERT_TRUE(db.OpenAccess(data, kDatabasePassword));
+    ASSERT_TRUE(ProtectDataFile(db.Handle(), "登录 口令", error)) << error;
+  }
+  testing::EnvOverride logVariable("KORVANE_TEST_CLIENT_LOG", log), tmp("TMP", testing::Utf8(tempDir.path())),
+      temp("TEMP", testing::Utf8(tempDir.path()));
+  ASSERT_TRUE(CopyFileA(testing::Dos(KORVANE_TEST_CLIENT).c_str(), testing::SystemClientPath().c_str(), FALSE));
+  SetCursorPos(0, 0);
+
+  testing::AppProcess app(testing::FromBuildPath(KORVANE_EXE), dir.path());
+  ASSERT_TRUE(app.started());
+  HWND login = app.WaitForWindow(L"Korvane      By.Oxle");
+  ASSERT_NE(login, nullptr);
+  HWND edit = testing::ControlAt(login, L"Edit", 100, 20);
+  testing::TypeInto(edit, L"登录 口令");
+  testing::PostKey(edit, VK_RETURN);
+  HWND main = app.WaitForWindow(L"Korvane    http");
+  ASSERT_NE(main, nullptr) << "no main window";
+  HWND list = testing::ControlAt(main, L"SysListView32", 100, 120);
+  HWND password = testing::ControlAt(main, L"Edit", 484, 233);
+
+  // A left click as the list view takes it: press and release back to back.
+  const POINT p = app.ListRowPoint(list, 0);
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y), 0, 20000, &ignored);
+  SendMessageTimeoutW(list, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y), 0, 20000, &ignored);
+  for (int i = 0; i < 200 && testing::WindowTitle(password).empty(); ++i) std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(testing::WindowTitle(password), L"服务器 密码 9");
+
+  testing::Click(testing::ControlWithText(main, L"Button", L"连接"));
+  ASSERT_TRUE(testing::WaitForClientRecord(log));
+  const std::string file = testing::ReadAll(log + "text.rdp");
+  const std::string key = "password 51:b:";
+  const auto start = file.find(key);
+  ASSERT_NE(start, std::string::npos) << file;
+  const auto blob = testing::Unprotect(testing::Unhex(file.substr(start + key.size(), file.find("\r\n", start) - start - key.size())));
+  // The blob holds the password as UTF-16, its terminator and one zero byte.
+  ASSERT_TRUE(blob.ok && blob.data.size() % 2 == 1);
+  const std::wstring opened(reinterpret_cast<const wchar_t*>(blob.data.data()), (blob.data.size() - 3) / 2);
+  EXPECT_EQ(opened, L"服务器 密码 9");
+
+  testing::WaitForClientExit(log);
+  DeleteFileA(testing::SystemClientPath().c_str());
+  testing::PostKey(main, VK_ESCAPE);
+  EXPECT_EQ(app.WaitForExit(20s), 0u);
+}
+
+}  // namespace
+}  // namespace korvane
