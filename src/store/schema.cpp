@@ -64,6 +64,26 @@ bool PassesQuickCheck(sqlite3* db) {
   return text != nullptr && std::string(text) == "ok";
 }
 
+// SQLite writes whole pages and keeps the file exactly as long as its pages. A file that lost
+// its last bytes (a copy broken off) still opens: the missing bytes read as zeros, and when
+// they held values rather than structure the quick check passes. The counter behind the
+// server ids lives on the last page, so such a file would hand out the ids of deleted servers
+// again. The size is read while the statement holds the file's read lock, so another copy of
+// the program cannot change it in between.
+bool HasAllItsPages(sqlite3* db) {
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || file == nullptr ||
+      file->pMethods == nullptr) {
+    return false;
+  }
+  auto statement = sqlite::Prepare(
+      db, "SELECT (SELECT page_count FROM pragma_page_count) * (SELECT page_size FROM pragma_page_size)");
+  if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) return false;
+  sqlite3_int64 size = -1;
+  return file->pMethods->xFileSize(file, &size) == SQLITE_OK &&
+         size == sqlite3_column_int64(statement.get(), 0);
+}
+
 }  // namespace
 
 bool CreateDataFile(const std::string& path, const std::string& loginPassword,
@@ -133,7 +153,7 @@ bool IsDataFileWithPassword(sqlite3* db, const std::string& databasePassword) {
   if (!format || *format != kFormatValue) return false;
   const auto password = MetadataValue(db, kPasswordName);
   if (!password || *password != databasePassword) return false;
-  return PassesQuickCheck(db);
+  return HasAllItsPages(db) && PassesQuickCheck(db);
 }
 
 }  // namespace korvane
