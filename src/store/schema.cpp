@@ -64,26 +64,6 @@ bool PassesQuickCheck(sqlite3* db) {
   return text != nullptr && std::string(text) == "ok";
 }
 
-// SQLite writes whole pages and keeps the file exactly as long as its pages. A file that lost
-// its last bytes (a copy broken off) still opens: the missing bytes read as zeros, and when
-// they held values rather than structure the quick check passes. The counter behind the
-// server ids lives on the last page, so such a file would hand out the ids of deleted servers
-// again. The size is read while the statement holds the file's read lock, so another copy of
-// the program cannot change it in between.
-bool HasAllItsPages(sqlite3* db) {
-  sqlite3_file* file = nullptr;
-  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || file == nullptr ||
-      file->pMethods == nullptr) {
-    return false;
-  }
-  auto statement = sqlite::Prepare(
-      db, "SELECT (SELECT page_count FROM pragma_page_count) * (SELECT page_size FROM pragma_page_size)");
-  if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) return false;
-  sqlite3_int64 size = -1;
-  return file->pMethods->xFileSize(file, &size) == SQLITE_OK &&
-         size == sqlite3_column_int64(statement.get(), 0);
-}
-
 }  // namespace
 
 bool CreateDataFile(const std::string& path, const std::string& loginPassword,
@@ -145,6 +125,28 @@ bool CreateDataFile(const std::string& path, const std::string& loginPassword,
     return false;
   }
   return true;
+}
+
+bool HasAllItsPages(sqlite3* db) {
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || file == nullptr ||
+      file->pMethods == nullptr) {
+    return false;
+  }
+  // One read transaction around the count and the size: another copy of the program cannot
+  // commit in between.
+  if (!sqlite::Exec(db, "BEGIN")) return false;
+  const auto integer = [db](const char* pragma) {
+    auto statement = sqlite::Prepare(db, pragma);
+    return statement && sqlite3_step(statement.get()) == SQLITE_ROW ? sqlite3_column_int64(statement.get(), 0) : -1;
+  };
+  const sqlite3_int64 pages = integer("PRAGMA page_count");
+  const sqlite3_int64 pageSize = integer("PRAGMA page_size");
+  sqlite3_int64 size = -1;
+  const bool whole = pages >= 0 && pageSize > 0 && file->pMethods->xFileSize(file, &size) == SQLITE_OK &&
+                     size == pages * pageSize;
+  sqlite::Exec(db, "COMMIT");
+  return whole;
 }
 
 bool IsDataFileWithPassword(sqlite3* db, const std::string& databasePassword) {
