@@ -29,7 +29,7 @@ namespace {
 
 #ifdef _WIN32
 // Each start of a process under Wine costs far more than a fork.
-constexpr int kRuns = 40;
+constexpr int kRuns = 100;
 #else
 constexpr int kRuns = 300;
 #endif
