@@ -127,13 +127,35 @@ bool CreateDataFile(const std::string& path, const std::string& loginPassword,
   return true;
 }
 
+bool HasAllItsPages(sqlite3* db) {
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || file == nullptr ||
+      file->pMethods == nullptr) {
+    return false;
+  }
+  // One read transaction around the count and the size: another copy of the program cannot
+  // commit in between.
+  if (!sqlite::Exec(db, "BEGIN")) return false;
+  const auto integer = [db](const char* pragma) {
+    auto statement = sqlite::Prepare(db, pragma);
+    return statement && sqlite3_step(statement.get()) == SQLITE_ROW ? sqlite3_column_int64(statement.get(), 0) : -1;
+  };
+  const sqlite3_int64 pages = integer("PRAGMA page_count");
+  const sqlite3_int64 pageSize = integer("PRAGMA page_size");
+  sqlite3_int64 size = -1;
+  const bool whole = pages >= 0 && pageSize > 0 && file->pMethods->xFileSize(file, &size) == SQLITE_OK &&
+                     size == pages * pageSize;
+  sqlite::Exec(db, "COMMIT");
+  return whole;
+}
+
 bool IsDataFileWithPassword(sqlite3* db, const std::string& databasePassword) {
   if (db == nullptr) return false;
   const auto format = MetadataValue(db, kFormatName);
   if (!format || *format != kFormatValue) return false;
   const auto password = MetadataValue(db, kPasswordName);
   if (!password || *password != databasePassword) return false;
-  return PassesQuickCheck(db);
+  return HasAllItsPages(db) && PassesQuickCheck(db);
 }
 
 }  // namespace korvane

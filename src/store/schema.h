@@ -35,8 +35,14 @@ inline bool CreateDataFile(const std::string& path, const std::string& loginPass
   return CreateDataFile(path, loginPassword, kDatabasePassword, error);
 }
 
-// True when the open database is sound, carries this program's marker and the given database
-// password.
+// True when the file is exactly as long as the pages it holds, as SQLite always leaves it. A file
+// that lost its last bytes (a copy broken off) still opens and can pass the quick check: the
+// missing bytes read as zeros, so whatever the last page held (a server's values, the counter
+// that keeps the ids of deleted servers from coming back) reads back changed.
+bool HasAllItsPages(sqlite3* db);
+
+// True when the open database is sound (HasAllItsPages and SQLite's quick check), carries this
+// program's marker and the given database password.
 bool IsDataFileWithPassword(sqlite3* db, const std::string& databasePassword);
 
 }  // namespace korvane

@@ -149,39 +149,6 @@ TEST_F(LoginTest, MissingDataFileIsReportedThenTheWebPageOpensAndTheProgramEnds)
   EXPECT_EQ(loader.loads, 0);
 }
 
-TEST_F(LoginTest, DataFileThatCannotBeOpenedIsReported) {
-  const std::string opened = DataFilePath() + "打开失败!\r\n请系统管理员检查原因.本次运行将取消.";
-  const auto expectOpenFailure = [&](const char* what) {
-    SCOPED_TRACE(what);
-    FakeForm freshForm{LoginLayout()};
-    FakePlatform freshPlatform;
-    RecordingLoader freshLoader{freshForm};
-    LoginWindow fresh{freshForm, freshPlatform, freshLoader};
-    freshForm.SetText(Id(LoginControl::编辑框_Pass), "admin");
-    fresh.CheckLogin();
-    ASSERT_EQ(freshPlatform.messages.size(), 1u);
-    EXPECT_EQ(freshPlatform.messages[0].text, opened);
-    EXPECT_EQ(freshPlatform.messages[0].caption, "信息：");
-    EXPECT_EQ(freshPlatform.shellTargets, std::vector<std::string>{kWebAddress});
-    EXPECT_EQ(freshPlatform.endProgramCalls, 1);
-    EXPECT_EQ(freshLoader.loads, 0);
-  };
-
-  std::filesystem::create_directory(std::filesystem::u8path(DataFilePath()));
-  expectOpenFailure("a directory named mstsc.mdb");
-  std::filesystem::remove(std::filesystem::u8path(DataFilePath()));
-
-  std::string noise(4096, '\0');
-  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919 + 13) % 251);
-  testing::WriteBytes(DataFilePath(), noise);
-  expectOpenFailure("random bytes");
-  std::filesystem::remove(std::filesystem::u8path(DataFilePath()));
-
-  MakeData();
-  RunSql(DataFilePath(), "update Korvane set value='another password' where name='database password'");
-  expectOpenFailure("a wrong database password");
-}
-
 TEST_F(LoginTest, FileWithoutLoginTableCountsEveryAttemptAsWrong) {
   MakeData();
   RunSql(DataFilePath(), "drop table Login");

@@ -95,6 +95,7 @@ TEST_F(StoreTest, OpenAccessRefusesEverythingButItsOwnDataFileAndLeavesItClosed)
   sqlite3_close(raw);
   const std::string good = ReadFile(FromUtf8(path_));
   WriteFile(folder_ / "half.mdb", good.substr(0, good.size() / 2));
+  WriteFile(folder_ / "cut.mdb", good.substr(0, good.size() - 1));
   WriteFile(folder_ / "empty.mdb", "");
   // Table Server's page overwritten: the marker and the password still read fine.
   RecordSet layout;
@@ -121,6 +122,7 @@ TEST_F(StoreTest, OpenAccessRefusesEverythingButItsOwnDataFileAndLeavesItClosed)
       {"directory", folder_, kDatabasePassword},
       {"random bytes", folder_ / "noise.mdb", kDatabasePassword},
       {"truncated data file", folder_ / "half.mdb", kDatabasePassword},
+      {"last byte cut off", folder_ / "cut.mdb", kDatabasePassword},
       {"empty file", folder_ / "empty.mdb", kDatabasePassword},
       {"damaged data file", folder_ / "damaged.mdb", kDatabasePassword},
       {"other SQLite database", other, kDatabasePassword},
