@@ -105,6 +105,7 @@ TEST_F(DataFileCommandsTest, CheckNamesEachProblemAndNeverChangesTheFile) {
       {"empty login password", "update Login set Pass = null", "", 1, ": the login password is empty"},
       {"damaged page", nullptr, damaged, 1, ": damaged: "},
       {"not a database", nullptr, std::string(4096, 'x'), 1, ": cannot read the file: file is not a database"},
+      {"cut short", nullptr, ReadBytes(path_).substr(0, ReadBytes(path_).size() - 3), 1, ": damaged: the file is not as long as the pages it holds"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
