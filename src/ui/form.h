@@ -46,6 +46,9 @@ class Form {
   // List view in report mode.
   virtual void ListClear(ControlId control) = 0;
   virtual void ListAppendRow(ControlId control, const std::vector<std::string>& cells) = 0;
+  // Replaces every row at once, leaving no row selected: a list of thousands fills in one
+  // step, where appending would cost the list its bookkeeping once per row.
+  virtual void ListSetRows(ControlId control, std::vector<std::vector<std::string>> rows) = 0;
   virtual int ListRowCount(ControlId control) const = 0;
   virtual std::string ListCell(ControlId control, int row, int column) const = 0;
   // The first selected row, -1 when none.

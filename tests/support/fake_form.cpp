@@ -54,6 +54,11 @@ void FakeForm::ListAppendRow(ControlId control, const std::vector<std::string>& 
   Mutable(control).rows.push_back(cells);
 }
 
+void FakeForm::ListSetRows(ControlId control, std::vector<std::vector<std::string>> rows) {
+  Mutable(control).rows = std::move(rows);
+  Mutable(control).currentRow = -1;
+}
+
 int FakeForm::ListRowCount(ControlId control) const { return static_cast<int>(At(control).rows.size()); }
 
 std::string FakeForm::ListCell(ControlId control, int row, int column) const {

@@ -29,6 +29,7 @@ class FakeForm : public Form {
   std::string ComboText(ControlId control) const override;
   void ListClear(ControlId control) override;
   void ListAppendRow(ControlId control, const std::vector<std::string>& cells) override;
+  void ListSetRows(ControlId control, std::vector<std::vector<std::string>> rows) override;
   int ListRowCount(ControlId control) const override;
   std::string ListCell(ControlId control, int row, int column) const override;
   int ListCurrentRow(ControlId control) const override;

@@ -117,6 +117,17 @@ TEST_F(ToolkitKeysTest, ArrowKeysElsewhereAreLeftToTheControl) {
   EXPECT_TRUE(sink_.events.empty());
 }
 
+// The list keeps no text of its own, so the search that typing starts is answered from the rows.
+TEST_F(ToolkitKeysTest, TypingInTheListSelectsTheNextRowBeginningWithItAndWraps) {
+  W().ListSetRows(Id(T::List), {{"7", "主机"}, {"12", "备用"}, {"30", "x"}, {"31", "y"}});
+  ClickListRow(H(T::List), 2);
+  PressKey(H(T::List), '3');
+  EXPECT_EQ(W().ListCurrentRow(Id(T::List)), 3);
+  Sleep(600);  // a pause ends the typed word: the next key starts a new one
+  PressKey(H(T::List), '1');
+  EXPECT_EQ(W().ListCurrentRow(Id(T::List)), 1);
+}
+
 TEST_F(ToolkitKeysTest, EnterHasNoWindowWideMeaning) {
   W().SetFocus(Id(T::Button));
   PressKey(VK_RETURN);

@@ -221,6 +221,29 @@ TEST_F(ToolkitWindowTest, PropertiesSetFromCodeRunNoEvents) {
   EXPECT_TRUE(sink_.events.empty()) << sink_.Described()[0];
 }
 
+// What the list shows comes from the window's rows, cut to the asker's buffer as a list that
+// keeps its own text would cut it; rows set whole leave nothing selected or focused.
+TEST_F(ToolkitWindowTest, RowsSetWholeShowThroughTheListAndLeaveNoRowSelected) {
+  HWND list = H(T::List);
+  W().ListAppendRow(Id(T::List), {"1", "one", "10.0.0.1"});
+  ClickListRow(list, 0);
+  ASSERT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), 0);
+  sink_.events.clear();
+  W().ListSetRows(Id(T::List), {{"7", "主机", "10.0.0.7"}, {"9", std::string(300, 'x'), "10.0.0.9"}});
+  EXPECT_EQ(ListView_GetItemCount(list), 2);
+  EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), -1);
+  EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_FOCUSED), -1);
+  wchar_t text[64] = {};
+  ListView_GetItemText(list, 0, 1, text, 64);
+  EXPECT_STREQ(text, L"主机");
+  ListView_GetItemText(list, 1, 1, text, 64);
+  EXPECT_EQ(std::wstring(text), std::wstring(63, L'x'));
+  ListView_GetItemText(list, 1, 2, text, 64);
+  EXPECT_STREQ(text, L"10.0.0.9");
+  Pump();
+  EXPECT_TRUE(sink_.events.empty());
+}
+
 TEST_F(ToolkitWindowTest, VisibleReportsTheControlsOwnStateInsideAHiddenGroupBox) {
   W().SetVisible(Id(T::GroupB), false);
   EXPECT_FALSE(W().Visible(Id(T::GroupB)));

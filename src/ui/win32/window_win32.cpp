@@ -37,6 +37,40 @@ std::string WindowText(HWND hwnd) {
   return utf8;
 }
 
+using ListRows = std::vector<std::vector<std::string>>;
+
+// A cell the list draws or is asked for (LVN_GETDISPINFO), cut to the list's buffer as a list
+// that keeps its own text would cut it.
+void FillCell(const ListRows& rows, const LVITEMW& item) {
+  if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
+  item.pszText[0] = L'\0';
+  if (item.iItem < 0 || static_cast<size_t>(item.iItem) >= rows.size()) return;
+  const std::vector<std::string>& cells = rows[static_cast<size_t>(item.iItem)];
+  if (item.iSubItem < 0 || static_cast<size_t>(item.iSubItem) >= cells.size()) return;
+  lstrcpynW(item.pszText, Widen(cells[static_cast<size_t>(item.iSubItem)]).c_str(), item.cchTextMax);
+}
+
+// Typing in a list selects the next row whose first column begins with what was typed,
+// ignoring case and wrapping past the end. A list that keeps no text leaves that search to
+// its owner (LVN_ODFINDITEM), and without this answer typing would do nothing.
+int FindRow(const ListRows& rows, const NMLVFINDITEMW& find) {
+  if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz) return -1;
+  const bool partial = (find.lvfi.flags & LVFI_PARTIAL) != 0;
+  const int wanted = lstrlenW(find.lvfi.psz);
+  const int count = static_cast<int>(rows.size());
+  const int start = find.iStart >= 0 && find.iStart < count ? find.iStart : 0;
+  for (int n = 0; n < count; ++n) {
+    if (start + n >= count && !(find.lvfi.flags & LVFI_WRAP)) break;
+    const int row = (start + n) % count;
+    const std::vector<std::string>& cells = rows[static_cast<size_t>(row)];
+    const std::wstring text = cells.empty() ? std::wstring() : Widen(cells[0]);
+    if (partial && static_cast<int>(text.size()) < wanted) continue;
+    const int length = partial ? wanted : static_cast<int>(text.size());
+    if (CompareStringOrdinal(text.c_str(), length, find.lvfi.psz, wanted, TRUE) == CSTR_EQUAL) return row;
+  }
+  return -1;
+}
+
 // Raises the window's quiet counter for the life of a setter.
 class Quiet {
  public:
@@ -189,6 +223,11 @@ LRESULT Win32Window::OnNotify(const NMHDR& header) {
   ControlId control;
   if (!ControlFromHandle(header.hwndFrom, &control) || !IsKind(control, ControlKind::ListView)) return 0;
   switch (header.code) {
+    case LVN_GETDISPINFOW:
+      FillCell(listRows_[control], reinterpret_cast<const NMLVDISPINFOW&>(header).item);
+      return 0;
+    case LVN_ODFINDITEMW:
+      return FindRow(listRows_[control], reinterpret_cast<const NMLVFINDITEMW&>(header));
     case NM_CLICK:
       Deliver({EventKind::LeftClick, control});
       break;
@@ -209,6 +248,7 @@ void Win32Window::OnNcDestroy() {
   if (popup_) DestroyMenu(popup_);
   popup_ = nullptr;
   links_.clear();  // their controls are gone already: children get WM_NCDESTROY first
+  listRows_.clear();
   controls_.clear();
   focusToRestore_ = nullptr;
   hwnd_ = nullptr;
@@ -336,26 +376,31 @@ std::string Win32Window::ComboText(ControlId control) const {
   return Narrow(text);
 }
 
-void Win32Window::ListClear(ControlId control) {
-  Quiet quiet(quiet_);
-  if (HWND h = ControlHandle(control)) ListView_DeleteAllItems(h);
-}
+void Win32Window::ListClear(ControlId control) { ListSetRows(control, {}); }
 
 void Win32Window::ListAppendRow(ControlId control, const std::vector<std::string>& cells) {
   Quiet quiet(quiet_);
   HWND h = ControlHandle(control);
   if (!h) return;
-  std::wstring first = cells.empty() ? std::wstring() : Widen(cells[0]);
-  LVITEMW item{};
-  item.mask = LVIF_TEXT;
-  item.iItem = ListView_GetItemCount(h);
-  item.pszText = first.data();
-  const int row = ListView_InsertItem(h, &item);
-  if (row < 0) return;
-  for (size_t column = 1; column < cells.size(); ++column) {
-    std::wstring text = Widen(cells[column]);
-    ListView_SetItemText(h, row, static_cast<int>(column), text.data());
-  }
+  ListRows& rows = listRows_[control];
+  rows.push_back(cells);
+  // The rows above keep their place and their selection.
+  ListView_SetItemCountEx(h, static_cast<int>(rows.size()), LVSICF_NOSCROLL);
+}
+
+void Win32Window::ListSetRows(ControlId control, ListRows rows) {
+  Quiet quiet(quiet_);
+  HWND h = ControlHandle(control);
+  if (!h) return;
+  // Emptied first: that drops the selection, the focused row and the scroll position along
+  // with the old rows, as deleting every row of a list that keeps its text does. Redrawing is
+  // held meanwhile, so the scroll bar and the rows are worked out and drawn once, not twice.
+  SetWindowRedraw(h, FALSE);
+  ListView_DeleteAllItems(h);
+  ListRows& stored = listRows_[control];
+  stored = std::move(rows);
+  ListView_SetItemCountEx(h, static_cast<int>(stored.size()), 0);
+  SetWindowRedraw(h, TRUE);
 }
 
 int Win32Window::ListRowCount(ControlId control) const {
@@ -364,21 +409,10 @@ int Win32Window::ListRowCount(ControlId control) const {
 }
 
 std::string Win32Window::ListCell(ControlId control, int row, int column) const {
-  HWND h = ControlHandle(control);
-  if (!h) return {};
-  // LVM_GETITEMTEXT does not tell the length: grow the buffer until the text fits.
-  for (size_t size = 256;; size *= 2) {
-    std::wstring text(size, L'\0');
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = text.data();
-    item.cchTextMax = static_cast<int>(size);
-    const auto copied = static_cast<size_t>(SendMessageW(h, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
-    if (copied + 1 < size) {
-      text.resize(copied);
-      return Narrow(text);
-    }
-  }
+  const auto found = listRows_.find(control);
+  if (found == listRows_.end() || row < 0 || static_cast<size_t>(row) >= found->second.size()) return {};
+  const std::vector<std::string>& cells = found->second[static_cast<size_t>(row)];
+  return column >= 0 && static_cast<size_t>(column) < cells.size() ? cells[static_cast<size_t>(column)] : std::string();
 }
 
 int Win32Window::ListCurrentRow(ControlId control) const {

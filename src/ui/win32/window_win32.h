@@ -68,6 +68,7 @@ class Win32Window : public Form {
   std::string ComboText(ControlId control) const override;
   void ListClear(ControlId control) override;
   void ListAppendRow(ControlId control, const std::vector<std::string>& cells) override;
+  void ListSetRows(ControlId control, std::vector<std::vector<std::string>> rows) override;
   int ListRowCount(ControlId control) const override;
   std::string ListCell(ControlId control, int row, int column) const override;
   int ListCurrentRow(ControlId control) const override;
@@ -131,6 +132,9 @@ class Win32Window : public Form {
   HMENU popup_ = nullptr;
   std::map<ControlId, HWND> controls_;
   std::map<ControlId, std::unique_ptr<Hyperlink>> links_;
+  // The rows of each list view. The lists are virtual (LVS_OWNERDATA): they hold only a count
+  // and the selection, and ask for the text of the cells they draw.
+  std::map<ControlId, std::vector<std::vector<std::string>>> listRows_;
   LinkOpener linkOpener_;
   // Setters run with this raised so that nothing they cause reaches the sink.
   int quiet_ = 0;
