@@ -10,15 +10,17 @@ namespace {
 class TableReporter : public benchmark::BenchmarkReporter {
  public:
   bool ReportContext(const Context&) override {
-    std::printf("%-28s %11s  %-26s %11s %7s %7s\n", "figure", "time", "floor", "time", "ratio", "target");
+    std::printf("%-32s %11s  %-26s %11s %7s %7s\n", "figure", "time", "floor", "time", "ratio", "target");
     return true;
   }
 
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      const std::string name = run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args);
+      // BM_LoadServerList/100 shows as LoadServerList/100.
+      std::string name = run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args);
+      if (name.rfind("BM_", 0) == 0) name.erase(0, 3);
       if (run.error_occurred) {
-        std::printf("%-28s failed: %s\n", name.c_str(), run.error_message.c_str());
+        std::printf("%-32s failed: %s\n", name.c_str(), run.error_message.c_str());
         continue;
       }
       const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
@@ -37,7 +39,7 @@ class TableReporter : public benchmark::BenchmarkReporter {
                         ratio <= target->second.value ? "met" : "MISSED");
           verdict = text;
         }
-        std::printf("%-28s %11s  %-26s %8.2f ms %7.2f %s\n", first ? name.c_str() : "",
+        std::printf("%-32s %11s  %-26s %8.2f ms %7.2f %s\n", first ? name.c_str() : "",
                     first ? Milliseconds(figure).c_str() : "", label.c_str(), counter.value * 1e3, ratio,
                     verdict.c_str());
         first = false;
