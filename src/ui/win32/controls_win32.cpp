@@ -179,7 +179,9 @@ HWND Win32Window::BuildControl(const ControlLayout& c, HWND parent, bool firstIn
       if (c.flags & kChecked) Button_SetCheck(h, BST_CHECKED);
       break;
     case ControlKind::GroupBox:
-      SetWindowSubclass(h, GroupBoxProc, kSubclassId, 0);
+      // The button's own procedure is kept in the box's user data, for GroupBoxProc to call.
+      SetWindowLongPtrW(h, GWLP_USERDATA,
+                        SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GroupBoxProc)));
       break;
     case ControlKind::ComboList:
       SetUpCombo(h, c);
@@ -203,9 +205,11 @@ void Win32Window::BuildPopupMenu() {
     AppendMenuW(popup_, MF_STRING, static_cast<UINT_PTR>(kMenuCommandBase + item.id), Widen(item.caption).c_str());
 }
 
-// Controls inside a group box report to it; the window is the one that listens.
-LRESULT CALLBACK Win32Window::GroupBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                           DWORD_PTR) {
+// Controls inside a group box report to it; the window is the one that listens. Subclassed by
+// swapping the window procedure rather than with SetWindowSubclass, which looks its data up
+// with GetProp on every message: under Wine that is a call to the server, some 40 us, and the
+// list view inside sends a notification for every cell it draws.
+LRESULT CALLBACK Win32Window::GroupBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
     case WM_NOTIFY:
@@ -217,11 +221,10 @@ LRESULT CALLBACK Win32Window::GroupBoxProc(HWND hwnd, UINT message, WPARAM wPara
     case WM_CTLCOLORSCROLLBAR:
     case WM_CTLCOLORSTATIC:
       return SendMessageW(GetParent(hwnd), message, wParam, lParam);
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, GroupBoxProc, kSubclassId);
-      break;
   }
-  return DefSubclassProc(hwnd, message, wParam, lParam);
+  const auto buttonProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return buttonProc ? CallWindowProcW(buttonProc, hwnd, message, wParam, lParam)
+                    : DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 LRESULT CALLBACK Win32Window::EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,

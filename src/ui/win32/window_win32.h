@@ -108,7 +108,7 @@ class Win32Window : public Form {
   void BuildControls();
   HWND BuildControl(const ControlLayout& control, HWND parent, bool firstInContainer);
   void BuildPopupMenu();
-  static LRESULT CALLBACK GroupBoxProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  static LRESULT CALLBACK GroupBoxProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
   // message_loop_win32.cpp
