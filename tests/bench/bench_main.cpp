@@ -17,42 +17,26 @@ class TableReporter : public benchmark::BenchmarkReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       // BM_LoadServerList/100 shows as LoadServerList/100.
-      std::string name = run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args);
-      if (name.rfind("BM_", 0) == 0) name.erase(0, 3);
-      if (run.error_occurred) {
-        std::printf("%-32s failed: %s\n", name.c_str(), run.error_message.c_str());
-        continue;
-      }
+      std::string name = run.run_name.function_name.substr(3);
+      if (!run.run_name.args.empty()) name += "/" + run.run_name.args;
+      if (run.error_occurred) std::printf("%-32s failed: %s\n", name.c_str(), run.error_message.c_str());
       const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-      if (!single && run.aggregate_name != "median") continue;
+      if (run.error_occurred || (!single && run.aggregate_name != "median")) continue;
       const double figure = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      bool first = true;
-      for (const auto& [key, counter] : run.counters) {
+      for (const auto& [key, floor] : run.counters) {
         if (key.rfind("floor:", 0) != 0) continue;
         const std::string label = key.substr(6);
-        const double ratio = figure / counter.value;
+        const double ratio = figure / floor.value;
         const auto target = run.counters.find("target:" + label);
-        std::string verdict;
-        if (target != run.counters.end()) {
-          char text[32];
-          std::snprintf(text, sizeof text, "%7.2f %s", target->second.value,
-                        ratio <= target->second.value ? "met" : "MISSED");
-          verdict = text;
-        }
-        std::printf("%-32s %11s  %-26s %8.2f ms %7.2f %s\n", first ? name.c_str() : "",
-                    first ? Milliseconds(figure).c_str() : "", label.c_str(), counter.value * 1e3, ratio,
-                    verdict.c_str());
-        first = false;
+        std::printf("%-32s %8.2f ms  %-26s %8.2f ms %7.2f", name.c_str(), figure * 1e3, label.c_str(),
+                    floor.value * 1e3, ratio);
+        if (target != run.counters.end())
+          std::printf(" %7.2f %s", target->second.value, ratio <= target->second.value ? "met" : "MISSED");
+        std::printf("\n");
+        name.assign(name.size(), ' ');  // the figure once, its further floors below it
       }
       std::fflush(stdout);
     }
-  }
-
- private:
-  static std::string Milliseconds(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%8.2f ms", seconds * 1e3);
-    return text;
   }
 };
 

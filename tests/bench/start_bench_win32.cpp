@@ -10,21 +10,10 @@
 namespace korvane::bench {
 namespace {
 
-bool HasVisibleWindow(DWORD process) {
-  struct Search {
-    DWORD process;
-    bool found;
-  } search{process, false};
-  EnumWindows(
-      [](HWND hwnd, LPARAM context) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(context);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(hwnd, &owner);
-        s->found = owner == s->process && IsWindowVisible(hwnd);
-        return !s->found;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+BOOL CALLBACK FindVisible(HWND hwnd, LPARAM process) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  return !(owner == *reinterpret_cast<DWORD*>(process) && IsWindowVisible(hwnd));
 }
 
 // Seconds until a window of the started program is visible; -1 when it never shows one. The
@@ -40,7 +29,8 @@ double StartUntilVisible(const std::filesystem::path& exe) {
     return -1;
   double seconds = -1;
   while (WaitForSingleObject(process.hProcess, 1) == WAIT_TIMEOUT) {
-    if (HasVisibleWindow(process.dwProcessId)) {
+    // EnumWindows reports FALSE when the callback stopped it: a visible window was found.
+    if (!EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&process.dwProcessId))) {
       seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       break;
     }
