@@ -58,6 +58,13 @@ wine_start_detached() {
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
+# Wine closes its desktop about a second after the last program using it ends and starts it
+# again for the next one; a window made during that restart can fail. A real Windows desktop
+# never closes: hold Wine's open with a program that only waits (ended by wine_stop).
+wine_hold_desktop() {
+  wine "$1" </dev/null >/dev/null 2>&1 &
+}
+
 wine_stop() {
   wineserver -k 2>/dev/null || true
 }

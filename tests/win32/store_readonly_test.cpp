@@ -62,9 +62,13 @@ bool Chattr(const char* flag, const std::filesystem::path& folder) {
   return false;
 }
 
+// A probe made just before the folder turned immutable cannot be deleted when it closes; it is
+// removed first, so that it does not make the folder look unwritable once the flag is gone.
 bool CanMakeFileIn(const std::filesystem::path& folder) {
-  const HANDLE file = CreateFileW((folder / L"probe").wstring().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  const std::wstring probe = (folder / L"probe").wstring();
+  DeleteFileW(probe.c_str());
+  const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE,
+                                  nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
   return true;
