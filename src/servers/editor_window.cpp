@@ -61,7 +61,7 @@ void EditorWindow::InitEditor() {
     // not open is reported and its box left empty, where the operator can type it anew.
     bool unopened = false;
     for (const FieldBox& f : kReadOrder) {
-      auto text = f.box == C::编辑框_密码 ? main_.session().Open(records.ReadText(f.field))
+      auto text = f.box == C::编辑框_密码 ? main_.session().Open(records.ReadText(f.field), records.ReadText("服务器名"))
                                           : std::optional<std::string>(records.ReadText(f.field));
       unopened = unopened || !text;
       form_.SetText(Id(f.box), text.value_or(""));
@@ -86,7 +86,7 @@ void EditorWindow::SaveServer() {
   bool saved = main_.session().Matches(main_.connection().Handle()) && records.Open("Server", kSourceTable) &&
                (modify ? records.Find("id=" + std::to_string(CurrentServerId), kSearchForward) : records.AddNew());
   for (const FieldBox& f : kWriteOrder) {
-    auto text = f.box == C::编辑框_密码 ? main_.session().Seal(form_.Text(Id(f.box)))
+    auto text = f.box == C::编辑框_密码 ? main_.session().Seal(form_.Text(Id(f.box)), form_.Text(Id(C::编辑框_Host)))
                                         : std::optional<std::string>(form_.Text(Id(f.box)));
     saved = saved && text && records.WriteText(f.field, *text);
   }

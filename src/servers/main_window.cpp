@@ -112,7 +112,7 @@ void MainWindow::FillDetailsFromRow() {
   记录集.OpenSql("select * from Server where id=?", {IdValue(form_.ListCell(kList, row, 0))});
   // A protected file's password is opened only now, for the boxes. One that does not open
   // leaves every box empty: a connect must not go to this host with another server's details.
-  auto password = session_.Open(记录集.ReadText("密码"));
+  auto password = session_.Open(记录集.ReadText("密码"), 记录集.ReadText("服务器名"));
   if (!password) {
     ClearDetails();
     ReportSealedPassword();

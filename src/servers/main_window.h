@@ -22,7 +22,7 @@ inline constexpr const char* kPasswordChangedMessage = "密码已更新";
 inline constexpr const char* kEmptyPasswordMessage = "新密码为空，密码未更改。";
 inline constexpr const char* kPasswordChangeFailedMessage = "密码更新失败，原密码仍然有效!";
 inline constexpr const char* kSealedPasswordMessage =
-    "无法解开此服务器的密码：数据文件中的密文已被改动，或不是用当前登录密码加密的。";
+    "无法解开此服务器的密码：数据文件中的密文或主机已被改动，或不是用当前登录密码加密的。";
 
 class MainWindow : public EventSink {
  public:

@@ -38,7 +38,7 @@ int AddServer(const Invocation& call) {
   // A protected file takes the password sealed: the login password is asked for first.
   std::optional<LoginKeys> keys;
   if (!tool::KeysForPasswords(call, connection.Handle(), path, keys)) return 1;
-  const auto password = keys ? keys->Seal(call.operands[4]) : call.operands[4];
+  const auto password = keys ? keys->Seal(call.operands[4], call.operands[1]) : call.operands[4];
   if (!password) return Fail(call.err, path + ": the system's cryptography refused to seal the password");
   std::vector<SqlValue> values;
   for (size_t i = 1; i < 6; ++i) values.push_back(TextOrNull(i == 4 ? *password : call.operands[i]));

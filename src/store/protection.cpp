@@ -17,9 +17,14 @@ constexpr std::string_view kVerifierLabel = "Korvane login verifier";
 constexpr std::string_view kSealingLabel = "Korvane server password sealing key";
 
 // A sealed value: this prefix, the nonce, a colon and the cipher text with its tag, both in
-// hexadecimal. The prefix names the cipher and the format's version, and is bound into the
-// tag as associated data, so that a value cannot pass for one of another format.
+// hexadecimal. The prefix names the cipher and the format's version; it and the server's host
+// are bound into the tag as associated data, so that a value cannot pass for one of another
+// format, nor for the password of another host.
 constexpr std::string_view kSealedFormat = "aes-256-gcm:1";
+
+std::string AssociatedText(std::string_view host) {
+  return std::string(kSealedFormat) + "\n" + std::string(host);
+}
 
 std::string Hex(const unsigned char* bytes, std::size_t size) {
   static const char kDigits[] = "0123456789abcdef";
@@ -113,25 +118,26 @@ std::string Why(sqlite3* db, const std::string& what) { return what + ": " + sql
 
 constexpr const char* kCannotSeal = "cannot be sealed: the system's cryptography refused";
 
-// Rewrites every server password that is not null or empty through `change`, which gives the
-// new stored value or nullopt to refuse, as `refused` then says. Runs inside the caller's
-// transaction.
-bool RewritePasswords(sqlite3* db, const std::function<std::optional<std::string>(const std::string&)>& change,
-                      const char* refused, std::string& error) {
+// Rewrites every server password that is not null or empty through `change`, which is given
+// the stored value and the server's host and gives the new stored value or nullopt to refuse,
+// as `refused` then says. Runs inside the caller's transaction.
+using PasswordChange = std::function<std::optional<std::string>(const std::string&, const std::string&)>;
+bool RewritePasswords(sqlite3* db, const PasswordChange& change, const char* refused, std::string& error) {
   struct Stored {
     long long id;
-    std::string password;
+    std::string password, host;
   };
   std::vector<Stored> servers;
   {
-    auto read = sqlite::Prepare(db, "SELECT id, 密码 FROM Server WHERE coalesce(密码, '') <> '' ORDER BY id");
+    auto read =
+        sqlite::Prepare(db, "SELECT id, 密码, 服务器名 FROM Server WHERE coalesce(密码, '') <> '' ORDER BY id");
     if (!read) {
       error = Why(db, "cannot read the server passwords");
       return false;
     }
     int rc;
     while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
-      servers.push_back({sqlite3_column_int64(read.get(), 0), ColumnText(read.get(), 1)});
+      servers.push_back({sqlite3_column_int64(read.get(), 0), ColumnText(read.get(), 1), ColumnText(read.get(), 2)});
     }
     if (rc != SQLITE_DONE) {
       error = Why(db, "cannot read the server passwords");
@@ -143,7 +149,7 @@ bool RewritePasswords(sqlite3* db, const std::function<std::optional<std::string
   if (!ok) error = Why(db, "cannot write the server passwords");
   for (auto& server : servers) {
     if (ok) {
-      auto changed = change(server.password);
+      auto changed = change(server.password, server.host);
       if (!changed) {
         error = "the password of server " + std::to_string(server.id) + " " + refused;
         ok = false;
@@ -230,20 +236,21 @@ bool LoginKeys::Verifies(const std::string& stored) const {
   return same;
 }
 
-std::optional<std::string> LoginKeys::Seal(std::string_view password) const {
+std::optional<std::string> LoginKeys::Seal(std::string_view password, std::string_view host) const {
   if (password.empty()) return std::string();
   Bytes nonce(crypto::kGcmNonceSize), sealed;
-  if (!crypto::RandomBytes(nonce) || !crypto::AesGcmSeal(sealing_, nonce, kSealedFormat, password, sealed)) {
+  if (!crypto::RandomBytes(nonce) ||
+      !crypto::AesGcmSeal(sealing_, nonce, AssociatedText(host), password, sealed)) {
     return std::nullopt;
   }
   return std::string(kSealedFormat) + ":" + Hex(nonce.data(), nonce.size()) + ":" + Hex(sealed.data(), sealed.size());
 }
 
-std::optional<std::string> LoginKeys::Open(const std::string& stored) const {
+std::optional<std::string> LoginKeys::Open(const std::string& stored, std::string_view host) const {
   if (stored.empty()) return std::string();
   const auto parts = Parse(stored);
   std::string plain;
-  if (!parts || !crypto::AesGcmOpen(sealing_, parts->nonce, kSealedFormat, parts->sealed, plain)) {
+  if (!parts || !crypto::AesGcmOpen(sealing_, parts->nonce, AssociatedText(host), parts->sealed, plain)) {
     return std::nullopt;
   }
   return plain;
@@ -307,7 +314,9 @@ bool ProtectDataFile(sqlite3* db, std::string_view loginPassword, std::string& e
     error = Why(db, "cannot mark the file as protected");
     return false;
   }
-  if (!RewritePasswords(db, [&](const std::string& plain) { return keys->Seal(plain); }, kCannotSeal, error) ||
+  if (!RewritePasswords(
+          db, [&](const std::string& plain, const std::string& host) { return keys->Seal(plain, host); },
+          kCannotSeal, error) ||
       !WriteLoginPass(db, keys->VerifierText(), error)) {
     return false;
   }
@@ -336,7 +345,9 @@ bool UnprotectDataFile(sqlite3* db, std::string_view loginPassword, std::string&
     error = Why(db, "cannot write");
     return false;
   }
-  if (!RewritePasswords(db, [&](const std::string& sealed) { return keys->Open(sealed); }, kSealedDoesNotOpen, error) ||
+  if (!RewritePasswords(
+          db, [&](const std::string& sealed, const std::string& host) { return keys->Open(sealed, host); },
+          kSealedDoesNotOpen, error) ||
       !WriteLoginPass(db, std::string(loginPassword), error)) {
     return false;
   }
@@ -377,10 +388,10 @@ std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKe
   const bool written =
       RewritePasswords(
           db,
-          [&](const std::string& sealed) -> std::optional<std::string> {
-            auto plain = current.Open(sealed);
+          [&](const std::string& sealed, const std::string& host) -> std::optional<std::string> {
+            auto plain = current.Open(sealed, host);
             if (!plain) return std::nullopt;
-            auto resealed = keys->Seal(*plain);
+            auto resealed = keys->Seal(*plain, host);
             WipeText(*plain);
             return resealed;
           },
@@ -405,14 +416,14 @@ bool LoginSession::Matches(sqlite3* db) const {
   return protection == FileProtection::kProtected && settings == keys_->settings();
 }
 
-std::optional<std::string> LoginSession::Open(const std::string& stored) const {
+std::optional<std::string> LoginSession::Open(const std::string& stored, std::string_view host) const {
   if (!keys_) return stored;
-  return keys_->Open(stored);
+  return keys_->Open(stored, host);
 }
 
-std::optional<std::string> LoginSession::Seal(const std::string& typed) const {
+std::optional<std::string> LoginSession::Seal(const std::string& typed, std::string_view host) const {
   if (!keys_) return typed;
-  return keys_->Seal(typed);
+  return keys_->Seal(typed, host);
 }
 
 bool LoginSession::ChangeLoginPassword(sqlite3* db, std::string_view newPassword) {

@@ -5,8 +5,10 @@
 // password and the salt, gives a master key; HMAC-SHA256 of the master key over two fixed
 // labels gives the verifier, which Login.Pass of the By.Oxle row holds instead of the
 // password, and the sealing key. Each server password in Server.密码 is sealed with AES-256-GCM
-// under a fresh nonce. Null (or empty) stays as it is; every other field stays plain, so the
-// list reads without the key.
+// under a fresh nonce, bound to the server's host: a sealed password opens only for the host it
+// was sealed for, so a file changed behind the operator's back cannot send one server's
+// password to another host. Null (or empty) stays as it is; every other field stays plain, so
+// the list reads without the key.
 //
 // A file without the table is plain and is read and written exactly as it always was.
 #pragma once
@@ -61,12 +63,12 @@ class LoginKeys {
   // they differ.
   bool Verifies(const std::string& stored) const;
 
-  // A server password as Server.密码 stores it; empty stays empty (stored as null). nullopt
-  // when the platform's cryptography refuses.
-  std::optional<std::string> Seal(std::string_view password) const;
+  // A server password as Server.密码 stores it, for the server whose Server.服务器名 is `host`;
+  // empty stays empty (stored as null). nullopt when the platform's cryptography refuses.
+  std::optional<std::string> Seal(std::string_view password, std::string_view host) const;
   // The reverse; empty stays empty. nullopt when the value is not sealed text or does not open:
-  // changed bytes, or sealed under another key.
-  std::optional<std::string> Open(const std::string& stored) const;
+  // changed bytes, sealed under another key or for another host.
+  std::optional<std::string> Open(const std::string& stored, std::string_view host) const;
 
  private:
   LoginKeys() = default;
@@ -76,7 +78,8 @@ class LoginKeys {
 };
 
 // What a sealed value that does not open is told by, after "the password of server N ".
-inline constexpr const char* kSealedDoesNotOpen = "does not open: it was changed, or sealed under another key";
+inline constexpr const char* kSealedDoesNotOpen =
+    "does not open: it was changed, sealed under another key, or its host was changed";
 
 // True when the text has the form of a sealed value (it may still fail to open).
 bool LooksSealed(const std::string& stored);
@@ -109,11 +112,11 @@ class LoginSession {
   // the data tool protected, unprotected or gave a new password since must not be written
   // with the session's idea of it.
   bool Matches(sqlite3* db) const;
-  // A stored server password as the operator sees it; as it is for a plain file. nullopt when
-  // a sealed value does not open.
-  std::optional<std::string> Open(const std::string& stored) const;
-  // A typed server password as it is to be stored; as it is for a plain file.
-  std::optional<std::string> Seal(const std::string& typed) const;
+  // A stored server password of the server with `host` as the operator sees it; as it is for a
+  // plain file. nullopt when a sealed value does not open.
+  std::optional<std::string> Open(const std::string& stored, std::string_view host) const;
+  // A typed server password as it is to be stored with `host`; as it is for a plain file.
+  std::optional<std::string> Seal(const std::string& typed, std::string_view host) const;
   // ChangeProtectedLoginPassword with the session's keys, which become the new ones.
   bool ChangeLoginPassword(sqlite3* db, std::string_view newPassword);
 

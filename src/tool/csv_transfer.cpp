@@ -167,7 +167,7 @@ int Export(const Invocation& call) {
       fields.push_back(ColumnText(statement.get(), column));
     }
     if (keys) {
-      auto opened = keys->Open(fields[3]);
+      auto opened = keys->Open(fields[3], fields[0]);
       if (!opened && unopened.empty()) unopened = ColumnText(statement.get(), 0);
       Wipe(fields[3]);
       fields[3] = opened.value_or("");
@@ -228,7 +228,7 @@ int Import(const Invocation& call) {
     std::vector<SqlValue> values;
     for (const auto& field : csv.records[i].fields) values.push_back(TextOrNull(field));
     if (keys) {
-      const auto sealed = keys->Seal(csv.records[i].fields[3]);
+      const auto sealed = keys->Seal(csv.records[i].fields[3], csv.records[i].fields[0]);
       added = sealed.has_value();
       values[3] = TextOrNull(sealed.value_or(""));
     }

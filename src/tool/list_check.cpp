@@ -149,12 +149,16 @@ class Checker {
           " has no row this program can derive keys from: nobody can log in");
       return true;
     }
-    std::vector<std::pair<std::string, std::string>> sealed;  // id, stored value
-    auto statement = sqlite::Prepare(db_, "SELECT id, 密码 FROM Server WHERE coalesce(密码, '') <> '' ORDER BY id");
+    struct Sealed {
+      std::string id, value, host;
+    };
+    std::vector<Sealed> sealed;
+    auto statement =
+        sqlite::Prepare(db_, "SELECT id, 密码, 服务器名 FROM Server WHERE coalesce(密码, '') <> '' ORDER BY id");
     while (statement && sqlite3_step(statement.get()) == SQLITE_ROW) {
-      sealed.emplace_back(ColumnText(statement.get(), 0), ColumnText(statement.get(), 1));
-      if (!LooksSealed(sealed.back().second)) {
-        Add("the password of server " + sealed.back().first + " is not sealed in this protected file");
+      sealed.push_back({ColumnText(statement.get(), 0), ColumnText(statement.get(), 1), ColumnText(statement.get(), 2)});
+      if (!LooksSealed(sealed.back().value)) {
+        Add("the password of server " + sealed.back().id + " is not sealed in this protected file");
       }
     }
     auto password = ReadSecret(call, "Login password: ");
@@ -168,8 +172,8 @@ class Checker {
       Add("the login password given does not match the file: the sealed passwords are not checked");
       return true;
     }
-    for (auto& [id, value] : sealed) {
-      auto opened = keys->Open(value);
+    for (auto& [id, value, host] : sealed) {
+      auto opened = keys->Open(value, host);
       if (!opened) {
         if (LooksSealed(value)) Add("the password of server " + id + " " + kSealedDoesNotOpen);
       } else {
@@ -222,7 +226,7 @@ int List(const Invocation& call) {
       if (column > 0) text += '\t';
       std::string value = ColumnText(statement.get(), column);
       if (column == 5 && keys) {
-        auto opened = keys->Open(value);
+        auto opened = keys->Open(value, ColumnText(statement.get(), 2));
         if (!opened) unopened.push_back(ColumnText(statement.get(), 0));
         value = opened.value_or("");
       }

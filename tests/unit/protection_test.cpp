@@ -28,6 +28,7 @@ using testing::RunSql;
 constexpr ControlId kList = Id(C::超级列表框1);
 const std::string kLogin = "门 key'1";
 const std::vector<std::string> kPasswords = {"first 口令", "second-secret", ""};
+std::string Host(size_t i) { return "10.0.0." + std::to_string(i + 1); }
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
@@ -40,7 +41,7 @@ class ProtectedFileTest : public ::testing::Test {
     SetProgramDirectoryFromExecutable(dir.File("korvane.exe"));
     testing::MakeDataFile(path, kLogin);
     for (size_t i = 0; i < kPasswords.size(); ++i) {
-      testing::AddServer(path, "10.0.0." + std::to_string(i + 1), "3389", "u",
+      testing::AddServer(path, Host(i), "3389", "u",
                          kPasswords[i].empty() ? std::nullopt : std::optional(kPasswords[i]), "r");
     }
   }
@@ -127,7 +128,8 @@ TEST_F(ProtectedFileTest, ACopyRevealsNoPasswordAndOnlyTheLoginPasswordOpensThem
   db.OpenAccess(path, kDatabasePassword);
   ASSERT_EQ(ReadProtection(db.Handle(), &settings), FileProtection::kProtected);
   const auto wrong = LoginKeys::Derive(kPasswords[0], settings);
-  for (const auto& stored : Stored()) EXPECT_FALSE(wrong->Open(stored)) << stored;
+  const auto stored = Stored();
+  for (size_t i = 0; i < 2; ++i) EXPECT_FALSE(wrong->Open(stored[i], Host(i))) << stored[i];
 
   ASSERT_TRUE(LogIn(kLogin));
   window.OnMainWindowCreated();
@@ -145,9 +147,9 @@ TEST_F(ProtectedFileTest, ANewLoginPasswordResealsEveryPasswordAndTheOldOneOpens
   EXPECT_EQ(platform.messages.at(0).text, kPasswordChangedMessage);
 
   const auto after = Stored();
-  for (int i : {0, 1}) {
-    EXPECT_FALSE(old->Open(after[i]));
-    EXPECT_EQ(Keys("新的 2")->Open(after[i]), kPasswords[i]);
+  for (size_t i : {0, 1}) {
+    EXPECT_FALSE(old->Open(after[i], Host(i)));
+    EXPECT_EQ(Keys("新的 2")->Open(after[i], Host(i)), kPasswords[i]);
   }
   EXPECT_EQ(after[2], "NULL");
   EXPECT_FALSE(Keys(kLogin));
@@ -179,6 +181,19 @@ TEST_F(ProtectedFileTest, APasswordThatDoesNotOpenIsReportedFillsNothingAndLeave
   EXPECT_NE(out.str().find("the password of server 2 does not open"), std::string::npos) << out.str();
 }
 
+// A file changed behind the operator's back must not send one server's password to another
+// host: neither a host changed under a sealed password nor a sealed password copied to
+// another server opens.
+TEST_F(ProtectedFileTest, APasswordOpensOnlyForTheHostItWasSealedFor) {
+  Protect();
+  RunSql(path, "update Server set 密码 = (select 密码 from Server where id = 1) where id = 2");
+  RunSql(path, "update Server set 服务器名 = 'elsewhere' where id = 1");
+  ASSERT_TRUE(LogIn(kLogin));
+  window.OnMainWindowCreated();
+  for (int row : {0, 1}) EXPECT_EQ(Details(row), (std::vector<std::string>{"", "", "", ""}));
+  EXPECT_EQ(platform.messages.size(), 2u);
+}
+
 TEST_F(ProtectedFileTest, TheEditorSealsWhatItSavesAndOpensWhatItShows) {
   Protect();
   ASSERT_TRUE(LogIn(kLogin));
@@ -190,7 +205,7 @@ TEST_F(ProtectedFileTest, TheEditorSealsWhatItSavesAndOpensWhatItShows) {
   };
   window.OpenEditorForAdd();
   EXPECT_TRUE(LooksSealed(Stored()[3]));
-  EXPECT_EQ(Keys(kLogin)->Open(Stored()[3]), "新 password");
+  EXPECT_EQ(Keys(kLogin)->Open(Stored()[3], "new host"), "新 password");
 
   editors.script = nullptr;
   form.SelectRow(kList, 0);
@@ -267,12 +282,13 @@ TEST_F(ProtectedFileTest, ADamagedProtectionRowEndsTheLoginAndCheckNamesIt) {
 // The same file made by each back end: its login password and its sealed value.
 TEST(ProtectedFixtureTest, AFileProtectedByEitherBackEndOpensWithThisOne) {
   const struct {
-    const char *madeBy, *salt, *verifier, *sealed;  // login password "fixture 口令", sealed "密码 fixture"
+    // login password "fixture 口令", sealed "密码 fixture" for the host "h"
+    const char *madeBy, *salt, *verifier, *sealed;
   } cases[] = {
       {"libcrypto", "fe16ba35e7c89fc4ddd98d0373889482", "7c055f8338ba7be3189b7040bcde3ea2b116e498a3fd269b88b2a4c33e2e5ec7",
-       "aes-256-gcm:1:a46f7cab4deaa28af0487f32:9472adf78443a072b52c100da5e2d15ea1e1c17015fe6ba14fa7e1f3b419"},
+       "aes-256-gcm:1:93f6c0ed99160eaee03da0d6:0ef69a6d6a507247ac1d73a1491488e856e378666453588744610677b5bd"},
       {"CNG", "894291ec53dac84a830ec20fafbd698a", "af7cd1104dc6d26c6ce25f6627a8e3d8082618f729ec29eea00005dbf43784d7",
-       "aes-256-gcm:1:3f0da496ce5c81c48acefa68:1cd9bc8b39a2b4e97ea537193047b2eb16f9f918662f142f1bc6337fe976"},
+       "aes-256-gcm:1:eea32f0e77b4c6d209375310:917d97a3703ba1c73b4e76a2fbc15c6d128d70539fcb129e375c5eed4c2e"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.madeBy) + " made it, " + crypto::BackendName() + " opens it");
@@ -287,7 +303,7 @@ TEST(ProtectedFixtureTest, AFileProtectedByEitherBackEndOpensWithThisOne) {
     ASSERT_TRUE(db.OpenAccess(path, kDatabasePassword));
     const auto keys = CheckLoginPassword(db.Handle(), kLoginKey, "fixture 口令");
     ASSERT_TRUE(keys);
-    EXPECT_EQ(keys->Open(c.sealed), "密码 fixture");
+    EXPECT_EQ(keys->Open(c.sealed, "h"), "密码 fixture");
   }
 }
 
