@@ -156,8 +156,10 @@ int Export(const Invocation& call) {
   if (!statement) {
     return Fail(call.err, path + ": cannot read the servers: " + sqlite3_errmsg(db.get()));
   }
-  // The names need no quotes; bare, the header reads as what it is.
-  std::string text = JoinedHeader() + "\r\n";
+  // The names need no quotes; bare, the header reads as what it is. The byte order mark makes
+  // a spreadsheet read the file as UTF-8 rather than in the ANSI code page (GBK on a Chinese
+  // Windows), which would garble every Chinese remark; import skips it.
+  std::string text = "\xEF\xBB\xBF" + JoinedHeader() + "\r\n";
   std::size_t servers = 0;
   int rc;
   std::string unopened;

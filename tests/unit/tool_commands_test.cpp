@@ -215,7 +215,7 @@ TEST_F(DataFileCommandsTest, ExportThenImportGivesTheSameServers) {
   AddServer(path_, "\"quoted\"", std::nullopt, "用户", "密码\t\"\"", ",");
   const std::string csv = dir_.File("导出 servers.csv");
   ASSERT_EQ(Tool({"export", path_, csv}), 0) << err_.str();
-  EXPECT_EQ(ReadBytes(csv).substr(0, 32), "host,port,user,password,remark\r\n");
+  EXPECT_EQ(ReadBytes(csv).substr(0, 35), "\xEF\xBB\xBFhost,port,user,password,remark\r\n");
 
   const std::string exported = ReadBytes(csv);
   EXPECT_EQ(Tool({"export", path_, csv}), 1);
