@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/crlf_lines.h"
 #include "fuzz_support.h"
 #include "launch/rdp_file.h"
 
@@ -13,17 +14,6 @@ namespace {
 using korvane::fuzz::Require;
 
 bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string::size_type start = 0;
-  for (;;) {
-    const auto end = text.find("\r\n", start);
-    lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) return lines;
-    start = end + 2;
-  }
-}
 
 }  // namespace
 
@@ -51,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return 0;
   }
 
-  const std::vector<std::string> lines = Lines(korvane::BuildRdpText(s, hex));
+  const std::vector<std::string> lines = korvane::testing::CrlfLines(korvane::BuildRdpText(s, hex));
   std::vector<std::string> keys = {"",
                                    "desktopwidth:i:",
                                    "desktopheight:i:",

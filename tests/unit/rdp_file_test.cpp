@@ -6,6 +6,7 @@
 
 #include "launch/connect.h"
 #include "launch/rdp_file.h"
+#include "support/crlf_lines.h"
 #include "support/fake_form.h"
 #include "support/main_window_form.h"
 #include "servers/main_layout.h"
@@ -14,17 +15,6 @@ namespace korvane {
 namespace {
 
 using C = MainControl;
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string::size_type start = 0;
-  for (;;) {
-    const auto end = text.find("\r\n", start);
-    lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) return lines;
-    start = end + 2;
-  }
-}
 
 testing::FakeForm OpenedMainWindow() { return testing::OpenedMainWindow("10.1.2.3", "3389", "administrator", "secret"); }
 
@@ -46,7 +36,7 @@ TEST(RdpText, AsTheMainWindowOpensIsTheWholeFileExactly) {
             "username:s:administrator\r\n"
             "password 51:b:01AB\r\n"
             "redirectclipboard:i:1");
-  EXPECT_EQ(Lines(text).size(), 14u);
+  EXPECT_EQ(testing::CrlfLines(text).size(), 14u);
 }
 
 TEST(RdpText, FullScreenWithTheLastResolution) {
@@ -54,7 +44,7 @@ TEST(RdpText, FullScreenWithTheLastResolution) {
   form.SetChecked(Id(C::单选框_窗口), false);
   form.SetChecked(Id(C::单选框_全屏), true);
   form.SetComboIndex(Id(C::组合框_分辨率), 5);
-  const auto lines = Lines(BuildRdpText(ReadConnectionSettings(form), "00"));
+  const auto lines = testing::CrlfLines(BuildRdpText(ReadConnectionSettings(form), "00"));
   ASSERT_EQ(lines.size(), 14u);
   EXPECT_EQ(lines[0], "screen mode id:i:0");
   EXPECT_EQ(lines[1], "desktopwidth:i:1680");
@@ -76,7 +66,7 @@ TEST(RdpText, ScreenModeLine) {
     ConnectionSettings s{"h", "1", "u", "p", "800*600"};
     s.fullScreen = c.fullScreen;
     s.windowed = c.windowed;
-    const auto lines = Lines(BuildRdpText(s, ""));
+    const auto lines = testing::CrlfLines(BuildRdpText(s, ""));
     ASSERT_EQ(lines.size(), 14u);
     EXPECT_EQ(lines[0], c.line) << "full screen " << c.fullScreen << ", windowed " << c.windowed;
   }
@@ -87,7 +77,7 @@ TEST(RdpText, DiskBlockStandsBetweenAddressAndReconnection) {
   form.SetChecked(Id(C::选择框_磁盘), true);
   form.SetChecked(Id(C::选择框_重连), false);
   const std::string text = BuildRdpText(ReadConnectionSettings(form), "FF");
-  const auto lines = Lines(text);
+  const auto lines = testing::CrlfLines(text);
   ASSERT_EQ(lines.size(), 17u);
   EXPECT_EQ(lines[9], "full address:s:10.1.2.3:3389");
   EXPECT_EQ(lines[10], "drivestoredirect:s:*");
@@ -125,7 +115,7 @@ TEST(RdpText, FieldsAreWrittenVerbatim) {
       {"服务器", "3389", "管理员", "full address:s:服务器:3389", "username:s:管理员"},
   };
   for (const Case& c : cases) {
-    const auto lines = Lines(BuildRdpText({c.host, c.port, c.user, "pw", "800*600"}, "12"));
+    const auto lines = testing::CrlfLines(BuildRdpText({c.host, c.port, c.user, "pw", "800*600"}, "12"));
     ASSERT_EQ(lines.size(), 14u);
     EXPECT_EQ(lines[9], c.address);
     EXPECT_EQ(lines[11], c.userLine);
@@ -133,7 +123,7 @@ TEST(RdpText, FieldsAreWrittenVerbatim) {
 }
 
 TEST(RdpText, FailedProtectionLeavesThePasswordValueEmpty) {
-  const auto lines = Lines(BuildRdpText({"h", "1", "u", "p", "800*600"}, ""));
+  const auto lines = testing::CrlfLines(BuildRdpText({"h", "1", "u", "p", "800*600"}, ""));
   ASSERT_EQ(lines.size(), 14u);
   EXPECT_EQ(lines[12], "password 51:b:");
 }
