@@ -23,7 +23,7 @@ wine_env() {
 wine_prefix_ready() {
   # The marker names the prefix's version: a prefix made by an older script is brought up to
   # date (every step here is safe to repeat).
-  [ -f "$WINEPREFIX/.korvane-ready-2" ] && return 0
+  [ -f "$WINEPREFIX/.korvane-ready-3" ] && return 0
   echo "wine: making the prefix $WINEPREFIX (first use only)"
   wineboot -i </dev/null >/dev/null 2>&1 || true
   wineserver -w
@@ -45,8 +45,15 @@ wine_prefix_ready() {
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'Droid Sans Fallback' /f \
       </dev/null >/dev/null 2>&1
   done
+  # Wine draws captions in bold, and its font linking, which gives these faces their Chinese
+  # glyphs, finds no bold face: a Chinese caption showed as boxes. The caption font becomes
+  # the regular "MS Shell Dlg" of Wine's other metrics, as Windows 10's captions are regular.
+  local regular='F5FFFFFF0000000000000000000000009001000000000000000000224D00530020005300680065006C006C0020'
+  regular+='0044006C00670000000000000000000000000000000000000000000000000000000000000000000000000000000000'
+  wine reg add 'HKCU\Control Panel\Desktop\WindowMetrics' /v CaptionFont /t REG_BINARY /d "$regular" /f \
+    </dev/null >/dev/null 2>&1
   wineserver -w
-  touch "$WINEPREFIX/.korvane-ready-2"
+  touch "$WINEPREFIX/.korvane-ready-3"
 }
 
 # Wine's server and services inherit the caller's output pipe; start them detached so a
