@@ -47,8 +47,11 @@ void LoginWindow::CheckLogin() {
   std::optional<LoginKeys> keys;
   int matches = 0;
   if (protection == FileProtection::kProtected) {
+    // The key derivation takes most of a second, on purpose.
+    platform_.ShowBusyPointer(true);
     keys = CheckLoginPassword(数据库连接1.Handle(), form_.Text(Id(LoginControl::编辑框_key)),
                               form_.Text(Id(LoginControl::编辑框_Pass)));
+    platform_.ShowBusyPointer(false);
     matches = keys ? 1 : 0;
   } else {
     // The key and the typed password are bound as values, never pasted into the SQL text:

@@ -45,6 +45,11 @@ class Platform {
   // Screen position of the mouse cursor.
   virtual Point CursorPosition() = 0;
 
+  // The busy mouse pointer while a step that takes a noticeable time runs on the window's
+  // thread (`busy`), then the normal one again. The step holds up the message loop, so
+  // nothing resets the pointer meanwhile.
+  virtual void ShowBusyPointer(bool busy) = 0;
+
   // The user's temporary directory with a trailing backslash, or the empty text when the
   // system cannot tell it.
   virtual std::string TempDirectory() = 0;

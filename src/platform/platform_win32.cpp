@@ -50,4 +50,6 @@ Point Win32Platform::CursorPosition() {
   return {p.x, p.y};
 }
 
+void Win32Platform::ShowBusyPointer(bool busy) { SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW)); }
+
 }  // namespace korvane

@@ -15,6 +15,7 @@ class Win32Platform : public Platform {
   bool PathExists(const std::string& path) override;
   std::string ExecutablePath() override;
   Point CursorPosition() override;
+  void ShowBusyPointer(bool busy) override;
   std::string TempDirectory() override;
   std::string ProtectPasswordHex(const std::string& password) override;
   bool FitsCodePage936(const std::string& text) override;

@@ -207,13 +207,19 @@ void MainWindow::ChangeLoginPassword() {
   }
   记录集.SetConnection(数据库连接);
   const bool opened = 数据库连接.OpenAccess(DataFilePath(), DatabasePassword());
-  // A protected file gets a new verifier and every server password sealed anew, all at once.
-  // On a plain one, the row the login reads, whichever row the table happens to hold first.
-  const bool stored = session_.IsProtected()
-                          ? opened && session_.ChangeLoginPassword(数据库连接.Handle(), password)
-                          : opened && session_.Matches(数据库连接.Handle()) && 记录集.Open("Login", kSourceTable) &&
-                                记录集.Find(std::string("Key='") + kLoginKey + "'", kSearchForward) &&
-                                记录集.WriteText("Pass", password) && 记录集.Update();
+  // A protected file gets a new verifier and every server password sealed anew, all at once;
+  // deriving the new key takes most of a second. On a plain one, the row the login reads,
+  // whichever row the table happens to hold first.
+  bool stored = false;
+  if (session_.IsProtected()) {
+    platform_.ShowBusyPointer(true);
+    stored = opened && session_.ChangeLoginPassword(数据库连接.Handle(), password);
+    platform_.ShowBusyPointer(false);
+  } else {
+    stored = opened && session_.Matches(数据库连接.Handle()) && 记录集.Open("Login", kSourceTable) &&
+             记录集.Find(std::string("Key='") + kLoginKey + "'", kSearchForward) &&
+             记录集.WriteText("Pass", password) && 记录集.Update();
+  }
   if (!stored) {
     记录集.CancelUpdate();
     Inform(kPasswordChangeFailedMessage);

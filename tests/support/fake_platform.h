@@ -35,6 +35,7 @@ class FakePlatform : public Platform {
   bool PathExists(const std::string& path) override;
   std::string ExecutablePath() override { return executablePath; }
   Point CursorPosition() override { return cursor; }
+  void ShowBusyPointer(bool) override {}
   std::string TempDirectory() override { return tempDirectory; }
   std::string ProtectPasswordHex(const std::string& password) override;
   bool FitsCodePage936(const std::string& text) override { return outsideCodePage936.count(text) == 0; }
