@@ -60,8 +60,9 @@ void EditorWindow::InitEditor() {
     // A server deleted meanwhile reads as empty text in every box. A sealed password that does
     // not open is reported and its box left empty, where the operator can type it anew.
     bool unopened = false;
+    const std::string host = records.ReadText("服务器名");
     for (const FieldBox& f : kReadOrder) {
-      auto text = f.box == C::编辑框_密码 ? main_.session().Open(records.ReadText(f.field), records.ReadText("服务器名"))
+      auto text = f.box == C::编辑框_密码 ? main_.session().Open(records.ReadText(f.field), host)
                                           : std::optional<std::string>(records.ReadText(f.field));
       unopened = unopened || !text;
       form_.SetText(Id(f.box), text.value_or(""));
@@ -85,8 +86,10 @@ void EditorWindow::SaveServer() {
   // gets nothing written with the session's outdated idea of it.
   bool saved = main_.session().Matches(main_.connection().Handle()) && records.Open("Server", kSourceTable) &&
                (modify ? records.Find("id=" + std::to_string(CurrentServerId), kSearchForward) : records.AddNew());
+  // A protected file's password is sealed for the host it is saved with.
+  const std::string host = form_.Text(Id(C::编辑框_Host));
   for (const FieldBox& f : kWriteOrder) {
-    auto text = f.box == C::编辑框_密码 ? main_.session().Seal(form_.Text(Id(f.box)), form_.Text(Id(C::编辑框_Host)))
+    auto text = f.box == C::编辑框_密码 ? main_.session().Seal(form_.Text(Id(f.box)), host)
                                         : std::optional<std::string>(form_.Text(Id(f.box)));
     saved = saved && text && records.WriteText(f.field, *text);
   }

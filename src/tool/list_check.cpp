@@ -156,7 +156,8 @@ class Checker {
     auto statement =
         sqlite::Prepare(db_, "SELECT id, 密码, 服务器名 FROM Server WHERE coalesce(密码, '') <> '' ORDER BY id");
     while (statement && sqlite3_step(statement.get()) == SQLITE_ROW) {
-      sealed.push_back({ColumnText(statement.get(), 0), ColumnText(statement.get(), 1), ColumnText(statement.get(), 2)});
+      sealed.push_back(
+          {ColumnText(statement.get(), 0), ColumnText(statement.get(), 1), ColumnText(statement.get(), 2)});
       if (!LooksSealed(sealed.back().value)) {
         Add("the password of server " + sealed.back().id + " is not sealed in this protected file");
       }
