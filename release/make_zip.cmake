@@ -1,6 +1,7 @@
 # Packs the release zip ZIP: the program PROGRAM, the data-file tool DATA_TOOL_EXE, README for
-# Windows users, the licence CSV_LICENSE of the CSV library inside the tool (its licence asks
-# that it go with the program), and a data file made here by the native tool DATA_TOOL. The build folder's
+# Windows users, the notices THIRD_PARTY of what others wrote inside the programs and the
+# licence CSV_LICENSE of the CSV library inside the tool (their licences ask that they go with
+# the programs), and a data file made here by the native tool DATA_TOOL. The build folder's
 # own data file is never packed: it holds the servers and password of whoever tried the build.
 get_filename_component(out_dir "${ZIP}" DIRECTORY)
 set(stage "${out_dir}/files")
@@ -19,9 +20,14 @@ file(READ "${README}" text)
 string(REPLACE "\n" "\r\n" text "${text}")
 string(ASCII 239 187 191 byte_order_mark)
 file(WRITE "${stage}/README.txt" "${byte_order_mark}${text}")
-file(READ "${CSV_LICENSE}" text)
-string(REPLACE "\n" "\r\n" text "${text}")
-file(WRITE "${stage}/libcsv-LICENSE.txt" "${text}")
+foreach(pair "${CSV_LICENSE}|libcsv-LICENSE.txt" "${THIRD_PARTY}|THIRD-PARTY.txt")
+  string(REPLACE "|" ";" pair "${pair}")
+  list(GET pair 0 from)
+  list(GET pair 1 to)
+  file(READ "${from}" text)
+  string(REPLACE "\n" "\r\n" text "${text}")
+  file(WRITE "${stage}/${to}" "${text}")
+endforeach()
 
 # Only the current version's zip stays, so there is never a doubt which one to ship.
 file(GLOB older "${out_dir}/korvane-*-win64.zip")
@@ -31,7 +37,7 @@ endif()
 get_filename_component(program_name "${PROGRAM}" NAME)
 get_filename_component(tool_name "${DATA_TOOL_EXE}" NAME)
 execute_process(COMMAND "${CMAKE_COMMAND}" -E tar cf "${ZIP}" --format=zip
-                        "${program_name}" "${tool_name}" mstsc.mdb README.txt libcsv-LICENSE.txt
+                        "${program_name}" "${tool_name}" mstsc.mdb README.txt THIRD-PARTY.txt libcsv-LICENSE.txt
                 WORKING_DIRECTORY "${stage}" RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "Could not pack ${ZIP}")
