@@ -35,8 +35,9 @@ int Protect(const Invocation& call);
 int Unprotect(const Invocation& call);
 
 // One secret: typed on the terminal without echo after the prompt, or else the next line of
-// standard input. nullopt after saying on `err` that none came.
-std::optional<std::string> ReadSecret(const Invocation& call, const std::string& prompt);
+// standard input. nullopt after saying on `err` that none came, and then `outcome`.
+std::optional<std::string> ReadSecret(const Invocation& call, const std::string& prompt,
+                                      const std::string& outcome = "nothing done");
 
 // What a command needs to read or write the server passwords of the file: for a protected file
 // the keys of its login password, which it asks for and checks; nothing for a plain one. False

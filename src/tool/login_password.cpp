@@ -1,5 +1,4 @@
 // set-login-password: the password the login window asks for, changed without the program.
-#include <istream>
 #include <optional>
 
 #include "app/program.h"
@@ -29,14 +28,7 @@ std::optional<std::string> ReadNewPassword(const Invocation& call) {
     }
     return first;
   }
-  std::string line;
-  if (call.input.lines == nullptr || !std::getline(*call.input.lines, line)) {
-    Fail(call.err, "no password on standard input; nothing changed");
-    return std::nullopt;
-  }
-  // A line written on Windows ends in CR LF; the CR is no part of the password.
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
+  return ReadSecret(call, "", "nothing changed");
 }
 
 }  // namespace

@@ -39,15 +39,15 @@ bool ProtectWithDefaults(sqlite3* db, std::string_view password, std::string& er
 
 }  // namespace
 
-std::optional<std::string> ReadSecret(const Invocation& call, const std::string& prompt) {
+std::optional<std::string> ReadSecret(const Invocation& call, const std::string& prompt, const std::string& outcome) {
   if (call.input.askSecret) {
     auto typed = call.input.askSecret(prompt);
-    if (!typed) Fail(call.err, "no password typed; nothing done");
+    if (!typed) Fail(call.err, "no password typed; " + outcome);
     return typed;
   }
   std::string line;
   if (call.input.lines == nullptr || !std::getline(*call.input.lines, line)) {
-    Fail(call.err, "no password on standard input; nothing done");
+    Fail(call.err, "no password on standard input; " + outcome);
     return std::nullopt;
   }
   // A line written on Windows ends in CR LF; the CR is no part of the password.
