@@ -91,8 +91,10 @@ bool AesGcmOpen(const Secret& key, const Bytes& nonce, std::string_view associat
   const Context context = Start(false, key, nonce, associated);
   if (!context) return false;
   const std::size_t size = sealed.size() - kGcmTagSize;
-  std::string out(size, '\0');
-  auto* target = reinterpret_cast<unsigned char*>(out.data());
+  // Opened straight into the caller's text: a local moved out afterwards would leave a copy
+  // of a short password behind in its own buffer.
+  plain.resize(size);
+  auto* target = reinterpret_cast<unsigned char*>(plain.data());
   Bytes tag(sealed.end() - kGcmTagSize, sealed.end());
   int length = 0, last = 0;
   const bool opened =
@@ -101,10 +103,10 @@ bool AesGcmOpen(const Secret& key, const Bytes& nonce, std::string_view associat
       EVP_DecryptFinal_ex(context.get(), target + length, &last) == 1;
   if (!opened) {
     // What came out before the tag was checked is not to be trusted, nor left lying around.
-    Wipe(out.data(), out.size());
+    Wipe(plain.data(), plain.size());
+    plain.clear();
     return false;
   }
-  plain = std::move(out);
   return true;
 }
 

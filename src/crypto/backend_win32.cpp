@@ -139,18 +139,20 @@ bool AesGcmOpen(const Secret& key, const Bytes& nonce, std::string_view associat
   const std::size_t size = sealed.size() - kGcmTagSize;
   Bytes tag(sealed.end() - kGcmTagSize, sealed.end());
   auto info = GcmInfo(nonce, associated, tag.data());
-  std::string out(size, '\0');
+  // Opened straight into the caller's text: a local moved out afterwards would leave a copy
+  // of a short password behind in its own buffer.
+  plain.resize(size);
   ULONG written = 0;
   const bool opened = Succeeded(BCryptDecrypt(gcm.key.get(), In(sealed.data()), static_cast<ULONG>(size), &info,
-                                              nullptr, 0, reinterpret_cast<PUCHAR>(out.data()),
+                                              nullptr, 0, reinterpret_cast<PUCHAR>(plain.data()),
                                               static_cast<ULONG>(size), &written, 0)) &&
                       written == size;
   if (!opened) {
     // What came out before the tag was checked is not to be trusted, nor left lying around.
-    Wipe(out.data(), out.size());
+    Wipe(plain.data(), plain.size());
+    plain.clear();
     return false;
   }
-  plain = std::move(out);
   return true;
 }
 
