@@ -77,15 +77,14 @@ void EditorWindow::InitEditor() {
 
 void EditorWindow::SaveServer() {
   RecordSet& records = main_.records();
-  // The mode is decided now, not when the window opened: a server that another copy of the
+  // Only the row that changes is read, so no other server's password is held meanwhile. The
+  // mode is decided now, not when the window opened: a server that another copy of the
   // program deleted meanwhile is added anew.
-  OpenServer(records, CurrentServerId);
+  bool saved = records.OpenTableWhere("Server", "id = ?", {static_cast<long long>(CurrentServerId)});
   const bool modify = CurrentServerId != 0 && records.ReadInt("id") == CurrentServerId;
-
   // A protected file gets the password sealed; a file whose protection changed since the login
   // gets nothing written with the session's outdated idea of it.
-  bool saved = main_.session().Matches(main_.connection().Handle()) && records.Open("Server", kSourceTable) &&
-               (modify ? records.Find("id=" + std::to_string(CurrentServerId), kSearchForward) : records.AddNew());
+  saved = saved && main_.session().Matches(main_.connection().Handle()) && (modify || records.AddNew());
   // A protected file's password is sealed for the host it is saved with.
   const std::string host = form_.Text(Id(C::编辑框_Host));
   for (const FieldBox& f : kWriteOrder) {

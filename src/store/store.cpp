@@ -91,27 +91,43 @@ struct DBConnection::Impl {
 DBConnection::DBConnection() : impl_(std::make_unique<Impl>()) {}
 DBConnection::~DBConnection() = default;
 
-bool DBConnection::OpenAccess(const std::string& path, const std::string& password) {
-  Close();
-  if (path.empty()) return false;
+namespace {
+
+// The checks every open makes; null when the file cannot be used.
+sqlite::DatabasePtr OpenDataFile(const std::string& path, const std::string& password) {
+  if (path.empty()) return nullptr;
   // SQLite would open a directory on some systems and fail only later; say no at once.
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(sqlite::PathFromUtf8(path), ec)) return false;
+  if (!std::filesystem::is_regular_file(sqlite::PathFromUtf8(path), ec)) return nullptr;
 
   // No CREATE flag: a missing file must never be made here. An empty file passes this step
   // (SQLite takes it for an empty database) and fails the check below, unchanged.
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
   sqlite::DatabasePtr db(raw);
-  if (rc != SQLITE_OK) return false;
+  if (rc != SQLITE_OK) return nullptr;
   sqlite3_busy_timeout(db.get(), sqlite::kBusyTimeoutMs);
-  if (!IsDataFileWithPassword(db.get(), password)) return false;
+  if (!IsDataFileWithPassword(db.get(), password)) return nullptr;
   // SQLite quietly falls back to read-only for a file it may not write; every server the
   // operator then saved would be lost without a word. Such a file cannot be used.
-  if (sqlite3_db_readonly(db.get(), "main") != 0) return false;
+  if (sqlite3_db_readonly(db.get(), "main") != 0) return nullptr;
   // A file in a folder the program may not write opens and reads, but SQLite cannot make its
   // journal beside it, so every save would fail. Try a change and take it back at once.
-  if (!CanWriteJournal(db.get())) return false;
+  if (!CanWriteJournal(db.get())) return nullptr;
+  return db;
+}
+
+}  // namespace
+
+bool DBConnection::OpenAccess(const std::string& path, const std::string& password) {
+  Close();
+  impl_->session->db = OpenDataFile(path, password);
+  return IsOpen();
+}
+
+bool DBConnection::Reopen(const std::string& path, const std::string& password) {
+  auto db = OpenDataFile(path, password);
+  if (!db) return false;
   impl_->session->db = std::move(db);
   return true;
 }
@@ -341,6 +357,21 @@ bool RecordSet::Open(const std::string& source, int kind) {
   if (!statement) return false;
   if (!impl_->Opened(statement.get(), true)) return false;
   impl_->table = source;
+  return true;
+}
+
+bool RecordSet::OpenTableWhere(const std::string& table, const std::string& condition,
+                               const std::vector<SqlValue>& parameters) {
+  impl_->SaveAndReset();
+  sqlite3* db = impl_->Db();
+  if (db == nullptr || table.empty()) return false;
+  auto statement = sqlite::Prepare(
+      db, "SELECT rowid, * FROM " + sqlite::QuoteIdentifier(table) + " WHERE " + condition + " ORDER BY rowid");
+  if (!statement || !sqlite3_stmt_readonly(statement.get()) || !sqlite::Bind(statement.get(), parameters)) {
+    return false;
+  }
+  if (!impl_->Opened(statement.get(), true)) return false;
+  impl_->table = table;
   return true;
 }
 

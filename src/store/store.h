@@ -31,6 +31,9 @@ class DBConnection {
   // missing path, a directory, a file that is not a data file of this program, or a wrong
   // database password. Never creates a file.
   bool OpenAccess(const std::string& path, const std::string& password);
+  // Opens the file anew and only then lets go of the open one: when the new open fails, the
+  // connection stays as it was and false says so.
+  bool Reopen(const std::string& path, const std::string& password);
   void Close();
   bool IsOpen() const;
 
@@ -71,6 +74,10 @@ class RecordSet {
   bool OpenSql(const std::string& sql, const std::vector<SqlValue>& parameters);
   // Open with "select * from " + table + " where " + condition, kind 1.
   bool OpenWhere(const std::string& table, const std::string& condition);
+  // Like a record set on the table (writable, AddNew allowed), holding only the rows that
+  // match `condition` with its bound parameters: nothing else of the table is read.
+  bool OpenTableWhere(const std::string& table, const std::string& condition,
+                      const std::vector<SqlValue>& parameters);
   // Saves a pending add or change, then closes.
   void Close();
   bool IsOpen() const;

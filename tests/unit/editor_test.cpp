@@ -189,5 +189,23 @@ TEST_F(EditorTest, ARefusedSaveIsReportedAndKeepsTheEditorOpenWithItsTexts) {
   EXPECT_EQ(Stored()[0][1], "'typed'");
 }
 
+// A field the table lacks refuses the save half-way: what was written before it must not
+// reach the file with the next use of the shared record set.
+TEST_F(EditorTest, ASaveRefusedHalfWayLeavesNoPartOfItBehind) {
+  AddServer(DataFilePath(), "a", "1", "u", "p", "r");
+  RunSql(DataFilePath(), "alter table Server drop column 密码");
+  Open();
+  editors.script = [](FakeForm& form, EditorWindow& editor) {
+    form.SetText(Id(E::编辑框_Host), "half");
+    editor.SaveServer();
+  };
+  Menu(MainMenuItem::修改, 0);
+  EXPECT_EQ(platform.messages.at(0).text, kSaveFailedMessage);
+  mainForm.SelectRow(kList, 0);
+  main.OnEvent({EventKind::LeftClick, kList});
+  EXPECT_EQ(ListRow(0), (std::vector<std::string>{"1", "r", "a", "1"}));
+  EXPECT_EQ(mainForm.Text(Id(MainControl::编辑框_Host)), "a");
+}
+
 }  // namespace
 }  // namespace korvane
