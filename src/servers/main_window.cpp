@@ -7,12 +7,21 @@
 #include "app/program.h"
 #include "launch/connect.h"
 #include "store/schema.h"
+#include "store/sqlite_util.h"
 
 namespace korvane {
 namespace {
 
 using C = MainControl;
 constexpr ControlId kList = Id(C::超级列表框1);
+
+// The refusal, and the servers whose passwords stand in its way, so that the operator can
+// type each anew with 修改 and try again.
+std::string UnopenedServersMessage(const std::vector<ServerName>& servers) {
+  std::string text = std::string(kPasswordChangeFailedMessage) + "\r\n" + kUnopenedServersIntro;
+  for (const ServerName& server : servers) text += "\r\n" + server.remark + "（" + server.host + "）";
+  return text;
+}
 
 // The list's column 0 holds the record's id as decimal digits. It is bound as an integer when
 // it is one and as text otherwise, which then matches no row.
@@ -106,13 +115,23 @@ void MainWindow::LoadServerList() {
 void MainWindow::FillDetailsFromRow() {
   const int row = form_.ListCurrentRow(kList);
   if (row == -1) return;
-  // Host and port as the list shows them; user name and password from the database now.
-  form_.SetText(Id(C::编辑框_Host), form_.ListCell(kList, row, 2));
-  form_.SetText(Id(C::编辑框_端口), form_.ListCell(kList, row, 3));
+  const std::string host = form_.ListCell(kList, row, 2), port = form_.ListCell(kList, row, 3);
   记录集.OpenSql("select * from Server where id=?", {IdValue(form_.ListCell(kList, row, 0))});
+  // Host and port come from the list, user name and password from the file now. Should the
+  // file hold another host or port for this id, or have been protected or unprotected since
+  // the login, the two halves would make up a server that does not exist: a password beside
+  // a host it was never meant for.
+  const bool gone = 记录集.RecordCount() <= 0;
+  if (!gone && (记录集.ReadText("服务器名") != host || 记录集.ReadText("端口") != port ||
+                !session_.Matches(数据库连接.Handle()))) {
+    ReportChangedFile();
+    return;
+  }
+  form_.SetText(Id(C::编辑框_Host), host);
+  form_.SetText(Id(C::编辑框_端口), port);
   // A protected file's password is opened only now, for the boxes. One that does not open
   // leaves every box empty: a connect must not go to this host with another server's details.
-  auto password = session_.Open(记录集.ReadText("密码"), 记录集.ReadText("服务器名"));
+  auto password = session_.Open(记录集.ReadText("密码"), host);
   if (!password) {
     ClearDetails();
     ReportSealedPassword();
@@ -121,6 +140,18 @@ void MainWindow::FillDetailsFromRow() {
   form_.SetText(Id(C::编辑框_用户名), 记录集.ReadText("用户名"));
   form_.SetText(Id(C::编辑框_密码), *password);
   crypto::Wipe(password->data(), password->size());
+}
+
+bool MainWindow::FileAsAtLogin() {
+  if (session_.Matches(数据库连接.Handle())) return true;
+  ReportChangedFile();
+  return false;
+}
+
+void MainWindow::ReportChangedFile() {
+  ClearDetails();
+  Inform(kChangedFileMessage);
+  LoadServerList();
 }
 
 void MainWindow::ReportSealedPassword() { Inform(kSealedPasswordMessage); }
@@ -160,6 +191,8 @@ void MainWindow::Inform(const char* text) {
 }
 
 void MainWindow::OpenEditorForAdd() {
+  // An editor over a file protected or unprotected since the login could only refuse to save.
+  if (!FileAsAtLogin()) return;
   CurrentServerId = 0;
   editors_.RunEditor(*this);
 }
@@ -170,6 +203,7 @@ void MainWindow::OpenEditorForModify() {
   const std::string text = row == -1 ? std::string() : form_.ListCell(kList, row, 0);
   int id = 0;
   std::from_chars(text.data(), text.data() + text.size(), id);
+  if (!FileAsAtLogin()) return;
   CurrentServerId = id;
   editors_.RunEditor(*this);
 }
@@ -206,23 +240,32 @@ void MainWindow::ChangeLoginPassword() {
     return;
   }
   记录集.SetConnection(数据库连接);
-  const bool opened = 数据库连接.OpenAccess(DataFilePath(), DatabasePassword());
+  // The file is opened anew, and the open connection kept until the new one stands. A file
+  // that no longer opens cannot take the servers the operator saves from now on either: the
+  // program ends with the login's report, as when the window first opened.
+  if (!数据库连接.Reopen(DataFilePath(), DatabasePassword())) {
+    EndAfterDataFileFailure(platform_, platform_.PathExists(DataFilePath())
+                                           ? UnopenableDataFileMessage(DataFilePath())
+                                           : MissingDataFileMessage(DataFilePath()));
+    return;
+  }
   // A protected file gets a new verifier and every server password sealed anew, all at once;
-  // deriving the new key takes most of a second. On a plain one, the row the login reads,
-  // whichever row the table happens to hold first.
+  // deriving the new key takes most of a second. On a plain one, every row the login reads:
+  // the login takes any row with the key, so an old password left in a second one would
+  // still let its holder in.
   bool stored = false;
+  std::vector<ServerName> unopened;
   if (session_.IsProtected()) {
     platform_.ShowBusyPointer(true);
-    stored = opened && session_.ChangeLoginPassword(数据库连接.Handle(), password);
+    stored = session_.ChangeLoginPassword(数据库连接.Handle(), password, &unopened);
     platform_.ShowBusyPointer(false);
   } else {
-    stored = opened && session_.Matches(数据库连接.Handle()) && 记录集.Open("Login", kSourceTable) &&
-             记录集.Find(std::string("Key='") + kLoginKey + "'", kSearchForward) &&
-             记录集.WriteText("Pass", password) && 记录集.Update();
+    stored = session_.Matches(数据库连接.Handle()) &&
+             数据库连接.ExecuteSql("update Login set Pass=? where \"Key\"=?", {password, std::string(kLoginKey)}) &&
+             sqlite3_changes(数据库连接.Handle()) > 0;
   }
   if (!stored) {
-    记录集.CancelUpdate();
-    Inform(kPasswordChangeFailedMessage);
+    Inform(unopened.empty() ? kPasswordChangeFailedMessage : UnopenedServersMessage(unopened).c_str());
     return;
   }
   Inform(kPasswordChangedMessage);

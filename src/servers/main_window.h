@@ -21,6 +21,10 @@ inline constexpr const char* kDeleteFailedMessage = "删除失败!服务器仍�
 inline constexpr const char* kPasswordChangedMessage = "密码已更新";
 inline constexpr const char* kEmptyPasswordMessage = "新密码为空，密码未更改。";
 inline constexpr const char* kPasswordChangeFailedMessage = "密码更新失败，原密码仍然有效!";
+inline constexpr const char* kUnopenedServersIntro =
+    "以下服务器的密码无法解开，请先用“修改”重新输入它们的密码，再更改登录密码：";
+inline constexpr const char* kChangedFileMessage =
+    "数据文件已被其他程序改动，服务器列表已重新载入。请再次选择服务器。";
 inline constexpr const char* kSealedPasswordMessage =
     "无法解开此服务器的密码：数据文件中的密文或主机已被改动，或不是用当前登录密码加密的。";
 
@@ -64,6 +68,10 @@ class MainWindow : public EventSink {
   LoginSession& session() { return session_; }
   // Shows that a sealed server password did not open.
   void ReportSealedPassword();
+  // Empties the details, says that another program changed the data file and lists it anew.
+  void ReportChangedFile();
+  // True while the file is protected (or plain) as at the login; otherwise ReportChangedFile.
+  bool FileAsAtLogin();
 
  private:
   void Connect();

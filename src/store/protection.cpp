@@ -120,24 +120,28 @@ constexpr const char* kCannotSeal = "cannot be sealed: the system's cryptography
 
 // Rewrites every server password that is not null or empty through `change`, which is given
 // the stored value and the server's host and gives the new stored value or nullopt to refuse,
-// as `refused` then says. Runs inside the caller's transaction.
+// as `refused` then says. Every server is tried, so that `refusedServers` (when given) names
+// all that refused, not only the first; nothing is written once one refused. Runs inside the
+// caller's transaction.
 using PasswordChange = std::function<std::optional<std::string>(const std::string&, const std::string&)>;
-bool RewritePasswords(sqlite3* db, const PasswordChange& change, const char* refused, std::string& error) {
+bool RewritePasswords(sqlite3* db, const PasswordChange& change, const char* refused, std::string& error,
+                      std::vector<ServerName>* refusedServers = nullptr) {
   struct Stored {
     long long id;
-    std::string password, host;
+    std::string password, host, remark;
   };
   std::vector<Stored> servers;
   {
-    auto read =
-        sqlite::Prepare(db, "SELECT id, 密码, 服务器名 FROM Server WHERE coalesce(密码, '') <> '' ORDER BY id");
+    auto read = sqlite::Prepare(
+        db, "SELECT id, 密码, 服务器名, 备注 FROM Server WHERE coalesce(密码, '') <> '' ORDER BY id");
     if (!read) {
       error = Why(db, "cannot read the server passwords");
       return false;
     }
     int rc;
     while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
-      servers.push_back({sqlite3_column_int64(read.get(), 0), ColumnText(read.get(), 1), ColumnText(read.get(), 2)});
+      servers.push_back({sqlite3_column_int64(read.get(), 0), ColumnText(read.get(), 1), ColumnText(read.get(), 2),
+                         ColumnText(read.get(), 3)});
     }
     if (rc != SQLITE_DONE) {
       error = Why(db, "cannot read the server passwords");
@@ -147,12 +151,17 @@ bool RewritePasswords(sqlite3* db, const PasswordChange& change, const char* ref
   auto write = sqlite::Prepare(db, "UPDATE Server SET 密码 = ? WHERE id = ?");
   bool ok = write != nullptr;
   if (!ok) error = Why(db, "cannot write the server passwords");
+  bool anyRefused = false;
   for (auto& server : servers) {
-    if (ok) {
+    if (ok || (anyRefused && refusedServers != nullptr)) {
       auto changed = change(server.password, server.host);
       if (!changed) {
-        error = "the password of server " + std::to_string(server.id) + " " + refused;
+        if (!anyRefused) error = "the password of server " + std::to_string(server.id) + " " + refused;
+        if (refusedServers != nullptr) refusedServers->push_back({server.id, server.remark, server.host});
+        anyRefused = true;
         ok = false;
+      } else if (!ok) {
+        WipeText(*changed);
       } else {
         ok = sqlite::Bind(write.get(), {*changed, server.id}) && sqlite::RunToEnd(write.get());
         if (!ok) error = Why(db, "cannot write the password of server " + std::to_string(server.id));
@@ -247,11 +256,14 @@ std::optional<std::string> LoginKeys::Seal(std::string_view password, std::strin
 }
 
 std::optional<std::string> LoginKeys::Open(const std::string& stored, std::string_view host) const {
-  if (stored.empty()) return std::string();
+  // Opened in the text that is returned, and every path returns that one object, so that the
+  // compiler builds it in the caller's place: a copy moved out of a local would leave a short
+  // password in the local's own buffer.
+  std::optional<std::string> plain(std::in_place);
+  if (stored.empty()) return plain;
   const auto parts = Parse(stored);
-  std::string plain;
-  if (!parts || !crypto::AesGcmOpen(sealing_, parts->nonce, AssociatedText(host), parts->sealed, plain)) {
-    return std::nullopt;
+  if (!parts || !crypto::AesGcmOpen(sealing_, parts->nonce, AssociatedText(host), parts->sealed, *plain)) {
+    plain.reset();
   }
   return plain;
 }
@@ -359,7 +371,8 @@ bool UnprotectDataFile(sqlite3* db, std::string_view loginPassword, std::string&
 }
 
 std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKeys& current,
-                                                      std::string_view newPassword, std::string& error) {
+                                                      std::string_view newPassword, std::string& error,
+                                                      std::vector<ServerName>* unopened) {
   const auto settings = FreshSettings(current.settings().iterations);
   auto keys = settings ? LoginKeys::Derive(newPassword, *settings) : std::nullopt;
   if (!keys) {
@@ -395,7 +408,7 @@ std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKe
             WipeText(*plain);
             return resealed;
           },
-          kSealedDoesNotOpen, error) &&
+          kSealedDoesNotOpen, error, unopened) &&
       WriteLoginPass(db, keys->VerifierText(), error);
   if (!written) return std::nullopt;
   if (!Run(db, "UPDATE " + sqlite::QuoteIdentifier(kProtectionTable) + " SET salt = ?",
@@ -417,7 +430,9 @@ bool LoginSession::Matches(sqlite3* db) const {
 }
 
 std::optional<std::string> LoginSession::Open(const std::string& stored, std::string_view host) const {
-  if (!keys_) return stored;
+  // A plain file holding sealed text (a protected file whose marker was removed) has no
+  // password there, only bytes that would be sent as one.
+  if (!keys_) return LooksSealed(stored) ? std::nullopt : std::optional<std::string>(stored);
   return keys_->Open(stored, host);
 }
 
@@ -426,10 +441,11 @@ std::optional<std::string> LoginSession::Seal(const std::string& typed, std::str
   return keys_->Seal(typed, host);
 }
 
-bool LoginSession::ChangeLoginPassword(sqlite3* db, std::string_view newPassword) {
+bool LoginSession::ChangeLoginPassword(sqlite3* db, std::string_view newPassword,
+                                       std::vector<ServerName>* unopened) {
   if (!keys_) return false;
   std::string error;
-  auto keys = ChangeProtectedLoginPassword(db, *keys_, newPassword, error);
+  auto keys = ChangeProtectedLoginPassword(db, *keys_, newPassword, error, unopened);
   if (!keys) return false;
   keys_ = std::move(keys);
   return true;

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "crypto/crypto.h"
 
@@ -94,11 +95,19 @@ std::optional<LoginKeys> CheckLoginPassword(sqlite3* db, const std::string& key,
 bool ProtectDataFile(sqlite3* db, std::string_view loginPassword, std::string& error,
                      unsigned long iterations = kProtectionIterations);
 bool UnprotectDataFile(sqlite3* db, std::string_view loginPassword, std::string& error);
+// A server as a message names it to the operator.
+struct ServerName {
+  long long id;
+  std::string remark, host;
+};
+
 // A new login password for a protected file: a fresh salt, every server password opened with
-// `current` and sealed again under the new key, the new verifier in the By.Oxle row. Refused
-// when `current` no longer fits the file. The new keys on success.
+// `current` and sealed again under the new key, the new verifier in every By.Oxle row. Refused
+// when `current` no longer fits the file, and when a server password does not open: then
+// `unopened` (when given) gets every such server. The new keys on success.
 std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKeys& current,
-                                                      std::string_view newPassword, std::string& error);
+                                                      std::string_view newPassword, std::string& error,
+                                                      std::vector<ServerName>* unopened = nullptr);
 
 // The data file the operator logged in to, as the windows of one run share it: plain, or
 // protected with the keys its login password gave. The keys live in memory only, until the
@@ -113,12 +122,12 @@ class LoginSession {
   // with the session's idea of it.
   bool Matches(sqlite3* db) const;
   // A stored server password of the server with `host` as the operator sees it; as it is for a
-  // plain file. nullopt when a sealed value does not open.
+  // plain file. nullopt when a sealed value does not open, and for sealed text in a plain file.
   std::optional<std::string> Open(const std::string& stored, std::string_view host) const;
   // A typed server password as it is to be stored with `host`; as it is for a plain file.
   std::optional<std::string> Seal(const std::string& typed, std::string_view host) const;
   // ChangeProtectedLoginPassword with the session's keys, which become the new ones.
-  bool ChangeLoginPassword(sqlite3* db, std::string_view newPassword);
+  bool ChangeLoginPassword(sqlite3* db, std::string_view newPassword, std::vector<ServerName>* unopened = nullptr);
 
  private:
   std::optional<LoginKeys> keys_;

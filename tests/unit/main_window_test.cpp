@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/data_file_failure.h"
 #include "app/program.h"
 #include "login/login_layout.h"
 #include "login/login_window.h"
@@ -100,10 +101,23 @@ TEST_F(MainWindowTest, LeftClickFillsHostAndPortFromTheRowAndTheRestFromTheDatab
   AddServer(DataFilePath(), "10.0.0.1", "3389", "Administrator", "first", "r");
   AddServer(DataFilePath(), "10.0.0.2", "3390", "运维员", "密码 二", "r");
   window.OnMainWindowCreated();
-  // Changed behind the list's back: the row still shows the old host, the password is fresh.
-  RunSql(DataFilePath(), "update Server set 服务器名='moved', 密码='new 密码' where id=2");
+  // Changed behind the list's back: the password is read fresh.
+  RunSql(DataFilePath(), "update Server set 密码='new 密码' where id=2");
   LeftClick(1);
   EXPECT_EQ(Details(), (std::vector<std::string>{"10.0.0.2", "3390", "运维员", "new 密码"}));
+  EXPECT_TRUE(platform.messages.empty());
+  // A host or port that moved under the row would put that password beside the old host: no
+  // details then, a word why, and the list as the file holds it now.
+  const std::pair<const char*, const char*> changes[] = {{"服务器名='moved'", "moved:3390"}, {"端口='1'", "moved:1"}};
+  for (const auto& [change, listed] : changes) {
+    RunSql(DataFilePath(), std::string("update Server set ") + change + " where id=2");
+    LeftClick(1);
+    EXPECT_EQ(Details(), (std::vector<std::string>{"", "", "", ""})) << change;
+    ASSERT_EQ(platform.messages.size(), 1u) << change;
+    EXPECT_EQ(platform.messages[0].text, kChangedFileMessage);
+    EXPECT_EQ(form.ListCell(kList, 1, 2) + ":" + form.ListCell(kList, 1, 3), listed);
+    platform.messages.clear();
+  }
 }
 
 TEST_F(MainWindowTest, ClickOnTheEmptyAreaChangesNothing) {
@@ -261,12 +275,13 @@ TEST_F(MainWindowTest, ARefusedDeleteIsReportedAndTheListShowsTheTable) {
   AddServer(DataFilePath(), "h", "1", "u", "p", "r");
   RunSql(DataFilePath(), "create trigger keep before delete on Server begin select raise(abort, 'no'); end");
   window.OnMainWindowCreated();
+  AddServer(DataFilePath(), "added elsewhere", "1", "u", "p", "r");
   LeftClick(0);
   window.OnEvent({EventKind::MenuItem, Id(MainMenuItem::删除)});
   ASSERT_EQ(platform.messages.size(), 2u);
   EXPECT_EQ(platform.messages[1].text, "删除失败!服务器仍在列表中.");
   EXPECT_EQ(platform.messages[1].caption, "信息：");
-  EXPECT_EQ(form.ListRowCount(kList), 1);
+  EXPECT_EQ(form.ListRowCount(kList), 2);
 }
 
 // ---- Login password, about, exit ----------------------------------------------------------
@@ -345,13 +360,26 @@ TEST_F(PasswordChangeTest, AnEmptyOrRefusedPasswordWritesNothing) {
   EXPECT_TRUE(LoginAccepts("admin"));
 }
 
-TEST_F(PasswordChangeTest, TheChangeWritesTheRowTheLoginReads) {
+TEST_F(PasswordChangeTest, TheChangeWritesEveryRowTheLoginReads) {
   RunSql(DataFilePath(), "delete from Login");
-  RunSql(DataFilePath(), "insert into Login (\"Key\", Pass) values ('someone else', 'x'), ('By.Oxle', 'admin')");
+  RunSql(DataFilePath(), "insert into Login (\"Key\", Pass) values ('someone else', 'x'), ('By.Oxle', 'admin'), "
+                         "('By.Oxle', 'admin')");
   window.OnMainWindowCreated();
   Change("second");
   EXPECT_EQ(StoredPass("someone else"), "'x'");
-  EXPECT_EQ(StoredPass(kLoginKey), "'second'");
+  EXPECT_TRUE(LoginAccepts("second"));
+  EXPECT_FALSE(LoginAccepts("admin"));
+}
+
+// The change opens the file anew. One that no longer opens would leave a window whose every
+// later save fails: the program ends with the login's report instead.
+TEST_F(PasswordChangeTest, AFileThatNoLongerOpensEndsTheProgram) {
+  window.OnMainWindowCreated();
+  testing::WriteBytes(DataFilePath(), "not a data file");
+  Change("other");
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text, UnopenableDataFileMessage(DataFilePath()));
+  EXPECT_EQ(platform.endProgramCalls, 1);
 }
 
 TEST_F(MainWindowTest, AboutOpensTheWebAddressAndExitEndsWithCodeZero) {

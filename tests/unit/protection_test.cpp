@@ -192,6 +192,75 @@ TEST_F(ProtectedFileTest, APasswordOpensOnlyForTheHostItWasSealedFor) {
   window.OnMainWindowCreated();
   for (int row : {0, 1}) EXPECT_EQ(Details(row), (std::vector<std::string>{"", "", "", ""}));
   EXPECT_EQ(platform.messages.size(), 2u);
+  // Every seal has a nonce of its own: two seals of one password differ.
+  const auto keys = Keys(kLogin);
+  EXPECT_NE(keys->Seal("same", "h"), keys->Seal("same", "h"));
+}
+
+// Protected or unprotected by the data tool while the program runs: the session's idea of the
+// file no longer holds, so nothing is shown from it and nothing written into it.
+TEST_F(ProtectedFileTest, AFileWhoseProtectionChangedSinceTheLoginIsNeitherShownNorWritten) {
+  ASSERT_TRUE(LogIn(kLogin));
+  window.OnMainWindowCreated();
+  editors.script = [&](testing::FakeForm& editor, EditorWindow& handlers) {
+    ASSERT_EQ(Tool({"protect", path}, kLogin + "\n"), 0) << err.str();
+    editor.SetText(Id(EditorControl::编辑框_密码), "typed");
+    handlers.SaveServer();
+  };
+  window.OpenEditorForAdd();
+  EXPECT_EQ(platform.messages.at(0).text, kSaveFailedMessage);
+  EXPECT_EQ(Stored().size(), 3u);
+  EXPECT_EQ(Details(0), (std::vector<std::string>{"", "", "", ""}));
+  EXPECT_EQ(platform.messages.at(1).text, kChangedFileMessage);
+  window.OpenEditorForModify();
+  EXPECT_EQ(editors.runs, 1);
+  form.SetText(Id(C::登录密码框), "plain new");
+  window.ChangeLoginPassword();
+  EXPECT_EQ(platform.messages.back().text, kPasswordChangeFailedMessage);
+  EXPECT_TRUE(Keys(kLogin));
+
+  // The other way round: protected at the login, plain now.
+  window.session().Start(Keys(kLogin));
+  ASSERT_EQ(Tool({"unprotect", path}, kLogin + "\n"), 0) << err.str();
+  platform.messages.clear();
+  EXPECT_EQ(Details(1), (std::vector<std::string>{"", "", "", ""}));
+  EXPECT_EQ(platform.messages.at(0).text, kChangedFileMessage);
+}
+
+// A protected file whose marker was removed holds sealed text where passwords were: a plain
+// login must never take that text for a password.
+TEST_F(ProtectedFileTest, SealedTextInAPlainFileIsNeverTakenForAPassword) {
+  Protect();
+  RunSql(path, "drop table Protection; update Login set Pass = 'admin'");
+  ASSERT_TRUE(LogIn("admin"));
+  window.OnMainWindowCreated();
+  EXPECT_EQ(Details(0), (std::vector<std::string>{"", "", "", ""}));
+  EXPECT_EQ(platform.messages.at(0).text, kSealedPasswordMessage);
+  form.SelectRow(kList, 1);
+  window.OpenEditorForModify();
+  EXPECT_EQ(editors.form->Text(Id(EditorControl::编辑框_密码)), "");
+}
+
+TEST_F(ProtectedFileTest, AChangeOfLoginPasswordTheFileRefusesSaysWhy) {
+  Protect();
+  ASSERT_TRUE(LogIn(kLogin));
+  window.OnMainWindowCreated();
+  // The data tool gave the file another login password meanwhile: the session's keys no
+  // longer fit, and the tool's password must stay the one that works.
+  ASSERT_EQ(Tool({"set-login-password", path}, kLogin + "\ntool's\n"), 0) << err.str();
+  form.SetText(Id(C::登录密码框), "mine");
+  window.ChangeLoginPassword();
+  EXPECT_EQ(platform.messages.at(0).text, kPasswordChangeFailedMessage);
+  EXPECT_TRUE(Keys("tool's"));
+
+  // Passwords that do not open stand in the way; the operator is told which servers hold them.
+  window.session().Start(Keys("tool's"));
+  RunSql(path, "update Server set 服务器名 = 'elsewhere', 备注 = '机房 A' where id = 1");
+  RunSql(path, "update Server set 密码 = (select 密码 from Server where id = 1) where id = 2");
+  window.ChangeLoginPassword();
+  EXPECT_EQ(platform.messages.at(1).text, std::string(kPasswordChangeFailedMessage) + "\r\n" +
+                                              kUnopenedServersIntro + "\r\n机房 A（elsewhere）\r\nr（10.0.0.2）");
+  EXPECT_TRUE(Keys("tool's"));
 }
 
 TEST_F(ProtectedFileTest, TheEditorSealsWhatItSavesAndOpensWhatItShows) {
