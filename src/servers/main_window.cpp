@@ -150,8 +150,9 @@ bool MainWindow::FileAsAtLogin() {
 
 void MainWindow::ReportChangedFile() {
   ClearDetails();
-  Inform(kChangedFileMessage);
+  // Listed anew first, so the message stands over the list as the file holds it now.
   LoadServerList();
+  Inform(kChangedFileMessage);
 }
 
 void MainWindow::ReportSealedPassword() { Inform(kSealedPasswordMessage); }
