@@ -92,4 +92,18 @@ void FakeForm::SelectRow(ControlId list, int row) {
 
 void FakeForm::SetComboIndex(ControlId combo, int index) { Mutable(combo).currentItem = index; }
 
+void FakeForm::RunInBackground(std::function<void()> work, std::function<void()> done) {
+  heldWork.emplace_back(std::move(work), std::move(done));
+  if (!holdBackgroundWork) FinishBackgroundWork();
+}
+
+void FakeForm::FinishBackgroundWork() {
+  auto jobs = std::move(heldWork);
+  heldWork.clear();
+  for (auto& [work, done] : jobs) {
+    work();
+    if (!destroyed) done();
+  }
+}
+
 }  // namespace korvane::testing
