@@ -1,6 +1,7 @@
 #include "support/fake_form.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace korvane::testing {
 
@@ -98,9 +99,7 @@ void FakeForm::RunInBackground(std::function<void()> work, std::function<void()>
 }
 
 void FakeForm::FinishBackgroundWork() {
-  auto jobs = std::move(heldWork);
-  heldWork.clear();
-  for (auto& [work, done] : jobs) {
+  for (auto& [work, done] : std::exchange(heldWork, {})) {
     work();
     if (!destroyed) done();
   }
