@@ -1,5 +1,6 @@
 #include "login/login_window.h"
 
+#include <memory>
 #include <string>
 
 #include "app/data_file_failure.h"
@@ -26,6 +27,7 @@ void LoginWindow::OnPasswordKeyDown(int keyCode) {
 }
 
 void LoginWindow::CheckLogin() {
+  if (checking_) return;
   // Every attempt starts afresh, so a data file that vanished since the last one is reported.
   记录集1.SetConnection(数据库连接1);
   const std::string path = DataFilePath();
@@ -44,23 +46,47 @@ void LoginWindow::CheckLogin() {
     EndAfterDataFileFailure(platform_, UnopenableDataFileMessage(path));
     return;
   }
-  std::optional<LoginKeys> keys;
-  int matches = 0;
   if (protection == FileProtection::kProtected) {
-    // The key derivation takes most of a second, on purpose.
-    platform_.ShowBusyPointer(true);
-    keys = CheckLoginPassword(数据库连接1.Handle(), form_.Text(Id(LoginControl::编辑框_key)),
-                              form_.Text(Id(LoginControl::编辑框_Pass)));
-    platform_.ShowBusyPointer(false);
-    matches = keys ? 1 : 0;
-  } else {
-    // The key and the typed password are bound as values, never pasted into the SQL text:
-    // a password full of quotes is just a wrong password.
-    记录集1.OpenSql("select * from Login where \"Key\"=? and Pass=?",
-                    {form_.Text(Id(LoginControl::编辑框_key)), form_.Text(Id(LoginControl::编辑框_Pass))});
-    matches = 记录集1.RecordCount();  // -1 when the query cannot run
+    CheckProtectedLogin();
+    return;
   }
-  if (matches <= 0) {
+  // The key and the typed password are bound as values, never pasted into the SQL text:
+  // a password full of quotes is just a wrong password.
+  记录集1.OpenSql("select * from Login where \"Key\"=? and Pass=?",
+                  {form_.Text(Id(LoginControl::编辑框_key)), form_.Text(Id(LoginControl::编辑框_Pass))});
+  // RecordCount is -1 when the query cannot run.
+  Conclude(记录集1.RecordCount() > 0, std::nullopt);
+}
+
+// The key derivation takes most of a second, on purpose. It runs in the background, so that
+// the window keeps painting and answering, on copies of what it needs: the connection and the
+// controls stay with the window's thread. Attempts meanwhile are ignored, not counted.
+void LoginWindow::CheckProtectedLogin() {
+  struct Attempt {
+    StoredLogin stored;
+    std::string password;
+    std::optional<LoginKeys> keys;
+  };
+  auto attempt = std::make_shared<Attempt>();
+  attempt->stored = ReadStoredLogin(数据库连接1.Handle(), form_.Text(Id(LoginControl::编辑框_key)));
+  attempt->password = form_.Text(Id(LoginControl::编辑框_Pass));
+  checking_ = true;
+  platform_.ShowBusyPointer(true);
+  form_.RunInBackground(
+      [attempt] {
+        attempt->keys = CheckLoginPassword(attempt->stored, attempt->password);
+        crypto::Wipe(attempt->password.data(), attempt->password.size());
+      },
+      [this, attempt] {
+        checking_ = false;
+        platform_.ShowBusyPointer(false);
+        const bool matched = attempt->keys.has_value();
+        Conclude(matched, std::move(attempt->keys));
+      });
+}
+
+void LoginWindow::Conclude(bool matched, std::optional<LoginKeys> keys) {
+  if (!matched) {
     ++loginFailureCount_;
     if (loginFailureCount_ == kFatalFailureCount) {
       platform_.EndProgram();

@@ -25,13 +25,18 @@ class LoginWindow : public EventSink {
   void OnEvent(const Event& event) override;
 
   // Checks the typed password against the data file. A good one opens the main window and
-  // destroys this one; the third wrong one ends the program.
+  // destroys this one; the third wrong one ends the program. On a protected file the check
+  // ends later, in the background; until then further attempts are ignored.
   void CheckLogin();
   void OnPasswordKeyDown(int keyCode);
 
   int LoginFailureCount() const { return loginFailureCount_; }
 
  private:
+  void CheckProtectedLogin();
+  // What a finished check found: the attempt's verdict and, on a protected file, the keys.
+  void Conclude(bool matched, std::optional<LoginKeys> keys);
+
   Form& form_;
   Platform& platform_;
   WindowLoader& loader_;
@@ -40,6 +45,7 @@ class LoginWindow : public EventSink {
   DBConnection 数据库连接1;
   RecordSet 记录集1;
   int loginFailureCount_ = 0;
+  bool checking_ = false;
 };
 
 }  // namespace korvane

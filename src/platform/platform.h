@@ -45,9 +45,9 @@ class Platform {
   // Screen position of the mouse cursor.
   virtual Point CursorPosition() = 0;
 
-  // The busy mouse pointer while a step that takes a noticeable time runs on the window's
-  // thread (`busy`), then the normal one again. The step holds up the message loop, so
-  // nothing resets the pointer meanwhile.
+  // The busy mouse pointer over the program's windows while a step that takes a noticeable
+  // time runs (`busy`), then the normal one again. It stays while the message loop runs
+  // meanwhile, as it does while the step runs in the background.
   virtual void ShowBusyPointer(bool busy) = 0;
 
   // The user's temporary directory with a trailing backslash, or the empty text when the

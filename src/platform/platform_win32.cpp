@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/text_win32.h"
+#include "ui/win32/window_win32.h"
 
 namespace korvane {
 
@@ -50,6 +51,6 @@ Point Win32Platform::CursorPosition() {
   return {p.x, p.y};
 }
 
-void Win32Platform::ShowBusyPointer(bool busy) { SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW)); }
+void Win32Platform::ShowBusyPointer(bool busy) { SetBusyPointer(busy); }
 
 }  // namespace korvane

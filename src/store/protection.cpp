@@ -270,24 +270,29 @@ std::optional<std::string> LoginKeys::Open(const std::string& stored, std::strin
 
 bool LooksSealed(const std::string& stored) { return Parse(stored).has_value(); }
 
-std::optional<LoginKeys> CheckLoginPassword(sqlite3* db, const std::string& key, std::string_view password) {
-  ProtectionSettings settings;
-  if (ReadProtection(db, &settings) != FileProtection::kProtected) return std::nullopt;
-  std::vector<std::string> stored;
-  {
-    auto read = sqlite::Prepare(db, "SELECT Pass FROM Login WHERE \"Key\" = ?");
-    if (!read || !sqlite::Bind(read.get(), {key})) return std::nullopt;
-    while (sqlite3_step(read.get()) == SQLITE_ROW) stored.push_back(ColumnText(read.get(), 0));
-  }
+StoredLogin ReadStoredLogin(sqlite3* db, const std::string& key) {
+  StoredLogin stored;
+  if (ReadProtection(db, &stored.settings) != FileProtection::kProtected) return stored;
+  auto read = sqlite::Prepare(db, "SELECT Pass FROM Login WHERE \"Key\" = ?");
+  if (!read || !sqlite::Bind(read.get(), {key})) return stored;
+  while (sqlite3_step(read.get()) == SQLITE_ROW) stored.verifiers.push_back(ColumnText(read.get(), 0));
+  return stored;
+}
+
+std::optional<LoginKeys> CheckLoginPassword(const StoredLogin& stored, std::string_view password) {
   // No row, no derivation: the answer is no either way.
-  if (stored.empty()) return std::nullopt;
-  auto keys = LoginKeys::Derive(password, settings);
+  if (stored.verifiers.empty()) return std::nullopt;
+  auto keys = LoginKeys::Derive(password, stored.settings);
   if (!keys) return std::nullopt;
   bool matched = false;
   // Every row is compared, as the plain login's query matches any of them.
-  for (const auto& pass : stored) matched = keys->Verifies(pass) || matched;
+  for (const auto& pass : stored.verifiers) matched = keys->Verifies(pass) || matched;
   if (!matched) return std::nullopt;
   return keys;
+}
+
+std::optional<LoginKeys> CheckLoginPassword(sqlite3* db, const std::string& key, std::string_view password) {
+  return CheckLoginPassword(ReadStoredLogin(db, key), password);
 }
 
 bool ProtectDataFile(sqlite3* db, std::string_view loginPassword, std::string& error, unsigned long iterations) {

@@ -89,6 +89,16 @@ bool LooksSealed(const std::string& stored);
 // key; nullopt for a wrong password and for a file that is not (usably) protected.
 std::optional<LoginKeys> CheckLoginPassword(sqlite3* db, const std::string& key, std::string_view password);
 
+// The same check in two steps, so that the slow one needs no database and can run on a thread
+// of its own: what the file holds for the key (no verifiers when the file is not usably
+// protected or no row has the key), then the check of a password against it.
+struct StoredLogin {
+  ProtectionSettings settings;
+  std::vector<std::string> verifiers;
+};
+StoredLogin ReadStoredLogin(sqlite3* db, const std::string& key);
+std::optional<LoginKeys> CheckLoginPassword(const StoredLogin& stored, std::string_view password);
+
 // The conversions. Each runs in one transaction: on failure nothing has changed and `error`
 // says why. Protecting needs the current (plain) login password of the By.Oxle row; the
 // iteration count is there for tests, which cannot wait for the real one at every turn.

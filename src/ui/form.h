@@ -5,6 +5,7 @@
 // converts to a ControlId. Menu items are addressed the same way.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,12 @@ class Form {
   virtual void SetFocus(ControlId control) = 0;
   virtual void Hide() = 0;
   virtual void Destroy() = 0;
+
+  // Runs `work` on a thread of its own, so that the window keeps painting and answering
+  // meanwhile, then `done` on the window's thread, from its message loop. When the window is
+  // destroyed first, `done` never runs. `work` must touch nothing that the window's thread
+  // uses meanwhile: it works on copies and leaves its result where `done` will look.
+  virtual void RunInBackground(std::function<void()> work, std::function<void()> done) = 0;
 };
 
 // What happened on a window, as its handlers receive it.

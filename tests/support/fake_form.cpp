@@ -1,6 +1,7 @@
 #include "support/fake_form.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace korvane::testing {
 
@@ -91,5 +92,17 @@ void FakeForm::SelectRow(ControlId list, int row) {
 }
 
 void FakeForm::SetComboIndex(ControlId combo, int index) { Mutable(combo).currentItem = index; }
+
+void FakeForm::RunInBackground(std::function<void()> work, std::function<void()> done) {
+  heldWork.emplace_back(std::move(work), std::move(done));
+  if (!holdBackgroundWork) FinishBackgroundWork();
+}
+
+void FakeForm::FinishBackgroundWork() {
+  for (auto& [work, done] : std::exchange(heldWork, {})) {
+    work();
+    if (!destroyed) done();
+  }
+}
 
 }  // namespace korvane::testing

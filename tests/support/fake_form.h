@@ -3,6 +3,7 @@
 // handler it means to test.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -44,6 +45,10 @@ class FakeForm : public Form {
   void SetFocus(ControlId control) override { focus = control; }
   void Hide() override { hidden = true; }
   void Destroy() override { destroyed = true; }
+  // Runs at once unless the test holds background work back, to act while it would still run.
+  void RunInBackground(std::function<void()> work, std::function<void()> done) override;
+  // Finishes the held work, as the window would: `done` only while the window exists.
+  void FinishBackgroundWork();
 
   // What the operator does.
   void SelectRow(ControlId list, int row);
@@ -70,6 +75,8 @@ class FakeForm : public Form {
   std::vector<Point> popups;
   // Order in which the window's position was set: "top", "left".
   std::vector<std::string> positionWrites;
+  bool holdBackgroundWork = false;
+  std::vector<std::pair<std::function<void()>, std::function<void()>>> heldWork;
 
  private:
   Control& Mutable(ControlId control);

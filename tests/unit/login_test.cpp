@@ -3,6 +3,7 @@
 #include "app/program.h"
 #include "login/login_layout.h"
 #include "login/login_window.h"
+#include "store/protection.h"
 #include "support/data_files.h"
 #include "support/fake_form.h"
 #include "support/fake_platform.h"
@@ -108,6 +109,32 @@ TEST_F(LoginTest, EnterAndClickShareOneCountAndOtherKeysDoNothing) {
   EXPECT_EQ(platform.messages[1].caption, "第2次错误");
   form.SetText(Id(LoginControl::编辑框_Pass), "admin");
   login.OnEvent({EventKind::KeyDown, Id(LoginControl::编辑框_Pass), kKeyEnter});
+  EXPECT_TRUE(LoggedIn());
+}
+
+// Clicks and keys while a protected file's check runs in the background neither start a second
+// check nor count; the check keeps the password typed when it began.
+TEST_F(LoginTest, AttemptsWhileAProtectedCheckRunsAreIgnored) {
+  MakeData();
+  {
+    DBConnection db;
+    std::string error;
+    ASSERT_TRUE(db.OpenAccess(DataFilePath(), kDatabasePassword));
+    ASSERT_TRUE(ProtectDataFile(db.Handle(), "admin", error, 1000)) << error;
+  }
+  form.holdBackgroundWork = true;
+  Attempt("wrong");
+  form.SetText(Id(LoginControl::编辑框_Pass), "admin");
+  login.OnEvent({EventKind::Clicked, Id(LoginControl::按钮1)});
+  login.OnEvent({EventKind::KeyDown, Id(LoginControl::编辑框_Pass), kKeyEnter});
+  EXPECT_EQ(login.LoginFailureCount(), 0);
+  form.FinishBackgroundWork();
+  EXPECT_EQ(login.LoginFailureCount(), 1);
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].caption, "第1次错误");
+
+  Attempt("admin");
+  form.FinishBackgroundWork();
   EXPECT_TRUE(LoggedIn());
 }
 

@@ -15,17 +15,19 @@ namespace {
 
 using namespace std::chrono_literals;
 
+void Protect(const std::string& data) {
+  DBConnection db;
+  std::string error;
+  ASSERT_TRUE(db.OpenAccess(data, kDatabasePassword));
+  ASSERT_TRUE(ProtectDataFile(db.Handle(), "登录 口令", error)) << error;
+}
+
 TEST(ProtectedAppTest, LogInClickAServerAndConnectWithItsOpenedPassword) {
   testing::TempDir dir("korvane 保护 进程"), logDir("korvane client log"), tempDir("korvane temp");
   const std::string data = dir.File("mstsc.mdb"), log = testing::Utf8(logDir.path()) + "\\";
   testing::MakeDataFile(data, "登录 口令");
   testing::AddServer(data, "10.9.9.9", "3389", "运维", "服务器 密码 9", "机房");
-  {
-    DBConnection db;
-    std::string error;
-    ASSERT_TRUE(db.OpenAccess(data, kDatabasePassword));
-    ASSERT_TRUE(ProtectDataFile(db.Handle(), "登录 口令", error)) << error;
-  }
+  Protect(data);
   testing::EnvOverride logVariable("KORVANE_TEST_CLIENT_LOG", log), tmp("TMP", testing::Utf8(tempDir.path())),
       temp("TEMP", testing::Utf8(tempDir.path()));
   ASSERT_TRUE(CopyFileA(testing::Dos(KORVANE_TEST_CLIENT).c_str(), testing::SystemClientPath().c_str(), FALSE));
@@ -66,6 +68,23 @@ TEST(ProtectedAppTest, LogInClickAServerAndConnectWithItsOpenedPassword) {
   testing::WaitForClientExit(log);
   DeleteFileA(testing::SystemClientPath().c_str());
   testing::PostKey(main, VK_ESCAPE);
+  EXPECT_EQ(app.WaitForExit(20s), 0u);
+}
+
+// The check runs in the background, so Esc pressed right after Enter is taken at once: the
+// window closes and the program ends normally, with the check still running.
+TEST(ProtectedAppTest, EscDuringTheCheckEndsTheProgram) {
+  testing::TempDir dir("korvane 保护 关闭");
+  testing::MakeDataFile(dir.File("mstsc.mdb"), "登录 口令");
+  Protect(dir.File("mstsc.mdb"));
+  testing::AppProcess app(testing::FromBuildPath(KORVANE_EXE), dir.path());
+  ASSERT_TRUE(app.started());
+  HWND login = app.WaitForWindow(L"Korvane      By.Oxle");
+  ASSERT_NE(login, nullptr);
+  HWND edit = testing::ControlAt(login, L"Edit", 100, 20);
+  testing::TypeInto(edit, L"登录 口令");
+  testing::PostKey(edit, VK_RETURN);
+  testing::PostKey(edit, VK_ESCAPE);
   EXPECT_EQ(app.WaitForExit(20s), 0u);
 }
 

@@ -119,11 +119,12 @@ TEST_F(ToolkitKeysTest, ArrowKeysElsewhereAreLeftToTheControl) {
 
 // The list keeps no text of its own, so the search that typing starts is answered from the rows.
 TEST_F(ToolkitKeysTest, TypingInTheListSelectsTheNextRowBeginningWithItAndWraps) {
-  W().ListSetRows(Id(T::List), {{"7", "主机"}, {"12", "备用"}, {"30", "x"}, {"31", "y"}});
+  W().ListSetRows(Id(T::List), {{"7", "主机"}, {"12", "备用"}, {"30", "x"}, {"31", "y"}, {"5", "z"}});
   ClickListRow(H(T::List), 2);
   PressKey(H(T::List), '3');
   EXPECT_EQ(W().ListCurrentRow(Id(T::List)), 3);
   Sleep(600);  // a pause ends the typed word: the next key starts a new one
+  // Nothing below row 3 begins with 1: the search goes on from the top.
   PressKey(H(T::List), '1');
   EXPECT_EQ(W().ListCurrentRow(Id(T::List)), 1);
 }

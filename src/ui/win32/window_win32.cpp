@@ -146,6 +146,10 @@ LRESULT CALLBACK Win32Window::StaticProc(HWND hwnd, UINT message, WPARAM wParam,
   if (message == WM_NCCREATE) {
     self = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     self->hwnd_ = hwnd;
+    {
+      std::lock_guard<std::mutex> lock(self->mailbox_->mutex);
+      self->mailbox_->window = hwnd;
+    }
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     LiveWindows().push_back(self);
   } else {
@@ -187,6 +191,16 @@ LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (focus) ::SetFocus(focus);
       return 0;
     }
+    case WM_SETCURSOR:
+      // The class's arrow would replace the busy pointer at the first move of the mouse.
+      if (BusyPointerShown() && LOWORD(lParam) == HTCLIENT) {
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
+      break;
+    case kBackgroundDoneMessage:
+      OnBackgroundDone(wParam);
+      return 0;
     case WM_CLOSE:
       DestroyNow();
       return 0;
@@ -242,6 +256,11 @@ LRESULT Win32Window::OnNotify(const NMHDR& header) {
 }
 
 void Win32Window::OnNcDestroy() {
+  {
+    std::lock_guard<std::mutex> lock(mailbox_->mutex);
+    mailbox_->window = nullptr;
+  }
+  pendingDone_.clear();
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
   auto& live = LiveWindows();
   live.erase(std::remove(live.begin(), live.end(), this), live.end());

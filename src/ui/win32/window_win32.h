@@ -1,5 +1,6 @@
 // The program's windows over Win32: one window class, controls built from a WindowLayout,
-// the program's own keyboard handling (Esc, Tab order, radio arrows) and the message loop.
+// the program's own keyboard handling (Esc, Tab order, radio arrows), the message loop and
+// work run in the background.
 //
 // Deliberately not a dialog: IsDialogMessage would give Enter and Esc dialog meanings and
 // would take the Tab order from the z-order of each container, while our windows follow the
@@ -11,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -85,6 +87,9 @@ class Win32Window : public Form {
   void SetFocus(ControlId control) override;
   void Hide() override;
   void Destroy() override;
+  // The work runs on a thread of its own, which posts the window a message when it ends; the
+  // window then runs `done`. Without a thread to be had the work runs here and now.
+  void RunInBackground(std::function<void()> work, std::function<void()> done) override;
 
   // For the message loop: the program's window that `anyPart` (the window or one of its
   // controls) belongs to, or nullptr.
@@ -121,6 +126,10 @@ class Win32Window : public Form {
   void ReleaseModal();
   void DestroyNow();
 
+  // background_win32.cpp
+  void OnBackgroundDone(WPARAM job);
+  static bool BusyPointerShown();
+
   const ControlLayout* Find(ControlId control) const;
   bool IsKind(ControlId control, ControlKind kind) const;
   bool ControlFromHandle(HWND hwnd, ControlId* control) const;
@@ -143,7 +152,22 @@ class Win32Window : public Form {
   HWND focusToRestore_ = nullptr;
   // Windows this window disabled while it runs modally.
   std::vector<HWND> disabledByModal_;
+  // Shared with the threads of background work: where a finished one reports, the window's
+  // handle until it is destroyed, so that a thread ending later posts to no window at all
+  // (not to another that was given the same handle since).
+  struct Mailbox {
+    std::mutex mutex;
+    HWND window = nullptr;
+  };
+  std::shared_ptr<Mailbox> mailbox_ = std::make_shared<Mailbox>();
+  // What each background work still running does when it ends; only this thread touches it.
+  std::map<WPARAM, std::function<void()>> pendingDone_;
+  WPARAM nextJob_ = 0;
 };
+
+// The busy pointer over the client area of the program's windows, from now until it is
+// turned off again, also while the message loop runs.
+void SetBusyPointer(bool busy);
 
 // Runs the message loop until no window of the program is left; returns 0. Returns at once
 // when there is none.
