@@ -54,8 +54,11 @@ void FillCell(const ListRows& rows, const LVITEMW& item) {
 // ignoring case and wrapping past the end. A list that keeps no text leaves that search to
 // its owner (LVN_ODFINDITEM), and without this answer typing would do nothing.
 int FindRow(const ListRows& rows, const NMLVFINDITEMW& find) {
-  if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz) return -1;
-  const bool partial = (find.lvfi.flags & LVFI_PARTIAL) != 0;
+  // LVFI_SUBSTRING (0x0004, from Windows Vista on; mingw's headers lack it) means the same as
+  // LVFI_PARTIAL, and a list view may ask with it alone.
+  constexpr UINT kSubstring = 0x0004;
+  if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL | kSubstring)) || !find.lvfi.psz) return -1;
+  const bool partial = (find.lvfi.flags & (LVFI_PARTIAL | kSubstring)) != 0;
   const int wanted = lstrlenW(find.lvfi.psz);
   const int count = static_cast<int>(rows.size());
   const int start = find.iStart >= 0 && find.iStart < count ? find.iStart : 0;
