@@ -86,10 +86,13 @@ const Command kCommands[] = {
      "Checks that FILE is a data file this program can use: its format marker and database\n"
      "password, tables Login and Server with the fields the program reads, the Login row with\n"
      "Key By.Oxle and a password in it, and SQLite's integrity check of every page. Prints each\n"
-     "problem on a line of standard output and exits with 1, or prints one line saying OK and\n"
-     "exits with 0. The file is opened read-only: the check never changes a byte of it.\n"
+     "problem on a line of standard error and exits with 1, or prints one line saying OK on\n"
+     "standard output and exits with 0. The file is opened read-only: the check never changes\n"
+     "a byte of it.\n"
      "On a protected file it also checks the protection row and asks for the login password,\n"
-     "then checks that the password is right and that every sealed server password opens.\n",
+     "then checks that the password is right and that every sealed server password opens. On\n"
+     "a plain file it reports every server password that looks sealed (the file lost its\n"
+     "protection table): no password opens it, and it is no password to connect with.\n",
      tool::Check},
     {"set-login-password", "FILE", 1, 1, nullptr, "change the password of the login window",
      "Changes the password that the login window asks for: the one of the Login row with Key\n"

@@ -42,8 +42,8 @@ struct ProtectionSettings {
 enum class FileProtection {
   kPlain,
   kProtected,
-  // Marked as protected, but its row is missing or one this program cannot derive keys from:
-  // nobody can log in to it.
+  // Marked as protected, but its row is missing or one this program cannot derive keys from,
+  // or the mark is a view rather than the table: nobody can log in to it.
   kUnusable,
 };
 

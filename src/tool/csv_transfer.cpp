@@ -162,7 +162,7 @@ int Export(const Invocation& call) {
   std::string text = "\xEF\xBB\xBF" + JoinedHeader() + "\r\n";
   std::size_t servers = 0;
   int rc;
-  std::string unopened;
+  std::vector<std::string> unopened;
   while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
     std::vector<std::string> fields;
     for (int column = 1; column <= static_cast<int>(kServerFieldCount); ++column) {
@@ -170,7 +170,7 @@ int Export(const Invocation& call) {
     }
     if (keys) {
       auto opened = keys->Open(fields[3], fields[0]);
-      if (!opened && unopened.empty()) unopened = ColumnText(statement.get(), 0);
+      if (!opened) unopened.push_back(ServerLabel(ColumnText(statement.get(), 0), fields[4], fields[0]));
       Wipe(fields[3]);
       fields[3] = opened.value_or("");
     }
@@ -182,8 +182,10 @@ int Export(const Invocation& call) {
   const bool written = rc == SQLITE_DONE && unopened.empty() && WriteNewFile(csvPath, text, error);
   Wipe(text);
   if (!unopened.empty()) {
-    return Fail(call.err, path + ": the password of server " + unopened + " " + kSealedDoesNotOpen +
-                              "; nothing exported");
+    for (const auto& server : unopened) {
+      Fail(call.err, path + ": the password of " + server + " " + kSealedDoesNotOpen);
+    }
+    return Fail(call.err, path + ": nothing exported; type those passwords again in the program first");
   }
   if (rc != SQLITE_DONE) {
     return Fail(call.err, path + ": cannot read the servers: " + sqlite3_errmsg(db.get()));

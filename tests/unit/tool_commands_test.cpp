@@ -90,7 +90,7 @@ TEST_F(DataFileCommandsTest, CheckNamesEachProblemAndNeverChangesTheFile) {
   }
   const struct {
     const char* name;
-    const char* sql;  // run on a fresh data file; null for the cases that write bytes
+    std::optional<std::string> sql;  // run on a fresh data file; none for the cases that write bytes
     std::string bytes;
     int exit;
     const char* says;
@@ -103,23 +103,29 @@ TEST_F(DataFileCommandsTest, CheckNamesEachProblemAndNeverChangesTheFile) {
        "", 1, ": wrong database password"},
       {"no login row", "update Login set \"Key\" = 'by.oxle'", "", 1, ": table Login has no row with Key By.Oxle"},
       {"empty login password", "update Login set Pass = null", "", 1, ": the login password is empty"},
-      {"damaged page", nullptr, damaged, 1, ": damaged: "},
-      {"not a database", nullptr, std::string(4096, 'x'), 1, ": cannot read the file: file is not a database"},
-      {"cut short", nullptr, ReadBytes(path_).substr(0, ReadBytes(path_).size() - 3), 1, ": damaged: the file is not as long as the pages it holds"},
+      {"damaged page", std::nullopt, damaged, 1, ": damaged: "},
+      {"not a database", std::nullopt, std::string(4096, 'x'), 1, ": cannot read the file: file is not a database"},
+      {"cut short", std::nullopt, ReadBytes(path_).substr(0, ReadBytes(path_).size() - 3), 1, ": damaged: the file is not as long as the pages it holds"},
+      // A protected file that lost its table: the program would take the sealed text for the password.
+      {"sealed in a plain file", "insert into Server (服务器名, 密码) values ('h', 'aes-256-gcm:1:" + std::string(24, '0') + ":" +
+       std::string(32, '0') + "')", "", 1, ": the password of server 1 (host h) looks sealed, but the file is not protected"},
+      {"protection as a view", "create view Protection as select 1 as version", "", 1, ": Protection is a view"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = dir_.File(std::string(c.name) + ".mdb");
-    if (c.sql != nullptr) {
+    if (c.sql) {
       MakeDataFile(path);
-      RunSql(path, c.sql);
+      RunSql(path, *c.sql);
     } else {
       testing::WriteBytes(path, c.bytes);
     }
     const std::string before = ReadBytes(path);
     const int entries = Entries();
     EXPECT_EQ(Tool({"check", path}), c.exit);
-    EXPECT_NE(out_.str().find(path + c.says), std::string::npos) << out_.str();
+    // The OK line on standard output; the reasons on standard error, and nothing else there.
+    EXPECT_NE((c.exit == 0 ? out_ : err_).str().find(path + c.says), std::string::npos) << err_.str();
+    EXPECT_EQ((c.exit == 0 ? err_ : out_).str(), "");
     EXPECT_EQ(ReadBytes(path), before);
     EXPECT_EQ(Entries(), entries) << "no journal or other file left beside it";
   }
