@@ -134,7 +134,11 @@ const Command kCommands[] = {
      "instead of the password, and every server password is sealed with AES-256-GCM under a\n"
      "key derived from it. Hosts, ports, users and remarks stay readable. The program opens\n"
      "such a file with the same login password. A forgotten login password cannot be\n"
-     "recovered from a protected file: keep an export, or the password, somewhere safe.\n",
+     "recovered from a protected file: keep an export, or the password, somewhere safe.\n"
+     "Last, the file is rebuilt (VACUUM), so that no password it held before is left in plain\n"
+     "text in its free space. Should only that fail, the file is protected all the same and\n"
+     "protect says so and exits with 1: run it again once no program has the file open. On a\n"
+     "file that is protected already, protect asks for nothing and only rebuilds it.\n",
      tool::Protect},
     {"unprotect", "FILE", 1, 1, nullptr, "turn a protected file back into a plain one",
      "Turns a protected data file back into the plain layout that other tools can read: the\n"

@@ -330,8 +330,13 @@ bool ProtectDataFile(sqlite3* db, std::string_view loginPassword, std::string& e
     return false;
   }
   // The file is protected now. Space that earlier changes freed may still hold old passwords
-  // in plain text; rebuilding the file leaves none. Should that fail, the protection stands.
-  sqlite::Exec(db, "VACUUM");
+  // in plain text; rebuilding the file leaves none. Should that fail, the protection stands,
+  // but the file still gives those passwords away: that is no success.
+  if (!sqlite::Exec(db, "VACUUM")) {
+    error = Why(db, "protected, but rebuilding the file failed") +
+            "; old passwords may remain in plain text in its free space";
+    return false;
+  }
   return true;
 }
 

@@ -136,6 +136,18 @@ TEST_F(ProtectedFileTest, ACopyRevealsNoPasswordAndOnlyTheLoginPasswordOpensThem
   EXPECT_EQ(Passwords(), kPasswords);
 }
 
+// An earlier change leaves the old password in the file's free space, where only rebuilding
+// the file reaches it: a password long enough for pages of its own, since protecting rewrites
+// the pages that still hold rows.
+TEST_F(ProtectedFileTest, APasswordChangedBeforeProtectingLeavesNoTraceInTheFile) {
+  const std::string old(6000, 'o');
+  RunSql(path, "update Server set 密码 = '" + old + "' where id = 1");
+  RunSql(path, "update Server set 密码 = 'new' where id = 1");
+  ASSERT_NE(ReadBytes(path).find(old.substr(0, 1000)), std::string::npos);
+  ASSERT_EQ(Tool({"protect", path}, kLogin + "\n"), 0) << err.str();
+  EXPECT_EQ(ReadBytes(path).find(old.substr(0, 100)), std::string::npos);
+}
+
 TEST_F(ProtectedFileTest, ANewLoginPasswordResealsEveryPasswordAndTheOldOneOpensNothing) {
   Protect();
   const auto old = Keys(kLogin);
