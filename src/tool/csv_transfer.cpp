@@ -174,6 +174,11 @@ int Export(const Invocation& call) {
       Wipe(fields[3]);
       fields[3] = opened.value_or("");
     }
+    for (auto& field : fields) {
+      std::string shown = ForSpreadsheet(field);
+      Wipe(field);
+      field = std::move(shown);
+    }
     text += CsvLine(fields);
     for (auto& field : fields) Wipe(field);
     ++servers;
@@ -229,10 +234,12 @@ int Import(const Invocation& call) {
   auto insert = sqlite::Prepare(db, "INSERT INTO Server (" + ColumnList() + ") VALUES (?, ?, ?, ?, ?)");
   bool added = insert != nullptr;
   for (std::size_t i = 1; added && i < csv.records.size(); ++i) {
+    std::vector<std::string> fields;
+    for (const auto& field : csv.records[i].fields) fields.push_back(FromSpreadsheet(field));
     std::vector<SqlValue> values;
-    for (const auto& field : csv.records[i].fields) values.push_back(TextOrNull(field));
+    for (const auto& field : fields) values.push_back(TextOrNull(field));
     if (keys) {
-      const auto sealed = keys->Seal(csv.records[i].fields[3], csv.records[i].fields[0]);
+      const auto sealed = keys->Seal(fields[3], fields[0]);
       added = sealed.has_value();
       values[3] = TextOrNull(sealed.value_or(""));
     }

@@ -10,6 +10,7 @@
 #include "store/data_tool.h"
 #include "store/store.h"
 #include "support/data_files.h"
+#include "tool/csv_text.h"
 
 namespace korvane {
 namespace {
@@ -219,9 +220,15 @@ TEST_F(DataFileCommandsTest, ExportThenImportGivesTheSameServers) {
   AddServer(path_, "主机-2", std::nullopt, std::nullopt, std::nullopt, std::nullopt);
   AddServer(path_, " spaced ", "22", "root", " pass word ", "line one\nline two\r\nthree");
   AddServer(path_, "\"quoted\"", std::nullopt, "用户", "密码\t\"\"", ",");
+  // Formulas to a spreadsheet, and values that really begin with an apostrophe.
+  AddServer(path_, "=1+2", "+3389", "-u", "@SUM(A1)", "'note");
+  AddServer(path_, "'=x", "'", "\tu", "\rp", "''");
   const std::string csv = dir_.File("导出 servers.csv");
   ASSERT_EQ(Tool({"export", path_, csv}), 0) << err_.str();
   EXPECT_EQ(ReadBytes(csv).substr(0, 35), "\xEF\xBB\xBFhost,port,user,password,remark\r\n");
+  for (const auto& record : tool::ParseCsv(ReadBytes(csv)).records) {
+    for (const auto& field : record.fields) EXPECT_NE(field.find_first_of("=+-@\t\r"), 0u) << field;
+  }
 
   const std::string exported = ReadBytes(csv);
   EXPECT_EQ(Tool({"export", path_, csv}), 1);
@@ -231,12 +238,19 @@ TEST_F(DataFileCommandsTest, ExportThenImportGivesTheSameServers) {
   const std::string copy = dir_.File("copy.mdb");
   MakeDataFile(copy);
   ASSERT_EQ(Tool({"import", copy, csv}), 0) << err_.str();
-  EXPECT_EQ(out_.str(), "imported 4 servers from " + csv + "\n");
+  EXPECT_EQ(out_.str(), "imported 6 servers from " + csv + "\n");
   EXPECT_EQ(Dump(copy), Dump(path_));
-  // A second import only adds: the first four keep their ids and values.
+  // A second import only adds: the first six keep their ids and values.
   ASSERT_EQ(Tool({"import", copy, csv}), 0) << err_.str();
-  EXPECT_EQ(Dump(copy, "id <= 4"), Dump(path_));
-  EXPECT_EQ(Dump(copy, "id > 4"), Dump(path_));
+  EXPECT_EQ(Dump(copy, "id <= 6"), Dump(path_));
+  EXPECT_EQ(Dump(copy, "id > 6"), Dump(path_));
+
+  // As a spreadsheet saves it, quoting only where it must, or as export wrote it before it
+  // added apostrophes: every value as it stands, blanks around it included.
+  const std::string saved = dir_.File("saved.csv");
+  testing::WriteBytes(saved, "host,port,user,password,remark\r\n h ,-1,\t-u,secret ,'note\r\n");
+  ASSERT_EQ(Tool({"import", copy, saved}), 0) << err_.str();
+  EXPECT_EQ(Dump(copy, "id = 13"), "' h ' '-1' '\t-u' 'secret ' '''note'\n");
 }
 
 TEST_F(DataFileCommandsTest, EveryCommandHasItsHelp) {
