@@ -117,9 +117,10 @@ const Command kCommands[] = {
      "password) becomes a number, perhaps in scientific notation (1.23457E+15). Open such a\n"
      "CSV with those columns as text, or check the values after importing it.\n"
      "The passwords are written in clear: the CSV is as sensitive as the data file. Keep it as\n"
-     "safe and delete it when done (where the file system keeps owners, only its owner may read\n"
-     "it). Refuses to overwrite an existing file. On a protected file the login password is\n"
-     "asked for, and the passwords are opened for the CSV.\n",
+     "safe and delete it when done. Only the user who exported it may open it, where the file\n"
+     "system keeps permissions: on Windows its access list names that user alone, elsewhere\n"
+     "its mode is 0600. Refuses to overwrite an existing file. On a protected file the login\n"
+     "password is asked for, and the passwords are opened for the CSV.\n",
      tool::Export},
     {"import", "FILE CSV", 2, 2, nullptr, "add the servers of a CSV file",
      "Adds the servers of a UTF-8 CSV file to the data file FILE. The first line must be the\n"

@@ -11,6 +11,7 @@
 #include "store/store.h"
 #include "tool/commands.h"
 #include "tool/csv_text.h"
+#include "tool/private_file.h"
 
 namespace korvane::tool {
 namespace {
@@ -62,21 +63,13 @@ bool WriteNewFile(const std::string& path, const std::string& bytes, std::string
     error = path + ": cannot write: a file of the same scratch name is in the way";
     return false;
   }
-  std::error_code ec;
-  {
-    std::ofstream file(scratch, std::ios::binary);
-    // The passwords are in clear: only the owner may read them, where the file system keeps
-    // owners. Done while the file is still empty.
-    fs::permissions(scratch, fs::perms::owner_read | fs::perms::owner_write, ec);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (file.fail()) {
-      fs::remove(scratch, ec);
-      error = path + ": cannot write (is its folder there, and may this user write in it?)";
-      return false;
-    }
+  // The passwords are in clear: only this user may read them. A link to the file, or the file
+  // moved, keeps that protection.
+  if (!WritePrivateFile(scratch, bytes)) {
+    error = path + ": cannot write (is its folder there, and may this user write in it?)";
+    return false;
   }
-  std::error_code linkError;
+  std::error_code ec, linkError;
   fs::create_hard_link(scratch, target, linkError);
   if (linkError && !Exists(target)) {
     // A file system without hard links: move it instead, having just seen the path free.
