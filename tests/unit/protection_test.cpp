@@ -136,9 +136,8 @@ TEST_F(ProtectedFileTest, ACopyRevealsNoPasswordAndOnlyTheLoginPasswordOpensThem
   EXPECT_EQ(Passwords(), kPasswords);
 }
 
-// An earlier change leaves the old password in the file's free space, where only rebuilding
-// the file reaches it: a password long enough for pages of its own, since protecting rewrites
-// the pages that still hold rows.
+// An old password left in the file's free space, in pages of its own (it is long), which only
+// rebuilding the file reaches: protecting rewrites just the pages that hold rows.
 TEST_F(ProtectedFileTest, APasswordChangedBeforeProtectingLeavesNoTraceInTheFile) {
   const std::string old(6000, 'o');
   RunSql(path, "update Server set 密码 = '" + old + "' where id = 1");

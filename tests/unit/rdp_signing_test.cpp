@@ -59,9 +59,7 @@ TEST(RdpSigning, Utf16LeAndThumbprints) {
   const std::string hex(64, 'a');
   EXPECT_EQ(NormalizeThumbprint("\xE2\x80\x8E" + hex.substr(0, 2) + " :" + hex.substr(2)), std::string(64, 'A'));
   EXPECT_EQ(NormalizeThumbprint("SHA256:" + hex), std::string(64, 'A'));  // the policy's entry
-  for (const std::string& bad : {hex + "a", hex.substr(1), hex.substr(1) + "g", hex.substr(0, 2) + "sha256:" + hex.substr(2)}) {
-    EXPECT_FALSE(NormalizeThumbprint(bad));
-  }
+  for (const std::string& bad : {hex + "a", hex.substr(1), hex.substr(1) + "g", "a" + ("sha256:" + hex.substr(1))}) EXPECT_FALSE(NormalizeThumbprint(bad));
 }
 
 // A signature whose length leaves none, one or two bytes after its last group of three ends its
