@@ -191,6 +191,11 @@ std::optional<std::string> NormalizeThumbprint(const std::string& text) {
       }
     }
     if (skipped) continue;
+    // The entry of the trusted-publishers policy names its hash in front, as list shows it.
+    if (digits.empty() && AsciiLower(text.substr(i, 7)) == "sha256:") {
+      i += 7;
+      continue;
+    }
     char c = text[i++];
     if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
     if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return std::nullopt;

@@ -40,8 +40,9 @@ std::string SignatureLine(const std::vector<unsigned char>& signature);
 std::vector<unsigned char> SignedRdpFile(const RdpSigning& signing, const std::string& signatureLine);
 
 // A certificate's SHA-256 thumbprint as 64 uppercase hexadecimal digits, from the forms people
-// copy it in: any case, blanks or colons between the digits, and the invisible direction marks
-// the system's certificate dialog puts in front. Nothing when it is not 32 bytes of hex.
+// copy it in: any case, blanks or colons between the digits, the invisible direction marks
+// the system's certificate dialog puts in front, and "sha256:" in front as the policy of
+// trusted publishers takes it. Nothing when it is not 32 bytes of hex.
 std::optional<std::string> NormalizeThumbprint(const std::string& text);
 
 // UTF-8 text as UTF-16LE bytes, no byte-order mark and no terminator. A byte that does not

@@ -40,23 +40,28 @@ UniqueStore OpenPersonalStore() {
                                    L"MY"));
 }
 
-// Computed from the certificate's bytes: the store's own SHA-256 property is not there on
-// every system this runs on.
-std::optional<std::string> Sha256Thumbprint(PCCERT_CONTEXT certificate) {
+// A thumbprint in uppercase hexadecimal, by the name of its hash ("SHA256", "SHA1"), computed
+// from the certificate's bytes: the store's own SHA-256 property is not there on every system
+// this runs on.
+std::optional<std::string> Thumbprint(PCCERT_CONTEXT certificate, const wchar_t* hashName, DWORD hashSize) {
   BYTE hash[32];
   DWORD size = sizeof(hash);
-  if (!CryptHashCertificate2(L"SHA256", 0, nullptr, certificate->pbCertEncoded, certificate->cbCertEncoded, hash,
+  if (!CryptHashCertificate2(hashName, 0, nullptr, certificate->pbCertEncoded, certificate->cbCertEncoded, hash,
                              &size) ||
-      size != sizeof(hash)) {
+      size != hashSize) {
     return std::nullopt;
   }
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
-  for (const BYTE byte : hash) {
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 0x0F];
+  for (DWORD i = 0; i < size; ++i) {
+    text += kDigits[hash[i] >> 4];
+    text += kDigits[hash[i] & 0x0F];
   }
   return text;
+}
+
+std::optional<std::string> Sha256Thumbprint(PCCERT_CONTEXT certificate) {
+  return Thumbprint(certificate, L"SHA256", 32);
 }
 
 // Valid now, allowed to make signatures by its key usage (when it names one), and with a
@@ -175,8 +180,9 @@ std::vector<SigningCertificateInfo> ListSigningCertificates() {
   PCCERT_CONTEXT certificate = nullptr;
   while ((certificate = CertEnumCertificatesInStore(store.get(), certificate)) != nullptr) {
     const std::optional<std::string> thumbprint = Sha256Thumbprint(certificate);
-    if (!thumbprint || !CanSign(certificate)) continue;
-    list.push_back({*thumbprint, SubjectText(certificate), UtcText(certificate->pCertInfo->NotAfter)});
+    const std::optional<std::string> sha1 = Thumbprint(certificate, L"SHA1", 20);
+    if (!thumbprint || !sha1 || !CanSign(certificate)) continue;
+    list.push_back({*thumbprint, *sha1, SubjectText(certificate), UtcText(certificate->pCertInfo->NotAfter)});
   }
   return list;
 }

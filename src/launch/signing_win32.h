@@ -25,6 +25,7 @@ std::vector<unsigned char> SignWithPersonalCertificate(const std::string& thumbp
 
 struct SigningCertificateInfo {
   std::string thumbprint;  // SHA-256, 64 uppercase hexadecimal digits
+  std::string sha1;        // SHA-1, 40 uppercase hexadecimal digits, for clients that know no other
   std::string subject;     // e.g. "CN=Korvane, O=Example"
   std::string expires;     // the end of its validity, "YYYY-MM-DD HH:MM:SS UTC"
 };

@@ -86,10 +86,13 @@ const Command kCommands[] = {
      "Checks that FILE is a data file this program can use: its format marker and database\n"
      "password, tables Login and Server with the fields the program reads, the Login row with\n"
      "Key By.Oxle and a password in it, and SQLite's integrity check of every page. Prints each\n"
-     "problem on a line of standard output and exits with 1, or prints one line saying OK and\n"
-     "exits with 0. The file is opened read-only: the check never changes a byte of it.\n"
+     "problem on a line of standard error and exits with 1, or prints one line saying OK on\n"
+     "standard output and exits with 0. The file is opened read-only: the check never changes\n"
+     "a byte of it.\n"
      "On a protected file it also checks the protection row and asks for the login password,\n"
-     "then checks that the password is right and that every sealed server password opens.\n",
+     "then checks that the password is right and that every sealed server password opens. On\n"
+     "a plain file it reports every server password that looks sealed (the file lost its\n"
+     "protection table): no password opens it, and it is no password to connect with.\n",
      tool::Check},
     {"set-login-password", "FILE", 1, 1, nullptr, "change the password of the login window",
      "Changes the password that the login window asks for: the one of the Login row with Key\n"
@@ -106,16 +109,29 @@ const Command kCommands[] = {
      "Writes the servers of the data file FILE to a new UTF-8 CSV file: the header line\n"
      "host,port,user,password,remark, then one server a record in id order. Every field that\n"
      "is not empty is quoted; an empty value is an empty field.\n"
+     "A value that begins with =, +, -, @, a tab or a carriage return, which a spreadsheet\n"
+     "would run as a formula, is written with an apostrophe (') in front, and so is a value\n"
+     "that begins with an apostrophe; import takes exactly that apostrophe off again.\n"
+     "A spreadsheet that saves the CSV again may still change values it takes for numbers:\n"
+     "a port such as 03389 loses its leading zero, and a long run of digits (a user name or a\n"
+     "password) becomes a number, perhaps in scientific notation (1.23457E+15). Open such a\n"
+     "CSV with those columns as text, or check the values after importing it.\n"
      "The passwords are written in clear: the CSV is as sensitive as the data file. Keep it as\n"
-     "safe and delete it when done (where the file system keeps owners, only its owner may read\n"
-     "it). Refuses to overwrite an existing file. On a protected file the login password is\n"
-     "asked for, and the passwords are opened for the CSV.\n",
+     "safe and delete it when done. Only the user who exported it may open it, where the file\n"
+     "system keeps permissions: on Windows its access list names that user alone, elsewhere\n"
+     "its mode is 0600. Refuses to overwrite an existing file. On a protected file the login\n"
+     "password is asked for, and the passwords are opened for the CSV.\n",
      tool::Export},
     {"import", "FILE CSV", 2, 2, nullptr, "add the servers of a CSV file",
      "Adds the servers of a UTF-8 CSV file to the data file FILE. The first line must be the\n"
      "header host,port,user,password,remark; each further record is one server. A field that\n"
      "holds commas, quotes or line breaks is quoted whole, its quotes doubled, as spreadsheets\n"
      "write it; blanks around a field are kept. An empty field is stored as empty (null).\n"
+     "A field that begins with an apostrophe (') followed by =, +, -, @, a tab, a carriage\n"
+     "return or another apostrophe loses that one apostrophe, which export puts there to keep\n"
+     "spreadsheets from running the value as a formula; every other field is taken as it is.\n"
+     "A CSV saved again by a spreadsheet may hold values it changed: a port such as 03389\n"
+     "without its leading zero, a long run of digits as a number in scientific notation.\n"
      "Every server gets a new id and no existing server is changed, so importing a CSV twice\n"
      "adds its servers twice. A bad line (a wrong number of fields, a quote in the wrong place,\n"
      "text that is not UTF-8) is reported with its line number, and then nothing of the CSV is\n"
@@ -131,7 +147,11 @@ const Command kCommands[] = {
      "instead of the password, and every server password is sealed with AES-256-GCM under a\n"
      "key derived from it. Hosts, ports, users and remarks stay readable. The program opens\n"
      "such a file with the same login password. A forgotten login password cannot be\n"
-     "recovered from a protected file: keep an export, or the password, somewhere safe.\n",
+     "recovered from a protected file: keep an export, or the password, somewhere safe.\n"
+     "Last, the file is rebuilt (VACUUM), so that no password it held before is left in plain\n"
+     "text in its free space. Should only that fail, the file is protected all the same and\n"
+     "protect says so and exits with 1: run it again once no program has the file open. On a\n"
+     "file that is protected already, protect asks for nothing and only rebuilds it.\n",
      tool::Protect},
     {"unprotect", "FILE", 1, 1, nullptr, "turn a protected file back into a plain one",
      "Turns a protected data file back into the plain layout that other tools can read: the\n"

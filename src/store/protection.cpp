@@ -192,13 +192,18 @@ std::optional<ProtectionSettings> FreshSettings(unsigned long iterations) {
 // ---------------------------------------------------------------------------------------------
 
 FileProtection ReadProtection(sqlite3* db, ProtectionSettings* settings) {
-  auto marked =
-      sqlite::Prepare(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE");
+  // A view of that name marks the file as much as a table does: counted as plain, its sealed
+  // values would pass for passwords. This program only ever makes a table, so a view is never
+  // a protection it can use.
+  auto marked = sqlite::Prepare(
+      db, "SELECT count(*), count(*) FILTER (WHERE type = 'table') FROM sqlite_master "
+          "WHERE type IN ('table', 'view') AND name = ? COLLATE NOCASE");
   if (!marked || !sqlite::Bind(marked.get(), {std::string(kProtectionTable)}) ||
       sqlite3_step(marked.get()) != SQLITE_ROW) {
     return FileProtection::kUnusable;
   }
   if (sqlite3_column_int(marked.get(), 0) == 0) return FileProtection::kPlain;
+  if (sqlite3_column_int(marked.get(), 1) == 0) return FileProtection::kUnusable;
 
   auto row = sqlite::Prepare(db, "SELECT version, derivation, iterations, salt FROM Protection");
   if (!row || sqlite3_step(row.get()) != SQLITE_ROW) return FileProtection::kUnusable;
@@ -342,8 +347,13 @@ bool ProtectDataFile(sqlite3* db, std::string_view loginPassword, std::string& e
     return false;
   }
   // The file is protected now. Space that earlier changes freed may still hold old passwords
-  // in plain text; rebuilding the file leaves none. Should that fail, the protection stands.
-  sqlite::Exec(db, "VACUUM");
+  // in plain text; rebuilding the file leaves none. Should that fail, the protection stands,
+  // but the file still gives those passwords away: that is no success.
+  if (!sqlite::Exec(db, "VACUUM")) {
+    error = Why(db, "protected, but rebuilding the file failed") +
+            "; old passwords may remain in plain text in its free space";
+    return false;
+  }
   return true;
 }
 

@@ -43,8 +43,8 @@ struct ProtectionSettings {
 enum class FileProtection {
   kPlain,
   kProtected,
-  // Marked as protected, but its row is missing or one this program cannot derive keys from:
-  // nobody can log in to it.
+  // Marked as protected, but its row is missing or one this program cannot derive keys from,
+  // or the mark is a view rather than the table: nobody can log in to it.
   kUnusable,
 };
 
@@ -101,7 +101,10 @@ std::optional<LoginKeys> CheckLoginPassword(const StoredLogin& stored, std::stri
 
 // The conversions. Each runs in one transaction: on failure nothing has changed and `error`
 // says why. Protecting needs the current (plain) login password of the By.Oxle row; the
-// iteration count is there for tests, which cannot wait for the real one at every turn.
+// iteration count is there for tests, which cannot wait for the real one at every turn. After
+// its commit, protecting rebuilds the file (VACUUM) so that no old plain password is left in
+// its free space; when only that fails it returns false with the file protected all the same
+// (ReadProtection tells), and a VACUUM later finishes the job.
 bool ProtectDataFile(sqlite3* db, std::string_view loginPassword, std::string& error,
                      unsigned long iterations = kProtectionIterations);
 bool UnprotectDataFile(sqlite3* db, std::string_view loginPassword, std::string& error);

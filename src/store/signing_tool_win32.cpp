@@ -35,16 +35,22 @@ constexpr const char* kOverview =
 constexpr const char* kListHelp =
     "usage: korvane-data signing-certificate list\n\n"
     "Lists the certificates of the current user's personal store (\"MY\") that can sign now:\n"
-    "valid today, allowed to sign, with a private key. One a line: the SHA-256 thumbprint,\n"
-    "the end of its validity (UTC) and the subject, separated by two blanks. The one set now\n"
-    "is marked with '*' in front; the others with a blank.\n";
+    "valid today, allowed to sign, with a private key. One a line, separated by two blanks:\n"
+    "  - the entry for the policy \"Specify thumbprints of certificates representing trusted\n"
+    "    .rdp publishers\": sha256: and the SHA-256 thumbprint, as one word. Since the July 2026\n"
+    "    update the client reads an entry without that prefix as a SHA-1 thumbprint;\n"
+    "  - the SHA-1 thumbprint, the entry for clients without that update;\n"
+    "  - the end of its validity (UTC) and the subject.\n"
+    "The one set now is marked with '*' in front; the others with a blank. Both entries may\n"
+    "stand in the policy, separated by a comma.\n";
 
 constexpr const char* kSetHelp =
     "usage: korvane-data signing-certificate set THUMBPRINT\n\n"
     "Signs connection files with the certificate of this SHA-256 thumbprint (64 hexadecimal\n"
-    "digits; blanks and colons between them are allowed) from the next connect on. The\n"
-    "certificate must be one that `list` shows. List the same thumbprint in the policy\n"
-    "\"Specify thumbprints of certificates representing trusted .rdp publishers\".\n";
+    "digits; blanks and colons between them, and sha256: in front, are allowed) from the next\n"
+    "connect on. The certificate must be one that `list` shows. Put the entries `list` shows\n"
+    "for it in the policy \"Specify thumbprints of certificates representing trusted .rdp\n"
+    "publishers\".\n";
 
 constexpr const char* kOffHelp =
     "usage: korvane-data signing-certificate off\n\n"
@@ -58,8 +64,8 @@ int WrongCommandLine(std::ostream& err, const std::string& what) {
 int List(std::ostream& out) {
   const std::optional<std::string> current = NormalizeThumbprint(ReadSigningCertificateSetting());
   for (const SigningCertificateInfo& info : ListSigningCertificates()) {
-    out << (current == info.thumbprint ? '*' : ' ') << info.thumbprint << "  " << info.expires << "  "
-        << info.subject << "\n";
+    out << (current == info.thumbprint ? '*' : ' ') << "sha256:" << info.thumbprint << "  " << info.sha1 << "  "
+        << info.expires << "  " << info.subject << "\n";
   }
   return 0;
 }

@@ -71,6 +71,15 @@ std::string WhyNotWritable(const std::string& path);
 // U+10FFFF): what the windows can show and what an operator can type.
 bool IsUtf8(std::string_view text);
 
+// A value kept on its line: a backslash, tab, line break or other control character is
+// written as an escape (\\, \t, \n, \r, \xHH), so that it cannot pass for another column or
+// another line.
+std::string OneLine(const std::string& value);
+
+// "server 7 (机房 A, host 10.0.0.7)": a server as the operator finds it again in the list,
+// for a message about it. The remark is left out when it is empty.
+std::string ServerLabel(const std::string& id, const std::string& remark, const std::string& host);
+
 // A column as text; null gives an empty text.
 std::string ColumnText(sqlite3_stmt* statement, int column);
 

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -98,6 +99,31 @@ bool IsUtf8(std::string_view text) {
     i += length;
   }
   return true;
+}
+
+std::string OneLine(const std::string& value) {
+  std::string line;
+  for (const char c : value) {
+    switch (c) {
+      case '\\': line += "\\\\"; break;
+      case '\t': line += "\\t"; break;
+      case '\n': line += "\\n"; break;
+      case '\r': line += "\\r"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+          char escape[8];
+          std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(c));
+          line += escape;
+        } else {
+          line += c;
+        }
+    }
+  }
+  return line;
+}
+
+std::string ServerLabel(const std::string& id, const std::string& remark, const std::string& host) {
+  return "server " + id + " (" + (remark.empty() ? "" : OneLine(remark) + ", ") + "host " + OneLine(host) + ")";
 }
 
 std::string ColumnText(sqlite3_stmt* statement, int column) {

@@ -55,7 +55,21 @@ class Parser {
   csv_parser parser_;
 };
 
+// What export puts an apostrophe in front of: the beginnings of a formula, and the apostrophe
+// itself, so that one taken off on import is always one that export put there.
+bool NeedsApostrophe(std::string_view text) {
+  return !text.empty() && std::string_view("=+-@\t\r'").find(text.front()) != std::string_view::npos;
+}
+
 }  // namespace
+
+std::string ForSpreadsheet(const std::string& value) {
+  return NeedsApostrophe(value) ? "'" + value : value;
+}
+
+std::string FromSpreadsheet(const std::string& field) {
+  return field.starts_with('\'') && NeedsApostrophe(std::string_view(field).substr(1)) ? field.substr(1) : field;
+}
 
 CsvText ParseCsv(std::string_view text) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);

@@ -29,6 +29,13 @@ struct CsvText {
 // and blanks around a field are kept: a password may begin or end with one.
 CsvText ParseCsv(std::string_view text);
 
+// A spreadsheet runs a field that begins with =, +, -, @, a tab or a carriage return as a
+// formula, which can reach beyond the sheet. Export writes such a value with an apostrophe in
+// front, which makes it plain text there, and a value that begins with an apostrophe gets one
+// too; import takes exactly that one apostrophe off again, so every value comes back as it was.
+std::string ForSpreadsheet(const std::string& value);
+std::string FromSpreadsheet(const std::string& field);
+
 // One record as a CSV line ending in CR LF. Empty fields stay bare; every other field is
 // quoted, so a reader never has to guess where one ends.
 std::string CsvLine(const std::vector<std::string>& fields);

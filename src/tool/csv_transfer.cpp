@@ -11,6 +11,7 @@
 #include "store/store.h"
 #include "tool/commands.h"
 #include "tool/csv_text.h"
+#include "tool/private_file.h"
 
 namespace korvane::tool {
 namespace {
@@ -62,21 +63,13 @@ bool WriteNewFile(const std::string& path, const std::string& bytes, std::string
     error = path + ": cannot write: a file of the same scratch name is in the way";
     return false;
   }
-  std::error_code ec;
-  {
-    std::ofstream file(scratch, std::ios::binary);
-    // The passwords are in clear: only the owner may read them, where the file system keeps
-    // owners. Done while the file is still empty.
-    fs::permissions(scratch, fs::perms::owner_read | fs::perms::owner_write, ec);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (file.fail()) {
-      fs::remove(scratch, ec);
-      error = path + ": cannot write (is its folder there, and may this user write in it?)";
-      return false;
-    }
+  // The passwords are in clear: only this user may read them. A link to the file, or the file
+  // moved, keeps that protection.
+  if (!WritePrivateFile(scratch, bytes)) {
+    error = path + ": cannot write (is its folder there, and may this user write in it?)";
+    return false;
   }
-  std::error_code linkError;
+  std::error_code ec, linkError;
   fs::create_hard_link(scratch, target, linkError);
   if (linkError && !Exists(target)) {
     // A file system without hard links: move it instead, having just seen the path free.
@@ -162,7 +155,7 @@ int Export(const Invocation& call) {
   std::string text = "\xEF\xBB\xBF" + JoinedHeader() + "\r\n";
   std::size_t servers = 0;
   int rc;
-  std::string unopened;
+  std::vector<std::string> unopened;
   while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
     std::vector<std::string> fields;
     for (int column = 1; column <= static_cast<int>(kServerFieldCount); ++column) {
@@ -170,9 +163,14 @@ int Export(const Invocation& call) {
     }
     if (keys) {
       auto opened = keys->Open(fields[3], fields[0]);
-      if (!opened && unopened.empty()) unopened = ColumnText(statement.get(), 0);
+      if (!opened) unopened.push_back(ServerLabel(ColumnText(statement.get(), 0), fields[4], fields[0]));
       Wipe(fields[3]);
       fields[3] = opened.value_or("");
+    }
+    for (auto& field : fields) {
+      std::string shown = ForSpreadsheet(field);
+      Wipe(field);
+      field = std::move(shown);
     }
     text += CsvLine(fields);
     for (auto& field : fields) Wipe(field);
@@ -182,8 +180,10 @@ int Export(const Invocation& call) {
   const bool written = rc == SQLITE_DONE && unopened.empty() && WriteNewFile(csvPath, text, error);
   Wipe(text);
   if (!unopened.empty()) {
-    return Fail(call.err, path + ": the password of server " + unopened + " " + kSealedDoesNotOpen +
-                              "; nothing exported");
+    for (const auto& server : unopened) {
+      Fail(call.err, path + ": the password of " + server + " " + kSealedDoesNotOpen);
+    }
+    return Fail(call.err, path + ": nothing exported; type those passwords again in the program first");
   }
   if (rc != SQLITE_DONE) {
     return Fail(call.err, path + ": cannot read the servers: " + sqlite3_errmsg(db.get()));
@@ -227,10 +227,12 @@ int Import(const Invocation& call) {
   auto insert = sqlite::Prepare(db, "INSERT INTO Server (" + ColumnList() + ") VALUES (?, ?, ?, ?, ?)");
   bool added = insert != nullptr;
   for (std::size_t i = 1; added && i < csv.records.size(); ++i) {
+    std::vector<std::string> fields;
+    for (const auto& field : csv.records[i].fields) fields.push_back(FromSpreadsheet(field));
     std::vector<SqlValue> values;
-    for (const auto& field : csv.records[i].fields) values.push_back(TextOrNull(field));
+    for (const auto& field : fields) values.push_back(TextOrNull(field));
     if (keys) {
-      const auto sealed = keys->Seal(csv.records[i].fields[3], csv.records[i].fields[0]);
+      const auto sealed = keys->Seal(fields[3], fields[0]);
       added = sealed.has_value();
       values[3] = TextOrNull(sealed.value_or(""));
     }

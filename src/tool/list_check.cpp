@@ -1,7 +1,6 @@
 // list and check: the commands that only read a data file. Both open it read-only, so neither
 // can change a byte of it, whatever state it is in.
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 
 #include "app/program.h"
@@ -10,29 +9,6 @@
 
 namespace korvane::tool {
 namespace {
-
-// A value kept on its line and in its column: a remark holding a tab or a line break must not
-// pass for another column or another server, so such characters are written as escapes.
-std::string OneLine(const std::string& value) {
-  std::string line;
-  for (const char c : value) {
-    switch (c) {
-      case '\\': line += "\\\\"; break;
-      case '\t': line += "\\t"; break;
-      case '\n': line += "\\n"; break;
-      case '\r': line += "\\r"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-          char escape[8];
-          std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(c));
-          line += escape;
-        } else {
-          line += c;
-        }
-    }
-  }
-  return line;
-}
 
 // The tables the windows read and the fields they read by name.
 struct TableFields {
@@ -140,28 +116,44 @@ class Checker {
   }
 
   // A protected file: its row, its sealed values, and that each opens with the login password
-  // the operator gives. True for a protected file.
+  // the operator gives. True for a protected file. A plain file must hold no sealed values: the
+  // program would take one for the password itself.
   bool CheckProtection(const Invocation& call) {
     const FileProtection protection = ReadProtection(db_);
-    if (protection == FileProtection::kPlain) return false;
     if (protection == FileProtection::kUnusable) {
-      Add(std::string("table ") + kProtectionTable +
-          " has no row this program can derive keys from: nobody can log in");
+      // This program only ever writes a table of that name; a view can only be someone else's.
+      const auto type = Value("SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE",
+                              {std::string(kProtectionTable)}, "the file's tables");
+      Add(type == "view" ? std::string(kProtectionTable) + " is a view, where this program keeps a table of its own: "
+                               "nobody can log in"
+                         : std::string("table ") + kProtectionTable +
+                               " has no row this program can derive keys from: nobody can log in");
       return true;
     }
-    struct Sealed {
-      std::string id, value, host;
+    struct Stored {
+      std::string label, value, host;
     };
-    std::vector<Sealed> sealed;
-    auto statement =
-        sqlite::Prepare(db_, "SELECT id, 密码, 服务器名 FROM Server WHERE coalesce(密码, '') <> '' ORDER BY id");
+    std::vector<Stored> passwords;
+    auto statement = sqlite::Prepare(
+        db_, "SELECT id, 备注, 服务器名, 密码 FROM Server WHERE coalesce(密码, '') <> '' ORDER BY id");
     while (statement && sqlite3_step(statement.get()) == SQLITE_ROW) {
-      sealed.push_back(
-          {ColumnText(statement.get(), 0), ColumnText(statement.get(), 1), ColumnText(statement.get(), 2)});
-      if (!LooksSealed(sealed.back().value)) {
-        Add("the password of server " + sealed.back().id + " is not sealed in this protected file");
+      const std::string host = ColumnText(statement.get(), 2);
+      passwords.push_back({ServerLabel(ColumnText(statement.get(), 0), ColumnText(statement.get(), 1), host),
+                           ColumnText(statement.get(), 3), host});
+      const bool sealed = LooksSealed(passwords.back().value);
+      if (protection == FileProtection::kPlain && sealed) {
+        Add("the password of " + passwords.back().label + " looks sealed, but the file is not protected (it has " +
+            "no table " + kProtectionTable + "): nothing can open it, and it is no password to connect with");
+      } else if (protection == FileProtection::kProtected && !sealed) {
+        Add("the password of " + passwords.back().label + " is not sealed in this protected file");
+      }
+      // A plain file's passwords are plain text, and this check needs them no longer.
+      if (protection == FileProtection::kPlain) {
+        Wipe(passwords.back().value);
+        passwords.pop_back();
       }
     }
+    if (protection == FileProtection::kPlain) return false;
     auto password = ReadSecret(call, "Login password: ");
     if (!password) {
       Add("no login password given: whether the sealed passwords open is not checked");
@@ -173,10 +165,10 @@ class Checker {
       Add("the login password given does not match the file: the sealed passwords are not checked");
       return true;
     }
-    for (auto& [id, value, host] : sealed) {
+    for (auto& [label, value, host] : passwords) {
       auto opened = keys->Open(value, host);
       if (!opened) {
-        if (LooksSealed(value)) Add("the password of server " + id + " " + kSealedDoesNotOpen);
+        if (LooksSealed(value)) Add("the password of " + label + " " + kSealedDoesNotOpen);
       } else {
         Wipe(*opened);
       }
@@ -228,7 +220,10 @@ int List(const Invocation& call) {
       std::string value = ColumnText(statement.get(), column);
       if (column == 5 && keys) {
         auto opened = keys->Open(value, ColumnText(statement.get(), 2));
-        if (!opened) unopened.push_back(ColumnText(statement.get(), 0));
+        if (!opened) {
+          unopened.push_back(ServerLabel(ColumnText(statement.get(), 0), ColumnText(statement.get(), 1),
+                                         ColumnText(statement.get(), 2)));
+        }
         value = opened.value_or("");
       }
       text += OneLine(value);
@@ -242,8 +237,9 @@ int List(const Invocation& call) {
   }
   call.out << text;
   Wipe(text);
-  for (const auto& id : unopened) {
-    Fail(call.err, path + ": the password of server " + id + " " + kSealedDoesNotOpen);
+  // Its password column is empty in the list: say which servers, and why.
+  for (const auto& server : unopened) {
+    Fail(call.err, path + ": the password of " + server + " " + kSealedDoesNotOpen);
   }
   return unopened.empty() ? 0 : 1;
 }
@@ -252,15 +248,11 @@ int Check(const Invocation& call) {
   const std::string& path = call.operands[0];
   std::string error;
   const auto db = OpenReadOnly(path, error);
-  if (!db) {
-    call.out << error << "\n";
-    return 1;
-  }
+  if (!db) return Fail(call.err, error);
   Checker checker(db.get());
   // A file that is no SQLite database at all fails its first query; nothing else can be read.
   if (!checker.Value("SELECT count(*) FROM sqlite_master", {}, "the file")) {
-    call.out << path << ": " << checker.problems().front() << "\n";
-    return 1;
+    return Fail(call.err, path + ": " + checker.problems().front());
   }
   checker.CheckMarker();
   if (checker.CheckTables()) checker.CheckLoginRow();
@@ -271,7 +263,7 @@ int Check(const Invocation& call) {
     servers = checker.Value("SELECT count(*) FROM Server", {}, "table Server");
   }
   if (!checker.problems().empty()) {
-    for (const auto& problem : checker.problems()) call.out << path << ": " << problem << "\n";
+    for (const auto& problem : checker.problems()) Fail(call.err, path + ": " + problem);
     return 1;
   }
   call.out << path << (protectedFile ? ": OK, a protected data file of this program with "

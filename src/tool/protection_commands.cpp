@@ -9,6 +9,19 @@
 namespace korvane::tool {
 namespace {
 
+// protect on a file that is protected already: what may be left to do is the rebuild that
+// leaves no old plain password in the file's free space, should it have failed the first time.
+// No password is needed for it.
+int Rebuild(const Invocation& call, sqlite3* db) {
+  const std::string& path = call.operands[0];
+  if (!sqlite::Exec(db, "VACUUM")) {
+    return Fail(call.err, path + ": protected already, but rebuilding it failed: " + sqlite3_errmsg(db) +
+                              "; old passwords may remain in plain text in its free space");
+  }
+  call.out << path << ": protected already; rebuilt, so that no old password is left in plain text in it\n";
+  return 0;
+}
+
 // Opens the file for a conversion and reads its login password.
 int Convert(const Invocation& call, FileProtection from,
             bool (*convert)(sqlite3*, std::string_view, std::string&), const char* done) {
@@ -17,6 +30,9 @@ int Convert(const Invocation& call, FileProtection from,
   if (!connection.OpenAccess(path, kDatabasePassword)) return Fail(call.err, WhyNotWritable(path));
   // Look before asking: nobody should type a password to learn that there is nothing to do.
   const FileProtection protection = ReadProtection(connection.Handle());
+  if (from == FileProtection::kPlain && protection == FileProtection::kProtected) {
+    return Rebuild(call, connection.Handle());
+  }
   if (protection != from) {
     const char* why = protection == FileProtection::kPlain       ? ": not protected"
                       : protection == FileProtection::kProtected ? ": protected already"
@@ -28,7 +44,15 @@ int Convert(const Invocation& call, FileProtection from,
   std::string error;
   const bool converted = convert(connection.Handle(), *password, error);
   crypto::Wipe(password->data(), password->size());
-  if (!converted) return Fail(call.err, path + ": " + error + "; nothing changed");
+  if (!converted) {
+    // Protecting commits before it rebuilds the file: when only the rebuild failed, the file is
+    // protected and must be said to be.
+    if (ReadProtection(connection.Handle()) != from) {
+      return Fail(call.err, path + ": " + error + ". Close every program that has the file open and run " +
+                                "korvane-data protect " + path + " again: on a protected file it only rebuilds it");
+    }
+    return Fail(call.err, path + ": " + error + "; nothing changed");
+  }
   call.out << path << ": " << done << "\n";
   return 0;
 }

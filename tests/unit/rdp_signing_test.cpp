@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "launch/rdp_signing.h"
@@ -57,7 +58,17 @@ TEST(RdpSigning, Utf16LeAndThumbprints) {
                                                      0xFD, 0xFF, 0xFD, 0xFF}));
   const std::string hex(64, 'a');
   EXPECT_EQ(NormalizeThumbprint("\xE2\x80\x8E" + hex.substr(0, 2) + " :" + hex.substr(2)), std::string(64, 'A'));
-  for (const std::string& bad : {hex + "a", hex.substr(1), hex.substr(1) + "g"}) EXPECT_FALSE(NormalizeThumbprint(bad));
+  EXPECT_EQ(NormalizeThumbprint("SHA256:" + hex), std::string(64, 'A'));  // the policy's entry
+  for (const std::string& bad : {hex + "a", hex.substr(1), hex.substr(1) + "g", "a" + ("sha256:" + hex.substr(1))}) EXPECT_FALSE(NormalizeThumbprint(bad));
+}
+
+// A signature whose length leaves none, one or two bytes after its last group of three ends its
+// base64 in each of the three ways: RFC 4648's examples, after the 12-byte header's 16 digits.
+TEST(RdpSigning, TheSignatureLineEndsRightForEveryLength) {
+  const std::pair<std::string, std::string> known[] = {{"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}};
+  for (const auto& [signature, base64] : known) {
+    EXPECT_EQ(SignatureLine({signature.begin(), signature.end()}).substr(12 + 16), base64) << signature;
+  }
 }
 
 #ifdef KORVANE_FIXTURES

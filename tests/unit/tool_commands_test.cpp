@@ -10,6 +10,7 @@
 #include "store/data_tool.h"
 #include "store/store.h"
 #include "support/data_files.h"
+#include "tool/csv_text.h"
 
 namespace korvane {
 namespace {
@@ -90,7 +91,7 @@ TEST_F(DataFileCommandsTest, CheckNamesEachProblemAndNeverChangesTheFile) {
   }
   const struct {
     const char* name;
-    const char* sql;  // run on a fresh data file; null for the cases that write bytes
+    std::optional<std::string> sql;  // run on a fresh data file; none for the cases that write bytes
     std::string bytes;
     int exit;
     const char* says;
@@ -103,23 +104,29 @@ TEST_F(DataFileCommandsTest, CheckNamesEachProblemAndNeverChangesTheFile) {
        "", 1, ": wrong database password"},
       {"no login row", "update Login set \"Key\" = 'by.oxle'", "", 1, ": table Login has no row with Key By.Oxle"},
       {"empty login password", "update Login set Pass = null", "", 1, ": the login password is empty"},
-      {"damaged page", nullptr, damaged, 1, ": damaged: "},
-      {"not a database", nullptr, std::string(4096, 'x'), 1, ": cannot read the file: file is not a database"},
-      {"cut short", nullptr, ReadBytes(path_).substr(0, ReadBytes(path_).size() - 3), 1, ": damaged: the file is not as long as the pages it holds"},
+      {"damaged page", std::nullopt, damaged, 1, ": damaged: "},
+      {"not a database", std::nullopt, std::string(4096, 'x'), 1, ": cannot read the file: file is not a database"},
+      {"cut short", std::nullopt, ReadBytes(path_).substr(0, ReadBytes(path_).size() - 3), 1, ": damaged: the file is not as long as the pages it holds"},
+      // A protected file that lost its table: the program would take the sealed text for the password.
+      {"sealed in a plain file", "insert into Server (服务器名, 密码) values ('h', 'aes-256-gcm:1:" + std::string(24, '0') + ":" +
+       std::string(32, '0') + "')", "", 1, ": the password of server 1 (host h) looks sealed, but the file is not protected"},
+      {"protection as a view", "create view Protection as select 1 as version", "", 1, ": Protection is a view"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = dir_.File(std::string(c.name) + ".mdb");
-    if (c.sql != nullptr) {
+    if (c.sql) {
       MakeDataFile(path);
-      RunSql(path, c.sql);
+      RunSql(path, *c.sql);
     } else {
       testing::WriteBytes(path, c.bytes);
     }
     const std::string before = ReadBytes(path);
     const int entries = Entries();
     EXPECT_EQ(Tool({"check", path}), c.exit);
-    EXPECT_NE(out_.str().find(path + c.says), std::string::npos) << out_.str();
+    // The OK line on standard output; the reasons on standard error, and nothing else there.
+    EXPECT_NE((c.exit == 0 ? out_ : err_).str().find(path + c.says), std::string::npos) << err_.str();
+    EXPECT_EQ((c.exit == 0 ? err_ : out_).str(), "");
     EXPECT_EQ(ReadBytes(path), before);
     EXPECT_EQ(Entries(), entries) << "no journal or other file left beside it";
   }
@@ -213,9 +220,15 @@ TEST_F(DataFileCommandsTest, ExportThenImportGivesTheSameServers) {
   AddServer(path_, "主机-2", std::nullopt, std::nullopt, std::nullopt, std::nullopt);
   AddServer(path_, " spaced ", "22", "root", " pass word ", "line one\nline two\r\nthree");
   AddServer(path_, "\"quoted\"", std::nullopt, "用户", "密码\t\"\"", ",");
+  // Formulas to a spreadsheet, and values that really begin with an apostrophe.
+  AddServer(path_, "=1+2", "+3389", "-u", "@SUM(A1)", "'note");
+  AddServer(path_, "'=x", "'", "\tu", "\rp", "''");
   const std::string csv = dir_.File("导出 servers.csv");
   ASSERT_EQ(Tool({"export", path_, csv}), 0) << err_.str();
   EXPECT_EQ(ReadBytes(csv).substr(0, 35), "\xEF\xBB\xBFhost,port,user,password,remark\r\n");
+  for (const auto& record : tool::ParseCsv(ReadBytes(csv)).records) {
+    for (const auto& field : record.fields) EXPECT_NE(field.find_first_of("=+-@\t\r"), 0u) << field;
+  }
 
   const std::string exported = ReadBytes(csv);
   EXPECT_EQ(Tool({"export", path_, csv}), 1);
@@ -225,12 +238,19 @@ TEST_F(DataFileCommandsTest, ExportThenImportGivesTheSameServers) {
   const std::string copy = dir_.File("copy.mdb");
   MakeDataFile(copy);
   ASSERT_EQ(Tool({"import", copy, csv}), 0) << err_.str();
-  EXPECT_EQ(out_.str(), "imported 4 servers from " + csv + "\n");
+  EXPECT_EQ(out_.str(), "imported 6 servers from " + csv + "\n");
   EXPECT_EQ(Dump(copy), Dump(path_));
-  // A second import only adds: the first four keep their ids and values.
+  // A second import only adds: the first six keep their ids and values.
   ASSERT_EQ(Tool({"import", copy, csv}), 0) << err_.str();
-  EXPECT_EQ(Dump(copy, "id <= 4"), Dump(path_));
-  EXPECT_EQ(Dump(copy, "id > 4"), Dump(path_));
+  EXPECT_EQ(Dump(copy, "id <= 6"), Dump(path_));
+  EXPECT_EQ(Dump(copy, "id > 6"), Dump(path_));
+
+  // As a spreadsheet saves it, quoting only where it must, or as export wrote it before it
+  // added apostrophes: every value as it stands, blanks around it included.
+  const std::string saved = dir_.File("saved.csv");
+  testing::WriteBytes(saved, "host,port,user,password,remark\r\n h ,-1,\t-u,secret ,'note\r\n");
+  ASSERT_EQ(Tool({"import", copy, saved}), 0) << err_.str();
+  EXPECT_EQ(Dump(copy, "id = 13"), "' h ' '-1' '\t-u' 'secret ' '''note'\n");
 }
 
 TEST_F(DataFileCommandsTest, EveryCommandHasItsHelp) {

@@ -56,6 +56,9 @@ class TestCertificate {
     DWORD size = sizeof(hash);
     CryptHashCertificate2(L"SHA256", 0, nullptr, made_->pbCertEncoded, made_->cbCertEncoded, hash, &size);
     thumbprint = HexUpper({hash, hash + size});
+    size = sizeof(hash);
+    CertGetCertificateContextProperty(made_, CERT_SHA1_HASH_PROP_ID, hash, &size);
+    sha1 = HexUpper({hash, hash + size});
     der = std::string(reinterpret_cast<const char*>(made_->pbCertEncoded), made_->cbCertEncoded);
   }
   TestCertificate(const TestCertificate&) = delete;
@@ -70,7 +73,7 @@ class TestCertificate {
     CryptAcquireContextW(&provider, container_.c_str(), MS_ENH_RSA_AES_PROV_W, PROV_RSA_AES, CRYPT_DELETEKEYSET);
   }
 
-  std::string thumbprint, der;
+  std::string thumbprint, sha1, der;
 
  private:
   static inline int count_ = 0;
@@ -198,7 +201,9 @@ std::pair<int, std::string> RunTool(const std::string& arguments) {
 TEST_F(Signing, TheToolListsSetsAndTurnsOff) {
   TestCertificate usable(2020, 2090, true), expired(2000, 2001, true), keyless(2020, 2090, false);
   const std::string list = RunTool("list").second;
-  EXPECT_NE(list.find(" " + usable.thumbprint + "  2090-01-01 00:00:00 UTC  CN=Korvane Test\r\n"), std::string::npos);
+  // The policy's entry for updated clients, then the SHA-1 thumbprint for the others.
+  EXPECT_NE(list.find(" sha256:" + usable.thumbprint + "  " + usable.sha1 + "  2090-01-01 00:00:00 UTC  CN=Korvane Test\r\n"),
+            std::string::npos) << list;
   EXPECT_EQ(list.find(expired.thumbprint), std::string::npos) << list;
   EXPECT_EQ(list.find(keyless.thumbprint), std::string::npos) << list;
 
@@ -206,7 +211,7 @@ TEST_F(Signing, TheToolListsSetsAndTurnsOff) {
   for (size_t i = 62; i > 0; i -= 2) spaced.insert(i, " ");
   std::transform(spaced.begin(), spaced.end(), spaced.begin(), ::tolower);
   EXPECT_EQ(RunTool("set \"" + spaced + "\""), std::make_pair(0, usable.thumbprint + "\r\n"));
-  EXPECT_EQ(RunTool("list").second.find("*" + usable.thumbprint), 0u);
+  EXPECT_EQ(RunTool("list").second.find("*sha256:" + usable.thumbprint), 0u);
   const std::pair<const char*, int> refusals[] = {{"set 12AB", 2}, {"", 2}, {"list extra", 2}};
   for (const auto& [arguments, code] : refusals) EXPECT_EQ(RunTool(arguments).first, code) << arguments;
   for (const std::string& cannot : {keyless.thumbprint, expired.thumbprint}) EXPECT_EQ(RunTool("set " + cannot).first, 1);

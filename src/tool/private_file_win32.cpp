@@ -1,0 +1,64 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "tool/private_file.h"
+
+namespace korvane::tool {
+namespace {
+
+// The SID of the user this process runs as, from its token; empty when it cannot be read. Not
+// the token's default owner, which for an elevated administrator is the Administrators group.
+std::vector<unsigned char> ProcessUserSid() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  // Kept as DWORDs: TOKEN_USER and the SID in it need their alignment.
+  std::vector<DWORD> user(size / sizeof(DWORD) + 1);
+  const bool read = size > 0 && GetTokenInformation(token, TokenUser, user.data(), size, &size);
+  CloseHandle(token);
+  if (!read) return {};
+  const PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+  std::vector<unsigned char> copy(GetLengthSid(sid));
+  if (!CopySid(static_cast<DWORD>(copy.size()), copy.data(), sid)) return {};
+  return copy;
+}
+
+}  // namespace
+
+bool WritePrivateFile(const std::filesystem::path& path, std::string_view bytes) {
+  std::vector<unsigned char> sid = ProcessUserSid();
+  if (sid.empty()) return false;
+  // One entry: full access for this user, and nobody else named. Protected, so that the
+  // inheritable entries of the folder are neither merged in now nor added when someone later
+  // passes the folder's permissions down to its files.
+  const DWORD aclSize = static_cast<DWORD>(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + sid.size());
+  std::vector<DWORD> aclSpace(aclSize / sizeof(DWORD) + 1);
+  const auto acl = reinterpret_cast<PACL>(aclSpace.data());
+  SECURITY_DESCRIPTOR descriptor;
+  if (!InitializeAcl(acl, aclSize, ACL_REVISION) ||
+      !AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid.data()) ||
+      !InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+      !SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) ||
+      !SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
+    return false;
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
+  const HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool written = true;
+  while (written && !bytes.empty()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 20));
+    DWORD done = 0;
+    written = WriteFile(file, bytes.data(), chunk, &done, nullptr) && done > 0;
+    bytes.remove_prefix(done);
+  }
+  written = CloseHandle(file) && written;
+  if (!written) DeleteFileW(path.c_str());
+  return written;
+}
+
+}  // namespace korvane::tool
