@@ -1,4 +1,4 @@
-// CSV for export and import, read and written by libcsv (tools/libcsv): fields with commas,
+// CSV for export and import, read and written by libcsv (third_party/libcsv): fields with commas,
 // quotes or line breaks are quoted whole with their quotes doubled.
 #pragma once
 
