@@ -7,7 +7,7 @@
 #include "app/program.h"
 #include "store/schema.h"
 #include "store/store.h"
-#include "tool/commands.h"
+#include "datatool/commands.h"
 
 namespace korvane {
 namespace {

@@ -10,7 +10,7 @@
 #include "store/data_tool.h"
 #include "store/store.h"
 #include "support/data_files.h"
-#include "tool/csv_text.h"
+#include "datatool/csv_text.h"
 
 namespace korvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "tool/private_file.h"
+#include "datatool/private_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

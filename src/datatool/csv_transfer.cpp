@@ -9,9 +9,9 @@
 
 #include "app/program.h"
 #include "store/store.h"
-#include "tool/commands.h"
-#include "tool/csv_text.h"
-#include "tool/private_file.h"
+#include "datatool/commands.h"
+#include "datatool/csv_text.h"
+#include "datatool/private_file.h"
 
 namespace korvane::tool {
 namespace {

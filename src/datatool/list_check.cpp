@@ -5,7 +5,7 @@
 
 #include "app/program.h"
 #include "store/schema.h"
-#include "tool/commands.h"
+#include "datatool/commands.h"
 
 namespace korvane::tool {
 namespace {

@@ -1,8 +1,8 @@
-#include "tool/csv_text.h"
+#include "datatool/csv_text.h"
 
 #include <csv.h>
 
-#include "tool/commands.h"
+#include "datatool/commands.h"
 
 namespace korvane::tool {
 namespace {

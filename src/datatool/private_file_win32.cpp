@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "tool/private_file.h"
+#include "datatool/private_file.h"
 
 namespace korvane::tool {
 namespace {
