@@ -1,13 +1,13 @@
-// korvane-data: makes, checks and fills data files. The commands live in store/data_tool.cpp
+// korvane-data: makes, checks and fills data files. The commands live in src/datatool/
 // and tool/; this file joins them to the process: arguments, standard streams, the terminal.
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "store/data_tool.h"
+#include "datatool/data_tool.h"
 #include "terminal.h"
 #ifdef _WIN32
-#include "store/signing_tool_win32.h"
+#include "datatool/signing_tool_win32.h"
 #endif
 
 namespace {

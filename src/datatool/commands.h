@@ -1,4 +1,4 @@
-// The data-file tool's commands and what they share. store/data_tool.cpp reads the command
+// The data-file tool's commands and what they share. data_tool.cpp reads the command
 // line and calls them; each returns the tool's exit code.
 #pragma once
 
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/data_tool.h"
+#include "datatool/data_tool.h"
 #include "store/protection.h"
 #include "store/sqlite_util.h"
 

@@ -13,7 +13,7 @@
 #include "servers/editor_controls.h"
 #include "servers/main_layout.h"
 #include "servers/main_window.h"
-#include "store/data_tool.h"
+#include "datatool/data_tool.h"
 #include "store/protection.h"
 #include "store/schema.h"
 #include "support/data_files.h"

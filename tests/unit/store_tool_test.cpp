@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "app/program.h"
-#include "store/data_tool.h"
+#include "datatool/data_tool.h"
 #include "store/schema.h"
 #include "store/store.h"
 

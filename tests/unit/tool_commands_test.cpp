@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "app/program.h"
-#include "store/data_tool.h"
+#include "datatool/data_tool.h"
 #include "store/store.h"
 #include "support/data_files.h"
 #include "datatool/csv_text.h"

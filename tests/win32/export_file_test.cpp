@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "store/data_tool.h"
+#include "datatool/data_tool.h"
 #include "support/data_files.h"
 
 namespace korvane {

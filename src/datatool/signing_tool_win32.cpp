@@ -1,4 +1,4 @@
-#include "store/signing_tool_win32.h"
+#include "datatool/signing_tool_win32.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "store/data_tool.h"
+#include "datatool/data_tool.h"
 
 #include <ostream>
 
