@@ -1,11 +1,11 @@
-// korvane-data: makes, checks and fills data files. The commands live in src/datatool/
-// and tool/; this file joins them to the process: arguments, standard streams, the terminal.
+// korvane-data: makes, checks and fills data files. The commands live beside this file;
+// this one joins them to the process: arguments, standard streams, the terminal.
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "datatool/data_tool.h"
-#include "terminal.h"
+#include "datatool/terminal.h"
 #ifdef _WIN32
 #include "datatool/signing_tool_win32.h"
 #endif

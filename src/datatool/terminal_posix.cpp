@@ -4,7 +4,7 @@
 #include <csignal>
 #include <iostream>
 
-#include "terminal.h"
+#include "datatool/terminal.h"
 
 namespace korvane::terminal {
 namespace {

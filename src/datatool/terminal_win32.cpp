@@ -3,7 +3,7 @@
 #include <iostream>
 #include <streambuf>
 
-#include "terminal.h"
+#include "datatool/terminal.h"
 
 namespace korvane::terminal {
 namespace {
