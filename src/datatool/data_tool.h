@@ -1,4 +1,4 @@
-// The commands of the data-file tool (tools/korvane-data), kept in the core so that tests run
+// The commands of the data-file tool (korvane-data), kept in the core so that tests run
 // them in both builds without starting a process.
 #pragma once
 
