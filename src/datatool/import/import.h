@@ -17,6 +17,8 @@ struct ImportedServer {
   std::string user;      // "DOMAIN\user" where the file keeps a domain apart
   std::string password;  // empty when the file has none or it did not open
   std::string remark;    // the group path, then the name: "机房A/Web/web-01"
+
+  bool operator==(const ImportedServer&) const = default;
 };
 
 // Where, then what: "confCons.xml: server 机房A/ssh-01" and "an SSH2 connection; only
