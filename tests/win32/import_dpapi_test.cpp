@@ -32,8 +32,8 @@ std::string Hex(const std::string& bytes) {
 TEST(ImportDpapi, OwnPasswordsOpenOthersAreReported) {
   ImportContext context;
   context.unprotect = UnprotectForCurrentUser;
-  std::string foreign = Protect("x", false);
-  foreign[foreign.size() / 2] ^= 1;
+  // Wine cannot make another user's blob; a cut one does not open for anyone.
+  const std::string foreign = Protect("x", false).substr(0, 40);
   const std::string rdg = "<RDCMan programVersion=\"2.7\" schemaVersion=\"3\"><file><group><properties><name>机房A</name>"
                           "</properties><server><properties><name>a.corp</name></properties><logonCredentials inherit=\"None\">"
                           "<userName>ops</userName><password>" + testing::Base64(Protect("密码 1", false)) +

@@ -20,6 +20,8 @@
 #define MBEDTLS_SHA1_C
 #define MBEDTLS_PKCS5_C
 #define MBEDTLS_BASE64_C
+/* mbedtls requires its platform layer on Windows (for snprintf); both trees use it alike. */
+#define MBEDTLS_PLATFORM_C
 
 #include "mbedtls/check_config.h"
 

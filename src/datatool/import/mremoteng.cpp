@@ -9,6 +9,8 @@
 #include <system_error>
 #include <thread>
 
+#include <mbedtls/aesni.h>
+
 #include "datatool/import/mremoteng_crypto.h"
 #include "datatool/import/readers.h"
 #include "datatool/import/text.h"
@@ -179,6 +181,9 @@ std::vector<std::optional<std::string>> OpenAll(Reader& r, const Sealing& sealin
   };
   unsigned wanted = r.context.threads != 0 ? r.context.threads : std::max(1u, std::thread::hardware_concurrency());
   if (!mremoteng::Derives(sealing)) wanted = 1;  // AES-CBC with an MD5 key takes microseconds
+  // mbedtls asks the processor for AES-NI once, into unguarded statics: ask before the threads
+  // do, so that they only ever read the answer.
+  mbedtls_aesni_has_support(MBEDTLS_AESNI_AES);
   std::vector<std::thread> threads;
   for (unsigned t = 0; t < std::min<size_t>(wanted, total); ++t) {
     try {
