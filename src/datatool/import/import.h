@@ -1,6 +1,13 @@
 // Servers from other tools' files: mRemoteNG's confCons.xml, RDCMan's .rdg, Remote Desktop
 // .rdp files and a folder of them. The kind is told by the content, never by the file name.
 // Nothing here writes anywhere: the caller decides what becomes of the servers.
+//
+// The import command's use: build an ImportContext (askPassword from the tool's secret
+// reader, unprotect = UnprotectForCurrentUser in the Windows build, progress on the terminal),
+// call ReadServers on the operand; when `recognised` is false, read the file as CSV as before.
+// Otherwise say every skipped, unopened and error note, write nothing if there is an error,
+// and add `servers` as the CSV import adds its rows (duplicates check, --dry-run, one
+// transaction, passwords sealed for a protected file). Wipe the passwords after.
 #pragma once
 
 #include <cstddef>

@@ -67,13 +67,13 @@ bool ChoosePassword(Reader& r, const Sealing& sealing, const std::string& value,
     return false;
   }
   if (!r.context.askPassword) {
-    r.Error("is protected by a master password, and none can be asked for here; nothing imported");
+    r.Error("protected by a master password, and none can be asked for here; nothing imported");
     return false;
   }
   r.asked = true;
   std::optional<std::string> typed = r.context.askPassword("mRemoteNG master password for " + r.file + ": ");
   if (!typed) {
-    r.Error("is protected by a master password, and none was given; nothing imported");
+    r.Error("protected by a master password, and none was given; nothing imported");
     return false;
   }
   auto plain = OpenCounted(r, sealing, *typed, value);
@@ -95,7 +95,7 @@ std::optional<Sealing> SealingOf(Reader& r, const XmlElement& root) {
   if (mode == nullptr) return Sealing{Cipher::AesCbc, 0};
   const std::string engine = root.AttributeOr("EncryptionEngine");
   if (!EqualsIgnoringCase(*mode, "GCM") || (!engine.empty() && !EqualsIgnoringCase(engine, "AES"))) {
-    r.Error("is encrypted with " + engine + " " + *mode +
+    r.Error("encrypted with " + engine + " " + *mode +
             ", which is not read here; choose AES with GCM in mRemoteNG's options, save, and import again");
     return std::nullopt;
   }
