@@ -140,11 +140,11 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   });
 }
 
-std::string Join(const std::vector<std::string>& parts, std::string_view separator) {
+std::string Join(const std::vector<std::string>& pieces, std::string_view separator) {
   std::string joined;
-  for (const auto& part : parts) {
+  for (const auto& piece : pieces) {
     if (!joined.empty()) joined += separator;
-    joined += part;
+    joined += piece;
   }
   return joined;
 }

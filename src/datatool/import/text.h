@@ -27,7 +27,7 @@ std::optional<std::string> DecodeHex(std::string_view text);
 
 std::string_view Trim(std::string_view text);
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
-std::string Join(const std::vector<std::string>& parts, std::string_view separator);
+std::string Join(const std::vector<std::string>& pieces, std::string_view separator);
 
 // "DOMAIN\user", or the user alone when the domain is empty or the user already names one.
 std::string UserWithDomain(const std::string& user, const std::string& domain);
