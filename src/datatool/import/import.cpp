@@ -1,0 +1,141 @@
+#include "datatool/import/import.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "datatool/import/readers.h"
+#include "datatool/import/text.h"
+#include "datatool/import/xml.h"
+
+namespace korvane::import {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path PathFromUtf8(const std::string& path) {
+  return fs::path(std::u8string(path.begin(), path.end()));
+}
+
+std::string Utf8Name(const fs::path& path) {
+  const std::u8string name = path.u8string();
+  return std::string(name.begin(), name.end());
+}
+
+// The bytes of a file no larger than kMaxFileSize; false with the reason otherwise.
+bool ReadFile(const fs::path& path, std::string& bytes, std::string& error) {
+  std::error_code ec;
+  const auto size = fs::file_size(path, ec);
+  if (ec) {
+    error = "cannot read: " + ec.message();
+    return false;
+  }
+  if (size > kMaxFileSize) {
+    error = "larger than " + std::to_string(kMaxFileSize >> 20) + " MB; no server list is that large";
+    return false;
+  }
+  std::ifstream in(path, std::ios::binary);
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in.is_open() || in.bad() || bytes.size() > kMaxFileSize) {
+    error = "cannot read";
+    return false;
+  }
+  return true;
+}
+
+// Text that older mRemoteNG wrote when it sealed the whole file: one base64 value.
+bool IsBase64Text(std::string_view text) {
+  text = Trim(text);
+  return text.size() >= 44 && std::all_of(text.begin(), text.end(), [](char c) {
+           return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+                  c == '/' || c == '=' || c == '\r' || c == '\n';
+         });
+}
+
+std::string Stem(const std::string& fileName) {
+  const auto dot = fileName.rfind('.');
+  return dot == std::string::npos || dot == 0 ? fileName : fileName.substr(0, dot);
+}
+
+void ReadFolder(const std::string& folder, ImportContext& context, ImportResult& result) {
+  result.recognised = true;
+  result.source = "Remote Desktop files";
+  std::vector<fs::path> files;
+  std::error_code ec;
+  for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string extension = Utf8Name(it->path().extension());
+    if (EqualsIgnoringCase(extension, ".rdp") && it->is_regular_file(ec)) files.push_back(it->path());
+  }
+  if (ec) return result.errors.push_back({folder, "cannot list the folder: " + ec.message()});
+  if (files.empty()) return result.errors.push_back({folder, "no .rdp file in the folder"});
+  std::sort(files.begin(), files.end());
+  for (const auto& path : files) {
+    const std::string file = Utf8Name(path);
+    std::string bytes, error;
+    if (!ReadFile(path, bytes, error)) {
+      result.errors.push_back({file, error});
+    } else if (const auto text = DecodeText(bytes); !text) {
+      result.errors.push_back({file, "neither UTF-16 nor UTF-8 text"});
+    } else {
+      ReadRdp(file, Stem(Utf8Name(path.filename())), *text, context, result);
+    }
+  }
+}
+
+}  // namespace
+
+ImportResult ReadServersFromBytes(const std::string& name, const std::string& bytes, ImportContext& context) {
+  ImportResult result;
+  const auto text = DecodeText(bytes);
+  const std::string_view start = text ? Trim(*text) : std::string_view();
+  if (!start.empty() && start.front() == '<') {
+    std::string error;
+    // expat reads the raw bytes: it follows the byte order mark and the encoding declared.
+    const auto root = ParseXml(bytes, error);
+    if (!root) {
+      // Only an XML file that names itself as one of the two is taken to be one.
+      const bool ours = start.find("<Connections") != std::string_view::npos ||
+                        start.find(":Connections") != std::string_view::npos ||
+                        start.find("<RDCMan") != std::string_view::npos;
+      if (ours) result = {true, "XML", {}, {}, {}, {{name, "not well-formed XML, " + error}}, 0};
+      return result;
+    }
+    if (root->name == "Connections") {
+      result.recognised = true;
+      ReadMremoteng(name, *root, context, result);
+    } else if (root->name == "RDCMan") {
+      result.recognised = true;
+      ReadRdcman(name, *root, context, result);
+    }
+  } else if (text && LooksLikeRdp(*text)) {
+    result.recognised = true;
+    result.source = "Remote Desktop file";
+    const std::string fileName = Utf8Name(PathFromUtf8(name).filename());
+    ReadRdp(name, Stem(fileName), *text, context, result);
+  } else if (text && IsBase64Text(*text)) {
+    result.recognised = true;
+    ReadSealedMremoteng(name, *text, context, result);
+  }
+  return result;
+}
+
+ImportResult ReadServers(const std::string& path, ImportContext& context) {
+  std::error_code ec;
+  const fs::path where = PathFromUtf8(path);
+  if (fs::is_directory(where, ec)) {
+    ImportResult result;
+    ReadFolder(path, context, result);
+    return result;
+  }
+  std::string bytes, error;
+  if (!ReadFile(where, bytes, error)) {
+    ImportResult result;
+    result.recognised = true;
+    result.errors.push_back({path, error});
+    return result;
+  }
+  return ReadServersFromBytes(path, bytes, context);
+}
+
+}  // namespace korvane::import

@@ -1,0 +1,78 @@
+// Servers from other tools' files: mRemoteNG's confCons.xml, RDCMan's .rdg, Remote Desktop
+// .rdp files and a folder of them. The kind is told by the content, never by the file name.
+// Nothing here writes anywhere: the caller decides what becomes of the servers.
+//
+// The import command's use: build an ImportContext (askPassword from the tool's secret
+// reader, unprotect = UnprotectForCurrentUser in the Windows build, progress on the terminal),
+// call ReadServers on the operand; when `recognised` is false, read the file as CSV as before.
+// Otherwise say every skipped, unopened and error note, write nothing if there is an error,
+// and add `servers` as the CSV import adds its rows (duplicates check, --dry-run, one
+// transaction, passwords sealed for a protected file). Wipe the passwords after.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvane::import {
+
+struct ImportedServer {
+  std::string host;
+  std::string port;      // as the file has it; "3389" where it names none
+  std::string user;      // "DOMAIN\user" where the file keeps a domain apart
+  std::string password;  // empty when the file has none or it did not open
+  std::string remark;    // the group path, then the name: "机房A/Web/web-01"
+
+  bool operator==(const ImportedServer&) const = default;
+};
+
+// Where, then what: "confCons.xml: server 机房A/ssh-01" and "an SSH2 connection; only
+// Remote Desktop connections are imported"; "servers.rdg:12" and "not well-formed".
+struct Note {
+  std::string where;
+  std::string what;
+};
+
+struct ImportResult {
+  // False when the content is none of the kinds read here (a CSV file, for one); nothing else
+  // is set then.
+  bool recognised = false;
+  std::string source;  // "mRemoteNG", "RDCMan", "Remote Desktop file(s)"
+  std::vector<ImportedServer> servers;
+  std::vector<Note> skipped;   // servers left out on purpose, and why
+  std::vector<Note> unopened;  // servers taken with an empty password, and why it did not open
+  // What could not be read. A file with an error gives no servers; in a folder the other
+  // files still do.
+  std::vector<Note> errors;
+  std::size_t derivations = 0;  // password-based key derivations done (mRemoteNG)
+};
+
+// What a reader may ask of the person and of the system.
+struct ImportContext {
+  // Asked once for the master password of an mRemoteNG file that the default one does not
+  // open; nullopt when none is given. Unset: such a file is refused.
+  std::function<std::optional<std::string>(const std::string& prompt)> askPassword;
+  // Opens a blob protected for the current Windows user (DPAPI, no extra entropy). Unset, or
+  // nullopt: it did not open. UnprotectForCurrentUser (unprotect_win32.h) is the real one.
+  std::function<std::optional<std::string>(const std::string& blob)> unprotect;
+  // Called on the reader's own thread while passwords are being opened: so many of so many.
+  std::function<void(std::size_t done, std::size_t total)> progress;
+  // Threads that open passwords; 0: one per core.
+  unsigned threads = 0;
+  // A file that asks for more rounds of key derivation than this is refused: each value would
+  // take minutes. mRemoteNG 1.80 writes 600,000.
+  unsigned long maxKdfIterations = 5'000'000;
+};
+
+// Files larger than this are refused unread: a server list is far smaller, and the parser
+// holds the whole document.
+inline constexpr std::size_t kMaxFileSize = 32u << 20;
+
+// Reads the servers of one file, or of every *.rdp file in a folder. `path` is UTF-8.
+ImportResult ReadServers(const std::string& path, ImportContext& context);
+// The same on bytes already read; `name` stands for the file in the notes.
+ImportResult ReadServersFromBytes(const std::string& name, const std::string& bytes, ImportContext& context);
+
+}  // namespace korvane::import

@@ -1,0 +1,290 @@
+// mRemoteNG's confCons.xml, every version: Node elements nested in containers, fields taken
+// from the parent where an Inherit… attribute says so, passwords sealed under the default
+// password "mR3m" or the user's master password.
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include <mbedtls/aesni.h>
+
+#include "datatool/import/mremoteng_crypto.h"
+#include "datatool/import/readers.h"
+#include "datatool/import/text.h"
+
+namespace korvane::import {
+namespace {
+
+using mremoteng::Cipher;
+using mremoteng::Sealing;
+
+// What the root's Protected value opens to: under the default password, and under a master
+// password the user set.
+constexpr std::string_view kNotProtected = "ThisIsNotProtected";
+constexpr std::string_view kProtected = "ThisIsProtected";
+
+struct Reader {
+  const std::string& file;
+  ImportContext& context;
+  ImportResult& result;
+  // The password that opened the file; an inner document of a file sealed whole is tried
+  // with it first, so the person is asked only once.
+  std::string password;
+  bool asked = false;
+
+  void Error(const std::string& what) { result.errors.push_back({file, what}); }
+};
+
+bool IsTrue(const std::string& value) { return EqualsIgnoringCase(value, "True"); }
+
+std::optional<std::string> OpenCounted(Reader& r, const Sealing& sealing, const std::string& password,
+                                       std::string_view value) {
+  if (mremoteng::Derives(sealing)) ++r.result.derivations;
+  return mremoteng::Open(sealing, password, value);
+}
+
+// The password that opens `value` so that `accepts` its plain text: the default one, the one
+// that opened the file so far, else the master password the person types. False after saying
+// why in the errors.
+bool ChoosePassword(Reader& r, const Sealing& sealing, const std::string& value,
+                    const std::function<bool(const std::string&)>& accepts) {
+  std::vector<std::string> candidates = {mremoteng::kDefaultPassword};
+  if (!r.password.empty() && r.password != candidates[0]) candidates.insert(candidates.begin(), r.password);
+  for (const auto& candidate : candidates) {
+    auto plain = OpenCounted(r, sealing, candidate, value);
+    const bool fits = plain && accepts(*plain);
+    if (plain) WipeText(*plain);
+    if (fits) {
+      r.password = candidate;
+      return true;
+    }
+  }
+  if (r.asked) {
+    r.Error("does not open with the master password given; nothing imported");
+    return false;
+  }
+  if (!r.context.askPassword) {
+    r.Error("protected by a master password, and none can be asked for here; nothing imported");
+    return false;
+  }
+  r.asked = true;
+  std::optional<std::string> typed = r.context.askPassword("mRemoteNG master password for " + r.file + ": ");
+  if (!typed) {
+    r.Error("protected by a master password, and none was given; nothing imported");
+    return false;
+  }
+  auto plain = OpenCounted(r, sealing, *typed, value);
+  const bool fits = plain && accepts(*plain);
+  if (plain) WipeText(*plain);
+  if (!fits) {
+    WipeText(*typed);
+    r.Error("the master password is wrong; nothing imported");
+    return false;
+  }
+  r.password = std::move(*typed);
+  return true;
+}
+
+// How the values of this file are sealed, from its root; nullopt after saying why.
+std::optional<Sealing> SealingOf(Reader& r, const XmlElement& root) {
+  const std::string* mode = root.Attribute("BlockCipherMode");
+  // Files from before the version that named the mode are all AES-CBC.
+  if (mode == nullptr) return Sealing{Cipher::AesCbc, 0};
+  const std::string engine = root.AttributeOr("EncryptionEngine");
+  if (!EqualsIgnoringCase(*mode, "GCM") || (!engine.empty() && !EqualsIgnoringCase(engine, "AES"))) {
+    r.Error("encrypted with " + engine + " " + *mode +
+            ", which is not read here; choose AES with GCM in mRemoteNG's options, save, and import again");
+    return std::nullopt;
+  }
+  Sealing sealing{Cipher::AesGcm, 1000};  // what mRemoteNG derived with before it named the count
+  if (const std::string* text = root.Attribute("KdfIterations")) {
+    const std::string_view digits = Trim(*text);
+    unsigned long rounds = 0;
+    bool valid = !digits.empty() && digits.size() <= 10;
+    for (const char c : digits) {
+      valid = valid && c >= '0' && c <= '9';
+      if (valid) rounds = rounds * 10 + static_cast<unsigned long>(c - '0');
+    }
+    if (!valid || rounds == 0 || rounds > r.context.maxKdfIterations) {
+      r.Error("asks for " + *text + " rounds of key derivation; more than " +
+              std::to_string(r.context.maxKdfIterations) + " is refused");
+      return std::nullopt;
+    }
+    sealing.iterations = rounds;
+  }
+  return sealing;
+}
+
+// A field of a node, taken up the tree while the node inherits it.
+std::string Resolved(const XmlElement& node, const std::string& field) {
+  for (const XmlElement* n = &node; n != nullptr && n->name == "Node"; n = n->parent) {
+    if (!IsTrue(n->AttributeOr("Inherit" + field))) return n->AttributeOr(field);
+  }
+  return {};  // inherited from mRemoteNG's default connection, which is not in the file
+}
+
+struct Pending {
+  ImportedServer server;
+  std::string sealedPassword;
+};
+
+void Walk(Reader& r, const XmlElement& parent, std::vector<std::string>& groups, std::vector<Pending>& pending) {
+  for (const auto& child : parent.children) {
+    if (child->name != "Node") continue;
+    const XmlElement& node = *child;
+    const std::string type = node.AttributeOr("Type");
+    groups.push_back(node.AttributeOr("Name"));
+    const std::string where = r.file + ": " + Join(groups, "/");
+    if (type == "Container") {
+      Walk(r, node, groups, pending);
+    } else if (type != "Connection") {
+      r.result.skipped.push_back({where, "a node of type \"" + type + "\", neither a folder nor a connection"});
+    } else if (const std::string protocol = Resolved(node, "Protocol"); !EqualsIgnoringCase(protocol, "RDP")) {
+      r.result.skipped.push_back({where, "a " + protocol + " connection; only Remote Desktop (RDP) ones are imported"});
+    } else if (const std::string host = std::string(Trim(Resolved(node, "Hostname"))); host.empty()) {
+      r.result.skipped.push_back({where, "no host name"});
+    } else {
+      Pending& p = pending.emplace_back();
+      p.server.host = host;
+      p.server.port = std::string(Trim(Resolved(node, "Port")));
+      if (p.server.port.empty()) p.server.port = "3389";
+      p.server.user = UserWithDomain(Resolved(node, "Username"), Resolved(node, "Domain"));
+      p.server.remark = Join(groups, "/");
+      p.sealedPassword = std::string(Trim(Resolved(node, "Password")));
+    }
+    groups.pop_back();
+  }
+}
+
+// Opens every value, one key derivation each, on as many threads as the context allows; the
+// calling thread reports the progress meanwhile.
+std::vector<std::optional<std::string>> OpenAll(Reader& r, const Sealing& sealing,
+                                                const std::vector<const std::string*>& values) {
+  const size_t total = values.size();
+  std::vector<std::optional<std::string>> opened(total);
+  if (total == 0) return opened;
+  if (mremoteng::Derives(sealing)) r.result.derivations += total;
+  std::atomic<size_t> next{0};
+  std::mutex mutex;
+  std::condition_variable changed;
+  size_t done = 0;
+  auto work = [&] {
+    for (size_t i = next++; i < total; i = next++) {
+      opened[i] = mremoteng::Open(sealing, r.password, *values[i]);
+      std::lock_guard lock(mutex);
+      ++done;
+      changed.notify_one();
+    }
+  };
+  unsigned wanted = r.context.threads != 0 ? r.context.threads : std::max(1u, std::thread::hardware_concurrency());
+  if (!mremoteng::Derives(sealing)) wanted = 1;  // AES-CBC with an MD5 key takes microseconds
+  // mbedtls asks the processor for AES-NI once, into unguarded statics: ask before the threads
+  // do, so that they only ever read the answer.
+  mbedtls_aesni_has_support(MBEDTLS_AESNI_AES);
+  std::vector<std::thread> threads;
+  for (unsigned t = 0; t < std::min<size_t>(wanted, total); ++t) {
+    try {
+      threads.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // fewer threads then; none at all, and this one does the work
+    }
+  }
+  if (threads.empty()) work();
+  for (size_t reported = 0; reported < total;) {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return done != reported; });
+    reported = done;
+    lock.unlock();
+    if (r.context.progress) r.context.progress(reported, total);
+  }
+  for (auto& thread : threads) thread.join();
+  return opened;
+}
+
+void ReadDocument(Reader& r, const XmlElement& root) {
+  const auto sealing = SealingOf(r, root);
+  if (!sealing) return;
+  if (const std::string* check = root.Attribute("Protected")) {
+    const bool opened = ChoosePassword(r, *sealing, *check, [](const std::string& plain) {
+      return plain == kNotProtected || plain == kProtected;
+    });
+    if (!opened) return;
+  } else if (r.password.empty()) {
+    r.password = mremoteng::kDefaultPassword;
+  }
+
+  // Since 2.6 a file sealed whole keeps its root and seals only the nodes inside it.
+  std::unique_ptr<XmlElement> inner;
+  const XmlElement* nodes = &root;
+  if (IsTrue(root.AttributeOr("FullFileEncryption"))) {
+    auto plain = OpenCounted(r, *sealing, r.password, root.text);
+    if (!plain) return r.Error("its encrypted content does not open; nothing imported");
+    std::string error;
+    inner = ParseXml("<Connections>" + *plain + "</Connections>", error);
+    WipeText(*plain);
+    if (!inner) return r.Error("its encrypted content, " + error);
+    nodes = inner.get();
+  }
+
+  std::vector<std::string> groups;
+  std::vector<Pending> pending;
+  Walk(r, *nodes, groups, pending);
+  std::vector<const std::string*> sealed;
+  for (const auto& p : pending) {
+    if (!p.sealedPassword.empty()) sealed.push_back(&p.sealedPassword);
+  }
+  auto opened = OpenAll(r, *sealing, sealed);
+  size_t next = 0;
+  for (auto& p : pending) {
+    if (!p.sealedPassword.empty()) {
+      auto& plain = opened[next++];
+      if (plain && IsUtf8(*plain)) {
+        p.server.password = std::move(*plain);
+      } else {
+        r.result.unopened.push_back({r.file + ": " + p.server.remark, "its password does not open (a damaged value)"});
+      }
+      if (plain) WipeText(*plain);
+    }
+    r.result.servers.push_back(std::move(p.server));
+  }
+}
+
+}  // namespace
+
+void ReadMremoteng(const std::string& file, const XmlElement& root, ImportContext& context, ImportResult& result) {
+  result.source = "mRemoteNG";
+  Reader r{file, context, result};
+  ReadDocument(r, root);
+  WipeText(r.password);
+}
+
+void ReadSealedMremoteng(const std::string& file, const std::string& sealedFile, ImportContext& context,
+                         ImportResult& result) {
+  result.source = "mRemoteNG";
+  Reader r{file, context, result};
+  // Before 2.6 a file sealed whole is one AES-CBC value holding the whole document.
+  const Sealing sealing{Cipher::AesCbc, 0};
+  const auto isDocument = [](const std::string& plain) {
+    const auto text = DecodeText(plain);
+    return text && Trim(*text).substr(0, 1) == "<";
+  };
+  if (ChoosePassword(r, sealing, sealedFile, isDocument)) {
+    auto plain = mremoteng::Open(sealing, r.password, sealedFile);
+    std::string error;
+    const auto root = ParseXml(*plain, error);
+    WipeText(*plain);
+    if (!root) {
+      r.Error("its encrypted content, " + error);
+    } else if (root->name != "Connections") {
+      r.Error("its encrypted content is not a list of mRemoteNG connections");
+    } else {
+      ReadDocument(r, *root);
+    }
+  }
+  WipeText(r.password);
+}
+
+}  // namespace korvane::import

@@ -1,0 +1,122 @@
+// RDCMan's .rdg files: 2.2 (schemaVersion 1), 2.7 (schemaVersion 3) and the 3.x releases. The
+// versions differ in where a server's fields sit (directly under server, or under
+// server/properties), so every field is looked for in both places and no version is refused.
+#include "datatool/import/readers.h"
+#include "datatool/import/text.h"
+
+namespace korvane::import {
+namespace {
+
+bool IsLevel(const XmlElement& e) { return e.name == "server" || e.name == "group" || e.name == "file"; }
+
+// A child of a server, group or file, whichever of the two places it sits in.
+const XmlElement* Setting(const XmlElement& level, std::string_view name) {
+  if (const XmlElement* direct = level.Child(name)) return direct;
+  const XmlElement* properties = level.Child("properties");
+  return properties ? properties->Child(name) : nullptr;
+}
+
+std::string SettingText(const XmlElement& level, std::string_view name) {
+  const XmlElement* e = Setting(level, name);
+  return e ? std::string(Trim(e->text)) : std::string();
+}
+
+// The settings element that holds for this level: its own, or, where it is missing or says
+// inherit="FromParent", the nearest group's up to the file's.
+const XmlElement* Effective(const XmlElement& level, std::string_view name) {
+  for (const XmlElement* n = &level; n != nullptr && IsLevel(*n); n = n->parent) {
+    const XmlElement* settings = Setting(*n, name);
+    if (settings != nullptr && settings->AttributeOr("inherit") != "FromParent") return settings;
+  }
+  return nullptr;
+}
+
+// A credentials profile of that name kept in the file (by the group that holds the
+// credentials, or any group above it); RDCMan keeps others in the user's own settings.
+const XmlElement* Profile(const XmlElement& credentials, const std::string& name) {
+  for (const XmlElement* n = credentials.parent; n != nullptr; n = n->parent) {
+    if (const XmlElement* profiles = n->Child("credentialsProfiles")) {
+      for (const auto& profile : profiles->children) {
+        if (profile->name == "credentialsProfile" && Trim(SettingText(*profile, "profileName")) == name) {
+          return profile.get();
+        }
+      }
+    }
+  }
+  return nullptr;
+}
+
+struct Reader {
+  const std::string& file;
+  ImportContext& context;
+  ImportResult& result;
+};
+
+void AddServer(Reader& r, const XmlElement& server, const std::vector<std::string>& groups) {
+  ImportedServer s;
+  s.host = SettingText(server, "name");
+  std::string display = SettingText(server, "displayName");
+  std::vector<std::string> path = groups;
+  path.push_back(display.empty() ? s.host : display);
+  s.remark = Join(path, "/");
+  const std::string where = r.file + ": " + s.remark;
+  if (s.host.empty()) return r.result.skipped.push_back({where, "no host name"});
+
+  s.port = "3389";
+  if (const XmlElement* connection = Effective(server, "connectionSettings")) {
+    const std::string port = SettingText(*connection, "port");
+    if (!port.empty()) s.port = port;
+  }
+
+  // Never gatewaySettings: those are the gateway's credentials, not the server's.
+  if (const XmlElement* credentials = Effective(server, "logonCredentials")) {
+    const XmlElement* holder = credentials;
+    const std::string profileName = SettingText(*credentials, "profileName");
+    if (const XmlElement* profile = profileName.empty() ? nullptr : Profile(*credentials, profileName)) holder = profile;
+    s.user = UserWithDomain(SettingText(*holder, "userName"), SettingText(*holder, "domain"));
+    if (const XmlElement* password = holder->Child("password"); password && !Trim(password->text).empty()) {
+      const std::string_view text = Trim(password->text);
+      if (EqualsIgnoringCase(password->AttributeOr("storeAsClearText"), "True")) {
+        s.password = std::string(text);
+      } else {
+        std::optional<std::string> plain;
+        if (auto blob = DecodeBase64(text); blob && r.context.unprotect) {
+          if (auto wide = r.context.unprotect(*blob)) plain = WidePasswordToUtf8(std::move(*wide));
+        }
+        if (plain) {
+          s.password = std::move(*plain);
+        } else {
+          r.result.unopened.push_back(
+              {where, "its password opens only for the Windows user who saved it (or the file's certificate); "
+                      "imported without it"});
+        }
+      }
+    }
+  }
+  r.result.servers.push_back(std::move(s));
+}
+
+void Walk(Reader& r, const XmlElement& level, std::vector<std::string>& groups) {
+  for (const auto& child : level.children) {
+    if (child->name == "server") {
+      AddServer(r, *child, groups);
+    } else if (child->name == "group") {
+      groups.push_back(SettingText(*child, "name"));
+      Walk(r, *child, groups);
+      groups.pop_back();
+    }
+  }
+}
+
+}  // namespace
+
+void ReadRdcman(const std::string& file, const XmlElement& root, ImportContext& context, ImportResult& result) {
+  result.source = "RDCMan";
+  const XmlElement* top = root.Child("file");
+  if (top == nullptr) return result.errors.push_back({file, "an RDCMan file without its <file> element"});
+  Reader r{file, context, result};
+  std::vector<std::string> groups;
+  Walk(r, *top, groups);
+}
+
+}  // namespace korvane::import

@@ -1,0 +1,159 @@
+#include "datatool/import/text.h"
+
+#include <mbedtls/base64.h>
+#include <mbedtls/platform_util.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace korvane::import {
+
+bool IsUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    // The narrower ranges of the second byte after E0, ED, F0 and F4 shut out overlong forms,
+    // surrogates and values past U+10FFFF.
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (text.size() - i < length) return false;
+    for (size_t k = 1; k < length; ++k) {
+      const auto c = static_cast<unsigned char>(text[i + k]);
+      if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+std::optional<std::string> Utf16LeToUtf8(std::string_view bytes) {
+  if (bytes.size() % 2 != 0) return std::nullopt;
+  std::string out;
+  out.reserve(bytes.size());
+  auto unit = [&](size_t i) {
+    return static_cast<char32_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+  };
+  for (size_t i = 0; i < bytes.size(); i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xDC00 && c <= 0xDFFF) return std::nullopt;
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 3 >= bytes.size()) return std::nullopt;
+      const char32_t low = unit(i + 2);
+      if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
+      c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | c >> 6);
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | c >> 12);
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | c >> 18);
+      out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::optional<std::string> DecodeText(std::string_view bytes) {
+  if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') return Utf16LeToUtf8(bytes.substr(2));
+  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  if (!IsUtf8(bytes)) return std::nullopt;
+  return std::string(bytes);
+}
+
+std::optional<std::string> WidePasswordToUtf8(std::string bytes) {
+  if (bytes.size() % 2 != 0) bytes.pop_back();
+  while (bytes.size() >= 2 && bytes[bytes.size() - 1] == '\0' && bytes[bytes.size() - 2] == '\0') bytes.resize(bytes.size() - 2);
+  auto text = Utf16LeToUtf8(bytes);
+  WipeText(bytes);
+  return text;
+}
+
+std::optional<std::string> DecodeBase64(std::string_view text) {
+  text = Trim(text);
+  size_t size = 0;
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  // The first call only measures; mbedtls also checks the whole text there.
+  if (mbedtls_base64_decode(nullptr, 0, &size, in, text.size()) == MBEDTLS_ERR_BASE64_INVALID_CHARACTER) {
+    return std::nullopt;
+  }
+  std::string out(size, '\0');
+  if (mbedtls_base64_decode(reinterpret_cast<unsigned char*>(out.data()), out.size(), &size, in, text.size()) != 0) {
+    return std::nullopt;
+  }
+  out.resize(size);
+  return out;
+}
+
+std::optional<std::string> DecodeHex(std::string_view text) {
+  if (text.size() % 2 != 0) return std::nullopt;
+  auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  for (size_t i = 0; i < text.size(); i += 2) {
+    const int high = digit(text[i]), low = digit(text[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    out += static_cast<char>(high << 4 | low);
+  }
+  return out;
+}
+
+std::string_view Trim(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+std::string Join(const std::vector<std::string>& pieces, std::string_view separator) {
+  std::string joined;
+  for (const auto& piece : pieces) {
+    if (!joined.empty()) joined += separator;
+    joined += piece;
+  }
+  return joined;
+}
+
+std::string UserWithDomain(const std::string& user, const std::string& domain) {
+  if (domain.empty() || user.empty() || user.find_first_of("\\@") != std::string::npos) return user;
+  return domain + "\\" + user;
+}
+
+void WipeText(std::string& text) { mbedtls_platform_zeroize(text.data(), text.size()); }
+
+}  // namespace korvane::import

@@ -1,0 +1,38 @@
+// Text as the other tools' files hold it, turned into the UTF-8 that korvane keeps.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane::import {
+
+bool IsUtf8(std::string_view text);
+
+// UTF-16LE bytes as UTF-8; nullopt for an odd length or a lone surrogate.
+std::optional<std::string> Utf16LeToUtf8(std::string_view bytes);
+
+// The text of a file: UTF-16LE after its byte order mark, or UTF-8 with or without one.
+// nullopt when it is neither.
+std::optional<std::string> DecodeText(std::string_view bytes);
+
+// A password as Windows protects it: UTF-16LE, perhaps with a terminator (and, as korvane
+// itself writes it, one byte more). nullopt when it is not such text.
+std::optional<std::string> WidePasswordToUtf8(std::string bytes);
+
+// Base64 and hexadecimal; nullopt when the text is not wholly that.
+std::optional<std::string> DecodeBase64(std::string_view text);
+std::optional<std::string> DecodeHex(std::string_view text);
+
+std::string_view Trim(std::string_view text);
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+std::string Join(const std::vector<std::string>& pieces, std::string_view separator);
+
+// "DOMAIN\user", or the user alone when the domain is empty or the user already names one.
+std::string UserWithDomain(const std::string& user, const std::string& domain);
+
+// Overwrites a secret before its memory goes.
+void WipeText(std::string& text);
+
+}  // namespace korvane::import
