@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <set>
 #include <system_error>
 
 #include "app/program.h"
@@ -12,6 +13,7 @@
 #include "datatool/commands.h"
 #include "datatool/csv_text.h"
 #include "datatool/private_file.h"
+#include "datatool/import/import.h"
 
 namespace korvane::tool {
 namespace {
@@ -193,59 +195,134 @@ int Export(const Invocation& call) {
   return 0;
 }
 
-int Import(const Invocation& call) {
-  const std::string& path = call.operands[0];
-  const std::string& csvPath = call.operands[1];
-  DBConnection connection;
-  if (!connection.OpenAccess(path, kDatabasePassword)) return Fail(call.err, WhyNotWritable(path));
+namespace {
+
+// The records of a CSV as servers; false after naming its bad lines on `err`.
+bool ReadCsvServers(const Invocation& call, const std::string& csvPath, std::vector<import::ImportedServer>& servers) {
   std::string bytes, error;
-  if (!ReadWholeFile(csvPath, bytes, error)) return Fail(call.err, error);
+  if (!ReadWholeFile(csvPath, bytes, error)) return Fail(call.err, error), false;
   const CsvText csv = ParseCsv(bytes);
   Wipe(bytes);
-
   const auto problems = ProblemsOf(csv);
   if (!problems.empty()) {
     for (std::size_t i = 0; i < problems.size() && i < kProblemsShown; ++i) {
-      Fail(call.err, csvPath + ", line " + std::to_string(problems[i].line) + ": " +
-                         problems[i].what);
+      Fail(call.err, csvPath + ", line " + std::to_string(problems[i].line) + ": " + problems[i].what);
     }
     if (problems.size() > kProblemsShown) {
-      Fail(call.err, csvPath + ": " + std::to_string(problems.size() - kProblemsShown) +
-                         " more bad lines");
+      Fail(call.err, csvPath + ": " + std::to_string(problems.size() - kProblemsShown) + " more bad lines");
     }
-    return Fail(call.err, csvPath + ": nothing imported");
+    return false;
+  }
+  for (std::size_t i = 1; i < csv.records.size(); ++i) {
+    std::vector<std::string> f;
+    for (const auto& field : csv.records[i].fields) f.push_back(FromSpreadsheet(field));
+    servers.push_back({f[0], f[1], f[2], f[3], f[4]});
+    for (auto& field : f) Wipe(field);
+  }
+  return true;
+}
+
+// What the file already holds, by host, port and user: such a server is not added again.
+std::string ServerKey(const std::string& host, const std::string& port, const std::string& user) {
+  return host + '\x1f' + port + '\x1f' + user;
+}
+
+bool KnownServers(sqlite3* db, std::set<std::string>& known) {
+  auto read = sqlite::Prepare(db, "SELECT 服务器名, 端口, 用户名 FROM Server");
+  if (!read) return false;
+  int rc;
+  while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
+    known.insert(ServerKey(ColumnText(read.get(), 0), ColumnText(read.get(), 1), ColumnText(read.get(), 2)));
+  }
+  return rc == SQLITE_DONE;
+}
+
+}  // namespace
+
+int Import(const Invocation& call) {
+  const std::string& path = call.operands[0];
+  const std::string& source = call.operands[1];
+  const bool dryRun = call.HasFlag("--dry-run");
+  DBConnection connection;
+  if (!connection.OpenAccess(path, kDatabasePassword)) return Fail(call.err, WhyNotWritable(path));
+  sqlite3* db = connection.Handle();
+
+  // Everything is read, and every password opened, before anything is written.
+  import::ImportContext context;
+  context.askPassword = [&](const std::string& prompt) { return ReadSecret(call, prompt, "nothing imported"); };
+  context.unprotect = call.input.unprotect;
+  if (call.input.showProgress) {
+    context.progress = [&](std::size_t done, std::size_t total) {
+      call.err << "\ropening passwords: " << done << " of " << total << (done == total ? "\n" : "") << std::flush;
+    };
+  }
+  import::ImportResult read = import::ReadServers(source, context);
+  if (!read.recognised && !ReadCsvServers(call, source, read.servers)) return Fail(call.err, source + ": nothing imported");
+  for (const auto& note : read.skipped) Fail(call.err, note.where + ": skipped: " + note.what);
+  for (const auto& note : read.unopened) Fail(call.err, note.where + ": imported without its password: " + note.what);
+  if (!read.errors.empty()) {
+    for (const auto& note : read.errors) Fail(call.err, note.where + ": " + note.what);
+    return Fail(call.err, source + ": nothing imported");
+  }
+
+  std::set<std::string> known;
+  if (!KnownServers(db, known)) return Fail(call.err, path + ": cannot read the servers: " + sqlite3_errmsg(db));
+  std::vector<const import::ImportedServer*> added;
+  for (const auto& server : read.servers) {
+    if (known.insert(ServerKey(server.host, server.port, server.user)).second) added.push_back(&server);
+  }
+  std::string counts;
+  for (const auto& [count, what] : {std::pair{read.servers.size() - added.size(), " already there"},
+                                    std::pair{read.skipped.size(), " skipped"},
+                                    std::pair{read.unopened.size(), " without their password"}}) {
+    if (count > 0) counts += (counts.empty() ? " (" : ", ") + std::to_string(count) + what;
+  }
+  if (!counts.empty()) counts += ")";
+  const auto wipe = [&] {
+    for (auto& server : read.servers) Wipe(server.password);
+  };
+  if (dryRun) {
+    for (const auto* server : added) {
+      call.out << "would add\t" << server->remark << "\t" << server->host << "\t" << server->port << "\t"
+               << server->user << "\n";
+    }
+    call.out << "would import " << Servers(added.size()) << " from " << source << counts << "; nothing written\n";
+    wipe();
+    return 0;
   }
 
   // A protected file takes the passwords sealed, under the key of its login password.
   std::optional<LoginKeys> keys;
-  if (!KeysForPasswords(call, connection.Handle(), path, keys)) return 1;
-  // All or nothing: the servers of one CSV arrive together or not at all.
-  sqlite3* db = connection.Handle();
+  if (!added.empty() && !KeysForPasswords(call, db, path, keys)) return wipe(), 1;
+  // All or nothing: the servers of one file arrive together or not at all.
   if (!sqlite::Exec(db, "BEGIN IMMEDIATE")) {
+    wipe();
     return Fail(call.err, path + ": cannot write: " + sqlite3_errmsg(db) + "; nothing imported");
   }
   auto insert = sqlite::Prepare(db, "INSERT INTO Server (" + ColumnList() + ") VALUES (?, ?, ?, ?, ?)");
-  bool added = insert != nullptr;
-  for (std::size_t i = 1; added && i < csv.records.size(); ++i) {
-    std::vector<std::string> fields;
-    for (const auto& field : csv.records[i].fields) fields.push_back(FromSpreadsheet(field));
-    std::vector<SqlValue> values;
-    for (const auto& field : fields) values.push_back(TextOrNull(field));
+  bool ok = insert != nullptr;
+  for (std::size_t i = 0; ok && i < added.size(); ++i) {
+    const import::ImportedServer& s = *added[i];
+    std::vector<SqlValue> values = {TextOrNull(s.host), TextOrNull(s.port), TextOrNull(s.user),
+                                    TextOrNull(s.password), TextOrNull(s.remark)};
     if (keys) {
-      const auto sealed = keys->Seal(fields[3], fields[0]);
-      added = sealed.has_value();
+      const auto sealed = keys->Seal(s.password, s.host);
+      ok = sealed.has_value();
       values[3] = TextOrNull(sealed.value_or(""));
     }
-    added = added && sqlite::Bind(insert.get(), values) && sqlite3_step(insert.get()) == SQLITE_DONE;
+    ok = ok && sqlite::Bind(insert.get(), values) && sqlite3_step(insert.get()) == SQLITE_DONE;
     sqlite3_reset(insert.get());
+    sqlite3_clear_bindings(insert.get());
+    if (const auto* text = std::get_if<std::string>(&values[3])) Wipe(*const_cast<std::string*>(text));
   }
   insert.reset();
-  if (!added || !sqlite::Exec(db, "COMMIT")) {
+  wipe();
+  if (!ok || !sqlite::Exec(db, "COMMIT")) {
     const std::string why = sqlite3_errmsg(db);
     sqlite::Exec(db, "ROLLBACK");
     return Fail(call.err, path + ": cannot add the servers: " + why + "; nothing imported");
   }
-  call.out << "imported " << Servers(csv.records.size() - 1) << " from " << csvPath << "\n";
+  call.out << "imported " << Servers(added.size()) << " from " << source << counts << "\n";
   return 0;
 }
 

@@ -122,21 +122,36 @@ const Command kCommands[] = {
      "its mode is 0600. Refuses to overwrite an existing file. On a protected file the login\n"
      "password is asked for, and the passwords are opened for the CSV.\n",
      tool::Export},
-    {"import", "FILE CSV", 2, 2, nullptr, "add the servers of a CSV file",
-     "Adds the servers of a UTF-8 CSV file to the data file FILE. The first line must be the\n"
-     "header host,port,user,password,remark; each further record is one server. A field that\n"
-     "holds commas, quotes or line breaks is quoted whole, its quotes doubled, as spreadsheets\n"
-     "write it; blanks around a field are kept. An empty field is stored as empty (null).\n"
-     "A field that begins with an apostrophe (') followed by =, +, -, @, a tab, a carriage\n"
-     "return or another apostrophe loses that one apostrophe, which export puts there to keep\n"
-     "spreadsheets from running the value as a formula; every other field is taken as it is.\n"
-     "A CSV saved again by a spreadsheet may hold values it changed: a port such as 03389\n"
-     "without its leading zero, a long run of digits as a number in scientific notation.\n"
-     "Every server gets a new id and no existing server is changed, so importing a CSV twice\n"
-     "adds its servers twice. A bad line (a wrong number of fields, a quote in the wrong place,\n"
-     "text that is not UTF-8) is reported with its line number, and then nothing of the CSV is\n"
-     "imported: its servers are added together or not at all. On a protected file the login\n"
-     "password is asked for, and the passwords are stored sealed.\n",
+    {"import", "FILE SOURCE [--dry-run]", 2, 2, "--dry-run",
+     "add the servers of a CSV file or of another tool's files",
+     "Adds servers to the data file FILE. SOURCE is recognised by its content:\n"
+     "  - mRemoteNG's confCons.xml, every version: Remote Desktop connections with host,\n"
+     "    port, user (DOMAIN\\user where a domain is set), password and name, fields the file\n"
+     "    inherits from its folders resolved; other protocols are skipped. A file under a\n"
+     "    master password asks for it (a wrong one imports nothing). Opening each password\n"
+     "    takes a key derivation; they run on every core, with progress on a terminal.\n"
+     "  - RDCMan's .rdg (2.2, 2.7 and 3.x): host, display name, port, and the logon\n"
+     "    credentials (inherited from the groups, or from a credentials profile in the file).\n"
+     "  - a Remote Desktop .rdp file, or a folder of them: full address (with its port),\n"
+     "    server port, username and password (the file name is the name).\n"
+     "  - a UTF-8 CSV with the header host,port,user,password,remark, as export writes it.\n"
+     "Passwords that Windows protected for its user (RDCMan, .rdp) open only for the Windows\n"
+     "user who saved them, and only in korvane-data.exe; one that does not open is imported\n"
+     "empty and named. The name becomes the remark, after the path of the groups the server\n"
+     "sat in (\"机房A/Web/web-01\"). A server with the host, port and user of one already in\n"
+     "FILE is not added again, so importing a file twice adds nothing the second time.\n"
+     "--dry-run shows what would be added and writes nothing. Everything is read first, then\n"
+     "written in one step: on any error nothing is imported, and the message names the file\n"
+     "and the line or server. On a protected file the login password is asked for, and the\n"
+     "passwords are stored sealed.\n"
+     "CSV: a field that holds commas, quotes or line breaks is quoted whole, its quotes\n"
+     "doubled, as spreadsheets write it; blanks around a field are kept; an empty field is\n"
+     "stored as empty (null). A field that begins with an apostrophe (') followed by =, +, -,\n"
+     "@, a tab, a carriage return or another apostrophe loses that one apostrophe, which\n"
+     "export puts there to keep spreadsheets from running the value as a formula. A CSV saved\n"
+     "again by a spreadsheet may hold values it changed: a port such as 03389 without its\n"
+     "leading zero, a long run of digits as a number in scientific notation. A bad line is\n"
+     "reported with its line number.\n",
      tool::Import},
     {"protect", "FILE", 1, 1, nullptr, "seal the passwords so that a copied file reveals none",
      "Protects the data file FILE: a copy of it no longer reveals the login password or any\n"

@@ -18,6 +18,11 @@ struct ToolInput {
   // Set when standard input is a terminal: shows the prompt and reads one line without echo;
   // nullopt when the input ends first.
   std::function<std::optional<std::string>(const std::string& prompt)> askSecret;
+  // Opens a blob that Windows protected for the current user (an imported file's password);
+  // unset where there is no such protection, and then those passwords do not open.
+  std::function<std::optional<std::string>(const std::string& blob)> unprotect;
+  // Set when standard error is a terminal: a long import shows how far it is.
+  bool showProgress = false;
 };
 
 // Runs one command; `arguments` excludes the program name. Returns the exit code: 0 on success,

@@ -7,6 +7,7 @@
 #include "datatool/data_tool.h"
 #include "datatool/terminal.h"
 #ifdef _WIN32
+#include "datatool/import/unprotect_win32.h"
 #include "datatool/signing_tool_win32.h"
 #endif
 
@@ -19,6 +20,10 @@ int Run(const std::vector<std::string>& arguments) {
   } else {
     input.lines = &std::cin;
   }
+  input.showProgress = korvane::terminal::ErrorIsTerminal();
+#ifdef _WIN32
+  input.unprotect = korvane::import::UnprotectForCurrentUser;
+#endif
   std::ostream& out = korvane::terminal::Output();
   std::ostream& err = korvane::terminal::ErrorOutput();
 #ifdef _WIN32

@@ -8,8 +8,9 @@
 
 namespace korvane::terminal {
 
-// True when standard input is a terminal (on Windows, a console).
+// True when standard input, or standard error, is a terminal (on Windows, a console).
 bool InputIsTerminal();
+bool ErrorIsTerminal();
 
 // Shows the prompt on standard error and reads one line from the terminal without echoing it.
 // nullopt when the input ends first.

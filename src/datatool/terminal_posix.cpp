@@ -23,6 +23,7 @@ extern "C" void RestoreEchoAndEnd(int signal) {
 }  // namespace
 
 bool InputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+bool ErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 std::optional<std::string> ReadSecret(const std::string& prompt) {
   std::cerr << prompt << std::flush;

@@ -44,6 +44,11 @@ bool InputIsTerminal() {
   return GetConsoleMode(StandardInput(), &mode) != 0;
 }
 
+bool ErrorIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 // Read as UTF-16 from the console: the bytes of the console's code page could not hold every
 // character of a password typed there.
 std::optional<std::string> ReadSecret(const std::string& prompt) {

@@ -343,13 +343,16 @@ TEST_F(ProtectedFileTest, TheDataToolAsksForTheLoginPasswordAndSealsWhatItWrites
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(csv)));
   ASSERT_EQ(Tool({"export", path, csv}, typed), 0) << err.str();
   EXPECT_NE(ReadBytes(csv).find("\"" + kPasswords[1] + "\""), std::string::npos);
+  // The servers that are still there are not added again; the two deleted come back sealed.
+  RunSql(path, "delete from Server where id > 1");
   ASSERT_EQ(Tool({"import", path, csv}, typed), 0) << err.str();
+  EXPECT_NE(out.str().find("imported 2 servers from " + csv + " (1 already there)"), std::string::npos) << out.str();
   ASSERT_EQ(Tool({"add-server", path, "h", "1", "u", "added pw", "r"}, typed), 0) << err.str();
   ASSERT_EQ(Tool({"set-login-password", path}, typed + "next\n"), 0) << err.str();
   EXPECT_EQ(Tool({"check", path}, "next\n"), 0) << out.str();
-  EXPECT_NE(out.str().find("OK, a protected data file of this program with 7 servers"), std::string::npos);
+  EXPECT_NE(out.str().find("OK, a protected data file of this program with 4 servers"), std::string::npos);
   ASSERT_EQ(Tool({"list", "--show-passwords", path}, "next\n"), 0) << err.str();
-  EXPECT_NE(out.str().find("5\tr\t10.0.0.2\t3389\tu\t" + kPasswords[1] + "\n6\tr\t10.0.0.3\t3389\tu\t\n7\tr\th\t1\tu\tadded pw\n"),
+  EXPECT_NE(out.str().find("4\tr\t10.0.0.2\t3389\tu\t" + kPasswords[1] + "\n5\tr\t10.0.0.3\t3389\tu\t\n6\tr\th\t1\tu\tadded pw\n"),
             std::string::npos) << out.str();
   EXPECT_EQ(ReadBytes(path).find(kPasswords[1]), std::string::npos);
   EXPECT_EQ(ReadBytes(path).find("added pw"), std::string::npos);

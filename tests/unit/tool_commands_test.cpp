@@ -240,17 +240,17 @@ TEST_F(DataFileCommandsTest, ExportThenImportGivesTheSameServers) {
   ASSERT_EQ(Tool({"import", copy, csv}), 0) << err_.str();
   EXPECT_EQ(out_.str(), "imported 6 servers from " + csv + "\n");
   EXPECT_EQ(Dump(copy), Dump(path_));
-  // A second import only adds: the first six keep their ids and values.
+  // A second import finds every server there already and adds nothing.
   ASSERT_EQ(Tool({"import", copy, csv}), 0) << err_.str();
-  EXPECT_EQ(Dump(copy, "id <= 6"), Dump(path_));
-  EXPECT_EQ(Dump(copy, "id > 6"), Dump(path_));
+  EXPECT_EQ(out_.str(), "imported 0 servers from " + csv + " (6 already there)\n");
+  EXPECT_EQ(Dump(copy), Dump(path_));
 
   // As a spreadsheet saves it, quoting only where it must, or as export wrote it before it
   // added apostrophes: every value as it stands, blanks around it included.
   const std::string saved = dir_.File("saved.csv");
   testing::WriteBytes(saved, "host,port,user,password,remark\r\n h ,-1,\t-u,secret ,'note\r\n");
   ASSERT_EQ(Tool({"import", copy, saved}), 0) << err_.str();
-  EXPECT_EQ(Dump(copy, "id = 13"), "' h ' '-1' '\t-u' 'secret ' '''note'\n");
+  EXPECT_EQ(Dump(copy, "id = 7"), "' h ' '-1' '\t-u' 'secret ' '''note'\n");
 }
 
 TEST_F(DataFileCommandsTest, EveryCommandHasItsHelp) {
