@@ -20,7 +20,8 @@ file(READ "${README}" text)
 string(REPLACE "\n" "\r\n" text "${text}")
 string(ASCII 239 187 191 byte_order_mark)
 file(WRITE "${stage}/README.txt" "${byte_order_mark}${text}")
-foreach(pair "${CSV_LICENSE}|libcsv-LICENSE.txt" "${THIRD_PARTY}|THIRD-PARTY.txt")
+foreach(pair "${CSV_LICENSE}|libcsv-LICENSE.txt" "${EXPAT_LICENSE}|expat-COPYING.txt"
+             "${MBEDTLS_LICENSE}|mbedtls-LICENSE.txt" "${THIRD_PARTY}|THIRD-PARTY.txt")
   string(REPLACE "|" ";" pair "${pair}")
   list(GET pair 0 from)
   list(GET pair 1 to)
@@ -38,6 +39,7 @@ get_filename_component(program_name "${PROGRAM}" NAME)
 get_filename_component(tool_name "${DATA_TOOL_EXE}" NAME)
 execute_process(COMMAND "${CMAKE_COMMAND}" -E tar cf "${ZIP}" --format=zip
                         "${program_name}" "${tool_name}" mstsc.mdb README.txt THIRD-PARTY.txt libcsv-LICENSE.txt
+                        expat-COPYING.txt mbedtls-LICENSE.txt
                 WORKING_DIRECTORY "${stage}" RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "Could not pack ${ZIP}")

@@ -5,7 +5,7 @@ file(ARCHIVE_EXTRACT INPUT "${ZIP}" DESTINATION "${FOLDER}")
 
 file(GLOB found RELATIVE "${FOLDER}" "${FOLDER}/*")
 list(SORT found)
-if(NOT found STREQUAL "README.txt;THIRD-PARTY.txt;korvane-data.exe;korvane.exe;libcsv-LICENSE.txt;mstsc.mdb")
+if(NOT found STREQUAL "README.txt;THIRD-PARTY.txt;expat-COPYING.txt;korvane-data.exe;korvane.exe;libcsv-LICENSE.txt;mbedtls-LICENSE.txt;mstsc.mdb")
   message(FATAL_ERROR "The zip holds: ${found}")
 endif()
 
