@@ -60,12 +60,17 @@ TEST(Release, TheUnpackedProgramLogsInWithTheFirstPasswordToAnEmptyList) {
 }
 
 // Notepad reads a file without the byte order mark in the ANSI code page, and older ones show
-// bare line feeds as one long line.
-TEST(Release, TheReadmeIsUtf8WithAByteOrderMarkAndWindowsLineEnds) {
-  std::ifstream file(kFolder / "README.txt", std::ios::binary);
-  const std::string text{std::istreambuf_iterator<char>(file), {}};
-  EXPECT_EQ(text.rfind("\xEF\xBB\xBF", 0), 0u);
-  EXPECT_FALSE(std::regex_search(text, std::regex("(^|[^\r])\n|\r([^\n]|$)"))) << "a line end that is not CR LF";
+// bare line feeds as one long line. The Chinese guide is opened by its own name, as Windows
+// gives it after unpacking.
+TEST(Release, TheGuidesAreUtf8WithAByteOrderMarkAndWindowsLineEnds) {
+  for (const wchar_t* name : {L"README.txt", L"使用说明.txt"}) {
+    SCOPED_TRACE(name);
+    std::ifstream file(kFolder / name, std::ios::binary);
+    ASSERT_TRUE(file) << "not in the folder";
+    const std::string text{std::istreambuf_iterator<char>(file), {}};
+    EXPECT_EQ(text.rfind("\xEF\xBB\xBF", 0), 0u);
+    EXPECT_FALSE(std::regex_search(text, std::regex("(^|[^\r])\n|\r([^\n]|$)"))) << "a line end that is not CR LF";
+  }
 }
 
 }  // namespace
