@@ -259,7 +259,7 @@ int Import(const Invocation& call) {
   import::ImportResult read = import::ReadServers(source, context);
   if (!read.recognised && !ReadCsvServers(call, source, read.servers)) return Fail(call.err, source + ": nothing imported");
   for (const auto& note : read.skipped) Fail(call.err, note.where + ": skipped: " + note.what);
-  for (const auto& note : read.unopened) Fail(call.err, note.where + ": imported without its password: " + note.what);
+  for (const auto& note : read.unopened) Fail(call.err, note.where + ": " + note.what);
   if (!read.errors.empty()) {
     for (const auto& note : read.errors) Fail(call.err, note.where + ": " + note.what);
     return Fail(call.err, source + ": nothing imported");
