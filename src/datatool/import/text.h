@@ -6,9 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "datatool/commands.h"
+
 namespace korvane::import {
 
-bool IsUtf8(std::string_view text);
+// Well-formed UTF-8, as the tool's other commands test it.
+using tool::IsUtf8;
 
 // UTF-16LE bytes as UTF-8; nullopt for an odd length or a lone surrogate.
 std::optional<std::string> Utf16LeToUtf8(std::string_view bytes);
