@@ -1,5 +1,7 @@
 #include "ui/win32/dpi_win32.h"
 
+#include <cstdlib>
+
 namespace korvane {
 namespace {
 
@@ -60,8 +62,12 @@ HFONT ControlFontForDpi(UINT dpi, OwnedFont& owned) {
   if (dpi == screen) return stock;
   LOGFONTW font{};
   if (!GetObjectW(stock, sizeof font, &font)) return stock;
-  font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(screen));
-  font.lfWidth = MulDiv(font.lfWidth, static_cast<int>(dpi), static_cast<int>(screen));
+  // The stock font is a whole number of points (8 on Windows), its pixel height rounded for the
+  // screen: scaling that height would carry the rounding along (11 pixels at 96 DPI are 8.25
+  // points) and give Chinese text a pixel more per character than its control was made for.
+  const int points = MulDiv(std::abs(font.lfHeight), 72, static_cast<int>(screen));
+  font.lfHeight = -MulDiv(points, static_cast<int>(dpi), 72);
+  font.lfWidth = 0;
   owned.reset(CreateFontIndirectW(&font));
   return owned ? owned.get() : stock;
 }
