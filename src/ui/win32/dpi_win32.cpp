@@ -58,15 +58,18 @@ SIZE OuterSizeForDpi(int width, int height, DWORD style, DWORD exStyle, UINT dpi
 HFONT ControlFontForDpi(UINT dpi, OwnedFont& owned) {
   const auto stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   owned.reset();
-  const UINT screen = ScreenDpi();
-  if (dpi == screen) return stock;
   LOGFONTW font{};
   if (!GetObjectW(stock, sizeof font, &font)) return stock;
-  // The stock font is a whole number of points (8 on Windows), its pixel height rounded for the
-  // screen: scaling that height would carry the rounding along (11 pixels at 96 DPI are 8.25
-  // points) and give Chinese text a pixel more per character than its control was made for.
-  const int points = MulDiv(std::abs(font.lfHeight), 72, static_cast<int>(screen));
-  font.lfHeight = -MulDiv(points, static_cast<int>(dpi), 72);
+  // The stock font is a whole number of points (8), its pixel height rounded for the screen.
+  // Scaling that height would carry the rounding along (11 pixels at 96 DPI are 8.25 points)
+  // and give Chinese text a pixel more per character than its control grew. Wine makes its
+  // stock font that way for the screen (14 pixels at 120 DPI, 17 at 144): there it is not used
+  // either. Half a point rounds down, as 17 pixels at 144 DPI are Wine's 8 points, not 9.
+  const int screen = static_cast<int>(ScreenDpi());
+  const int points = (std::abs(font.lfHeight) * 72 + screen / 2 - 1) / screen;
+  const int height = -MulDiv(points, static_cast<int>(dpi), 72);
+  if (height == font.lfHeight) return stock;
+  font.lfHeight = height;
   font.lfWidth = 0;
   owned.reset(CreateFontIndirectW(&font));
   return owned ? owned.get() : stock;

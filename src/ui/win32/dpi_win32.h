@@ -27,9 +27,8 @@ struct FontDeleter {
 };
 using OwnedFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
-// The controls' font at `dpi`: the system's GUI font, whose size is for the screen's DPI, at
-// the same point size for `dpi`. At the screen's DPI it is the stock font itself and `owned`
-// stays empty; otherwise `owned` keeps the new font alive.
+// The controls' font at `dpi`: the system's GUI font at the same point size. Where that is
+// the stock font itself (at 96 DPI, say) `owned` stays empty; otherwise it keeps the new font.
 HFONT ControlFontForDpi(UINT dpi, OwnedFont& owned);
 
 }  // namespace korvane
