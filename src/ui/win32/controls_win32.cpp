@@ -16,12 +16,10 @@ namespace {
 
 constexpr UINT_PTR kSubclassId = 1;
 
-HFONT DefaultFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
-
 // A single-line edit box must show a whole line of its font inside its sunken border.
-int MinimumEditHeight() {
+int MinimumEditHeight(HFONT font) {
   HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, DefaultFont());
+  HGDIOBJ old = SelectObject(dc, font);
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc, &metrics);
   SelectObject(dc, old);
@@ -32,13 +30,17 @@ int MinimumEditHeight() {
 void SetUpCombo(HWND combo, const ControlLayout& c) {
   for (const std::string& item : c.items) ComboBox_AddString(combo, Widen(item).c_str());
   ComboBox_SetCurSel(combo, c.currentItem);
-  // Heights after WM_SETFONT, which recomputes them. Wine's combo box ignores
-  // CB_SETITEMHEIGHT for the items of a list that is not owner-drawn, so ask the list itself.
+}
+
+// Heights after WM_SETFONT, which recomputes them, so again after each new font.
+void FitCombo(HWND combo, int height, UINT dpi) {
+  // Wine's combo box ignores CB_SETITEMHEIGHT for the items of a list that is not
+  // owner-drawn, so ask the list itself.
   COMBOBOXINFO info{};
   info.cbSize = sizeof info;
   if (GetComboBoxInfo(combo, &info) && info.hwndList) {
     const auto itemHeight = SendMessageW(info.hwndList, LB_GETITEMHEIGHT, 0, 0);
-    SendMessageW(info.hwndList, LB_SETITEMHEIGHT, 0, itemHeight + 1);
+    SendMessageW(info.hwndList, LB_SETITEMHEIGHT, 0, itemHeight + ScaleToDpi(1, dpi));
   }
   // The closed box is its selection field (CB_SETITEMHEIGHT -1) plus borders and padding that
   // differ between Windows and Wine: adjust the field until the box has the table's height.
@@ -46,7 +48,7 @@ void SetUpCombo(HWND combo, const ControlLayout& c) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     RECT r;
     GetWindowRect(combo, &r);
-    const int error = c.height - (r.bottom - r.top);
+    const int error = height - (r.bottom - r.top);
     if (error == 0 || field + error <= 0) break;
     field += error;
     SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
@@ -102,7 +104,6 @@ HWND Win32Window::BuildControl(const ControlLayout& c, HWND parent, bool firstIn
   if (c.flags & kDisabled) style |= WS_DISABLED;
   if ((c.flags & kTabStop) && c.kind != ControlKind::Hyperlink) style |= WS_TABSTOP;
   if (firstInContainer) style |= WS_GROUP;
-  int height = c.height;
   std::wstring text = Widen(c.text);
   const wchar_t* cls = WC_STATICW;
 
@@ -120,7 +121,6 @@ HWND Win32Window::BuildControl(const ControlLayout& c, HWND parent, bool firstIn
       style |= ES_AUTOHSCROLL | ((c.flags & kCentreText) ? ES_CENTER : ES_LEFT);
       if (c.flags & kPassword) style |= ES_PASSWORD;
       exStyle |= WS_EX_CLIENTEDGE;
-      height = std::max(height, MinimumEditHeight());
       break;
     case ControlKind::Button:
       cls = WC_BUTTONW;
@@ -146,8 +146,6 @@ HWND Win32Window::BuildControl(const ControlLayout& c, HWND parent, bool firstIn
     case ControlKind::ComboList:
       cls = WC_COMBOBOXW;
       style |= CBS_DROPDOWNLIST | WS_VSCROLL;
-      // A drop-down combo box's window height is the closed box plus its list.
-      height = std::max(height, c.dropDownHeight);
       text.clear();
       break;
     case ControlKind::ListView:
@@ -162,11 +160,13 @@ HWND Win32Window::BuildControl(const ControlLayout& c, HWND parent, bool firstIn
       break;
   }
 
-  HWND h = CreateWindowExW(exStyle, cls, text.c_str(), style, c.left, c.top, c.width, height, parent,
+  const RECT place = PlaceAtDpi(c);
+  HWND h = CreateWindowExW(exStyle, cls, text.c_str(), style, place.left, place.top, place.right - place.left,
+                           place.bottom - place.top, parent,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIdBase + c.id)),
                            GetModuleHandleW(nullptr), nullptr);
   if (!h) return nullptr;
-  SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
+  SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 
   switch (c.kind) {
     case ControlKind::Edit:
@@ -195,7 +195,39 @@ HWND Win32Window::BuildControl(const ControlLayout& c, HWND parent, bool firstIn
     default:
       break;
   }
+  FitToDpi(h, c);
   return h;
+}
+
+RECT Win32Window::PlaceAtDpi(const ControlLayout& c) const {
+  const int left = ScaleToDpi(c.left, dpi_), top = ScaleToDpi(c.top, dpi_);
+  int height = ScaleToDpi(c.height, dpi_);
+  // A drop-down combo box's window height is the closed box plus its list.
+  if (c.kind == ControlKind::ComboList) height = std::max(height, ScaleToDpi(c.dropDownHeight, dpi_));
+  if (c.kind == ControlKind::Edit) height = std::max(height, MinimumEditHeight(font_));
+  return {left, top, left + ScaleToDpi(c.width, dpi_), top + height};
+}
+
+void Win32Window::FitToDpi(HWND h, const ControlLayout& c) {
+  if (c.kind == ControlKind::ComboList) FitCombo(h, ScaleToDpi(c.height, dpi_), dpi_);
+  if (c.kind == ControlKind::ListView) {
+    for (size_t i = 0; i < c.columns.size(); ++i)
+      ListView_SetColumnWidth(h, static_cast<int>(i), ScaleToDpi(c.columns[i].width, dpi_));
+  }
+}
+
+void Win32Window::LayOutAtDpi() {
+  for (const ControlLayout& c : layout_.controls) {
+    HWND h = ControlHandle(c.id);
+    if (!h) continue;
+    // The font first: an edit box's least height and a combo box's heights follow from it.
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    const RECT place = PlaceAtDpi(c);
+    SetWindowPos(h, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    FitToDpi(h, c);
+  }
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void Win32Window::BuildPopupMenu() {

@@ -109,6 +109,14 @@ std::unique_ptr<Win32Window> Win32Window::Create(const WindowLayout& layout, con
                               layout.width, layout.height, nullptr, nullptr, GetModuleHandleW(nullptr),
                               window.get());
   if (!hwnd) return nullptr;
+  // Only now is the DPI known: that of the monitor the window was made on.
+  window->dpi_ = DpiOfWindow(hwnd);
+  window->font_ = ControlFontForDpi(window->dpi_, window->ownedFont_);
+  if (window->dpi_ != kLayoutDpi) {
+    const SIZE size = OuterSizeForDpi(layout.width, layout.height, kWindowStyle, kWindowExStyle, window->dpi_);
+    SetWindowPos(hwnd, nullptr, (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   window->BuildControls();
   window->BuildPopupMenu();
   window->Deliver({EventKind::Created});
@@ -201,6 +209,11 @@ LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
       }
       break;
+    case WM_DPICHANGED:  // from Windows 8.1 on
+      // Moved to a monitor of another scale: Windows suggests a rectangle that keeps the
+      // window's place for the new DPI.
+      OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case kBackgroundDoneMessage:
       OnBackgroundDone(wParam);
       return 0;
@@ -217,6 +230,17 @@ LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
   }
   return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void Win32Window::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  if (dpi == 0) return;
+  dpi_ = dpi;
+  // The old font stays alive until every control has the new one.
+  OwnedFont previous = std::move(ownedFont_);
+  font_ = ControlFontForDpi(dpi_, ownedFont_);
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  LayOutAtDpi();
 }
 
 void Win32Window::OnCommand(int id, HWND from, UINT code) {

@@ -18,6 +18,7 @@
 
 #include "ui/form.h"
 #include "ui/layout.h"
+#include "ui/win32/dpi_win32.h"
 
 namespace korvane {
 
@@ -104,6 +105,7 @@ class Win32Window : public Form {
 
   static void RegisterWindowClass();
   static LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnDpiChanged(UINT dpi, const RECT& suggested);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnCommand(int id, HWND from, UINT code);
   LRESULT OnNotify(const NMHDR& header);
@@ -112,6 +114,12 @@ class Win32Window : public Form {
   // controls_win32.cpp
   void BuildControls();
   HWND BuildControl(const ControlLayout& control, HWND parent, bool firstInContainer);
+  // Where the control goes at the window's DPI, in its container's client area, and what
+  // follows from the font and the DPI once it is there (column widths, combo box heights).
+  RECT PlaceAtDpi(const ControlLayout& control) const;
+  void FitToDpi(HWND hwnd, const ControlLayout& control);
+  // Places every control again and gives it the font of the window's DPI.
+  void LayOutAtDpi();
   void BuildPopupMenu();
   static LRESULT CALLBACK GroupBoxProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
@@ -139,6 +147,10 @@ class Win32Window : public Form {
   EventSink* sink_ = nullptr;
   HWND hwnd_ = nullptr;
   HMENU popup_ = nullptr;
+  // The DPI the window is laid out for, and the controls' font for it.
+  UINT dpi_ = kLayoutDpi;
+  HFONT font_ = nullptr;
+  OwnedFont ownedFont_;
   std::map<ControlId, HWND> controls_;
   std::map<ControlId, std::unique_ptr<Hyperlink>> links_;
   // The rows of each list view. The lists are virtual (LVS_OWNERDATA): they hold only a count
