@@ -1,5 +1,6 @@
 #include "datatool/data_tool.h"
 
+#include <filesystem>
 #include <ostream>
 
 #include <sqlite3.h>
@@ -21,6 +22,12 @@ using tool::Msg;
 int Create(const Invocation& call) {
   const std::string& path = call.operands[0];
   const std::string loginPassword = call.operands.size() > 1 ? call.operands[1] : kFirstLoginPassword;
+  // Said here as well as by CreateDataFile, which cannot say it in the user's language.
+  std::error_code ec;
+  if (std::filesystem::symlink_status(sqlite::PathFromUtf8(path), ec).type() != std::filesystem::file_type::not_found &&
+      !ec) {
+    return Fail(call.err, Format(Msg::kCreateExists, path));
+  }
   std::string error;
   if (!CreateDataFile(path, loginPassword, error)) return Fail(call.err, error);
   return 0;

@@ -554,6 +554,14 @@ const MessageText kMessageTable[] = {
      "没有 signing-certificate 命令 {0}"},
     {Msg::kWrongSigningArguments, "wrong arguments for signing-certificate {0}",
      "signing-certificate {0} 的参数有误"},
+    {Msg::kCreateExists, "{0}: already exists; the tool never overwrites a data file",
+     "{0}：已存在；本工具绝不覆盖数据文件"},
+    {Msg::kStoreNotLoginPassword, "that is not the login password",
+     "这不是登录密码"},
+    {Msg::kStoreProtectedAlready, "the file is protected already",
+     "文件已受保护"},
+    {Msg::kStoreNotProtected, "the file is not protected",
+     "文件未受保护"},
 };
 // clang-format on
 
@@ -577,6 +585,13 @@ std::string FormatText(Msg id, std::initializer_list<std::string_view> arguments
     }
   }
   return text;
+}
+
+std::string InLanguage(const std::string& english) {
+  for (const MessageText& entry : kMessageTable) {
+    if (english == entry.english) return current == Language::kChinese ? entry.chinese : entry.english;
+  }
+  return english;
 }
 
 }  // namespace korvane::tool

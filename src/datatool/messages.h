@@ -194,6 +194,12 @@ enum class Msg {
   kNoSigningCommand,
   kWrongSigningArguments,
 
+  // Reasons the data file's own code gives in English; see InLanguage
+  kCreateExists,
+  kStoreNotLoginPassword,
+  kStoreProtectedAlready,
+  kStoreNotProtected,
+
   kCount
 };
 
@@ -209,6 +215,10 @@ extern const std::size_t kMessageTableSize;
 
 // The message in the current language, with {0}, {1}, ... replaced by the arguments.
 std::string FormatText(Msg id, std::initializer_list<std::string_view> arguments);
+
+// A reason that comes from outside the tool, in English, in the current language when the table
+// holds it; otherwise as it is.
+std::string InLanguage(const std::string& english);
 
 inline std::string_view ArgumentText(std::string_view text) { return text; }
 inline std::string ArgumentText(std::integral auto number) { return std::to_string(number); }

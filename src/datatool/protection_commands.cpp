@@ -48,9 +48,9 @@ int Convert(const Invocation& call, FileProtection from,
     // Protecting commits before it rebuilds the file: when only the rebuild failed, the file is
     // protected and must be said to be.
     if (ReadProtection(connection.Handle()) != from) {
-      return Fail(call.err, Format(Msg::kProtectOnlyRebuildFailed, path, error));
+      return Fail(call.err, Format(Msg::kProtectOnlyRebuildFailed, path, InLanguage(error)));
     }
-    return Fail(call.err, Format(Msg::kConversionFailed, path, error));
+    return Fail(call.err, Format(Msg::kConversionFailed, path, InLanguage(error)));
   }
   call.out << Format(done, path) << "\n";
   return 0;
