@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "datatool/data_tool.h"
+#include "datatool/messages.h"
 #include "store/protection.h"
 #include "store/sqlite_util.h"
 
@@ -37,13 +38,13 @@ int Unprotect(const Invocation& call);
 // One secret: typed on the terminal without echo after the prompt, or else the next line of
 // standard input. nullopt after saying on `err` that none came, and then `outcome`.
 std::optional<std::string> ReadSecret(const Invocation& call, const std::string& prompt,
-                                      const std::string& outcome = "nothing done");
+                                      Msg outcome = Msg::kNothingDone);
 
 // What a command needs to read or write the server passwords of the file: for a protected file
 // the keys of its login password, which it asks for and checks; nothing for a plain one. False
 // after saying why on `err` when the password is missing or wrong, or the file cannot be read.
 bool KeysForPasswords(const Invocation& call, sqlite3* db, const std::string& path,
-                      std::optional<LoginKeys>& keys, const char* prompt = "Login password: ");
+                      std::optional<LoginKeys>& keys, Msg prompt = Msg::kLoginPasswordPrompt);
 
 // The server fields that list, export and import show, in their order, with the names the
 // tool gives them. The id is left out of a CSV: an imported server gets a new one.

@@ -6,6 +6,7 @@
 #include "app/program.h"
 #include "store/schema.h"
 #include "datatool/commands.h"
+#include "datatool/messages.h"
 
 namespace korvane::tool {
 
@@ -18,8 +19,8 @@ std::string NotAFile(const std::string& path) {
   std::error_code ec;
   const auto type = fs::status(sqlite::PathFromUtf8(path), ec).type();
   if (type == fs::file_type::regular) return std::string();
-  if (type == fs::file_type::not_found) return path + ": no such file";
-  return path + ": not a file";
+  if (type == fs::file_type::not_found) return Format(Msg::kNoSuchFile, path);
+  return Format(Msg::kNotAFile, path);
 }
 
 }  // namespace
@@ -40,7 +41,7 @@ sqlite::DatabasePtr OpenReadOnly(const std::string& path, std::string& error) {
   const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
   sqlite::DatabasePtr db(raw);
   if (rc != SQLITE_OK) {
-    error = path + ": cannot open: " + (db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc));
+    error = Format(Msg::kCannotOpen, path, db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc));
     return nullptr;
   }
   // The program or another run of the tool may be writing the file this very moment.
@@ -51,8 +52,7 @@ sqlite::DatabasePtr OpenReadOnly(const std::string& path, std::string& error) {
 sqlite::DatabasePtr OpenForReading(const std::string& path, std::string& error) {
   auto db = OpenReadOnly(path, error);
   if (db && !IsDataFileWithPassword(db.get(), kDatabasePassword)) {
-    error = path + ": not a data file of this program, or damaged (korvane-data check " + path +
-            " tells what is wrong)";
+    error = Format(Msg::kNotADataFile, path);
     return nullptr;
   }
   return db;
@@ -61,9 +61,7 @@ sqlite::DatabasePtr OpenForReading(const std::string& path, std::string& error) 
 std::string WhyNotWritable(const std::string& path) {
   const std::string notAFile = NotAFile(path);
   if (!notAFile.empty()) return notAFile;
-  return path + ": cannot open for writing: not a data file of this program, damaged, or in a " +
-         "place this user may not write (korvane-data check " + path +
-         " tells whether the file itself is sound)";
+  return Format(Msg::kNotWritable, path);
 }
 
 bool IsUtf8(std::string_view text) {
@@ -123,7 +121,8 @@ std::string OneLine(const std::string& value) {
 }
 
 std::string ServerLabel(const std::string& id, const std::string& remark, const std::string& host) {
-  return "server " + id + " (" + (remark.empty() ? "" : OneLine(remark) + ", ") + "host " + OneLine(host) + ")";
+  if (remark.empty()) return Format(Msg::kServerLabel, id, OneLine(host));
+  return Format(Msg::kServerLabelWithRemark, id, OneLine(remark), OneLine(host));
 }
 
 std::string ColumnText(sqlite3_stmt* statement, int column) {
@@ -133,7 +132,7 @@ std::string ColumnText(sqlite3_stmt* statement, int column) {
 }
 
 std::string Servers(std::size_t count) {
-  return std::to_string(count) + (count == 1 ? " server" : " servers");
+  return count == 1 ? Format(Msg::kOneServer) : Format(Msg::kServers, count);
 }
 
 void Wipe(std::string& secret) {

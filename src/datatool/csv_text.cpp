@@ -81,19 +81,18 @@ CsvText ParseCsv(std::string_view text) {
     const std::string_view line = text.substr(0, end == std::string_view::npos ? end : end + 1);
     text.remove_prefix(line.size());
     ++state.line;
-    if (!IsUtf8(line)) state.result.problems.push_back({state.line, "not UTF-8 text"});
+    if (!IsUtf8(line)) state.result.problems.push_back({state.line, Format(Msg::kNotUtf8Line)});
     if (state.recordLine == 0 && line != "\n" && line != "\r\n") state.recordLine = state.line;
     if (!parser.Feed(line, state)) {
       state.result.problems.push_back(
           {state.line, parser.QuoteError()
-                           ? "a quote in the wrong place (a field holding quotes is quoted whole, "
-                             "its own quotes doubled)"
+                           ? Format(Msg::kQuoteMisplaced)
                            : parser.Error()});
       return std::move(state.result);
     }
   }
   if (!parser.Finish(state)) {
-    state.result.problems.push_back({state.recordLine, "a quoted field is never closed"});
+    state.result.problems.push_back({state.recordLine, Format(Msg::kQuoteNeverClosed)});
   }
   return std::move(state.result);
 }

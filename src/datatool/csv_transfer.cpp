@@ -54,7 +54,7 @@ bool Exists(const fs::path& path) {
 // appears at the path meanwhile is kept, and a failed write leaves nothing half-written.
 bool WriteNewFile(const std::string& path, const std::string& bytes, std::string& error) {
   const fs::path target = sqlite::PathFromUtf8(path);
-  const std::string exists = path + ": already exists; export never overwrites a file";
+  const std::string exists = Format(Msg::kAlreadyExists, path);
   if (Exists(target)) {
     error = exists;
     return false;
@@ -62,13 +62,13 @@ bool WriteNewFile(const std::string& path, const std::string& bytes, std::string
   fs::path scratch = target;
   scratch += ".new-" + std::to_string(std::random_device{}());
   if (Exists(scratch)) {
-    error = path + ": cannot write: a file of the same scratch name is in the way";
+    error = Format(Msg::kScratchInTheWay, path);
     return false;
   }
   // The passwords are in clear: only this user may read them. A link to the file, or the file
   // moved, keeps that protection.
   if (!WritePrivateFile(scratch, bytes)) {
-    error = path + ": cannot write (is its folder there, and may this user write in it?)";
+    error = Format(Msg::kCannotWriteFolder, path);
     return false;
   }
   std::error_code ec, linkError;
@@ -80,7 +80,7 @@ bool WriteNewFile(const std::string& path, const std::string& bytes, std::string
   }
   fs::remove(scratch, ec);
   if (linkError) {
-    error = Exists(target) ? exists : path + ": cannot write: " + linkError.message();
+    error = Exists(target) ? exists : Format(Msg::kCannotWrite, path, linkError.message());
     return false;
   }
   return true;
@@ -89,13 +89,13 @@ bool WriteNewFile(const std::string& path, const std::string& bytes, std::string
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
   std::error_code ec;
   if (!fs::is_regular_file(sqlite::PathFromUtf8(path), ec)) {
-    error = path + (Exists(sqlite::PathFromUtf8(path)) ? ": not a file" : ": no such file");
+    error = Format(Exists(sqlite::PathFromUtf8(path)) ? Msg::kNotAFile : Msg::kNoSuchFile, path);
     return false;
   }
   std::ifstream file(sqlite::PathFromUtf8(path), std::ios::binary);
   bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   if (file.bad() || !file.is_open()) {
-    error = path + ": cannot read";
+    error = Format(Msg::kCannotReadFile, path);
     return false;
   }
   return true;
@@ -106,19 +106,17 @@ std::vector<CsvProblem> ProblemsOf(const CsvText& csv) {
   std::vector<CsvProblem> problems = csv.problems;
   const std::string header = JoinedHeader();
   if (csv.records.empty() && csv.problems.empty()) {
-    problems.push_back({1, "no header line; the first line names the fields: " + header});
+    problems.push_back({1, Format(Msg::kNoHeaderLine, header)});
   }
   for (std::size_t i = 0; i < csv.records.size(); ++i) {
     const auto& record = csv.records[i];
     if (i == 0) {
       if (record.fields != HeaderNames()) {
-        problems.push_back({record.line, "the first line must name the fields: " + header});
+        problems.push_back({record.line, Format(Msg::kHeaderMustName, header)});
       }
     } else if (record.fields.size() != kServerFieldCount) {
-      problems.push_back({record.line, std::to_string(record.fields.size()) +
-                                           " fields where a server has " +
-                                           std::to_string(kServerFieldCount) + " (" + header +
-                                           ")"});
+      problems.push_back(
+          {record.line, Format(Msg::kFieldCount, record.fields.size(), kServerFieldCount, header)});
     }
   }
   std::stable_sort(problems.begin(), problems.end(),
@@ -138,7 +136,7 @@ int Export(const Invocation& call) {
   const std::string& path = call.operands[0];
   const std::string& csvPath = call.operands[1];
   if (Exists(sqlite::PathFromUtf8(csvPath))) {
-    return Fail(call.err, csvPath + ": already exists; export never overwrites a file");
+    return Fail(call.err, Format(Msg::kAlreadyExists, csvPath));
   }
   std::string error;
   const auto db = OpenForReading(path, error);
@@ -149,7 +147,7 @@ int Export(const Invocation& call) {
   auto statement =
       sqlite::Prepare(db.get(), "SELECT id, " + ColumnList() + " FROM Server ORDER BY id");
   if (!statement) {
-    return Fail(call.err, path + ": cannot read the servers: " + sqlite3_errmsg(db.get()));
+    return Fail(call.err, Format(Msg::kCannotReadServers, path, sqlite3_errmsg(db.get())));
   }
   // The names need no quotes; bare, the header reads as what it is. The byte order mark makes
   // a spreadsheet read the file as UTF-8 rather than in the ANSI code page (GBK on a Chinese
@@ -183,15 +181,15 @@ int Export(const Invocation& call) {
   Wipe(text);
   if (!unopened.empty()) {
     for (const auto& server : unopened) {
-      Fail(call.err, path + ": the password of " + server + " " + kSealedDoesNotOpen);
+      Fail(call.err, Format(Msg::kPathSealedDoesNotOpen, path, server));
     }
-    return Fail(call.err, path + ": nothing exported; type those passwords again in the program first");
+    return Fail(call.err, Format(Msg::kNothingExported, path));
   }
   if (rc != SQLITE_DONE) {
-    return Fail(call.err, path + ": cannot read the servers: " + sqlite3_errmsg(db.get()));
+    return Fail(call.err, Format(Msg::kCannotReadServers, path, sqlite3_errmsg(db.get())));
   }
   if (!written) return Fail(call.err, error);
-  call.out << "exported " << Servers(servers) << " to " << csvPath << "\n";
+  call.out << Format(Msg::kExported, Servers(servers), csvPath) << "\n";
   return 0;
 }
 
@@ -206,10 +204,10 @@ bool ReadCsvServers(const Invocation& call, const std::string& csvPath, std::vec
   const auto problems = ProblemsOf(csv);
   if (!problems.empty()) {
     for (std::size_t i = 0; i < problems.size() && i < kProblemsShown; ++i) {
-      Fail(call.err, csvPath + ", line " + std::to_string(problems[i].line) + ": " + problems[i].what);
+      Fail(call.err, Format(Msg::kBadLine, csvPath, problems[i].line, problems[i].what));
     }
     if (problems.size() > kProblemsShown) {
-      Fail(call.err, csvPath + ": " + std::to_string(problems.size() - kProblemsShown) + " more bad lines");
+      Fail(call.err, Format(Msg::kMoreBadLines, csvPath, problems.size() - kProblemsShown));
     }
     return false;
   }
@@ -249,44 +247,46 @@ int Import(const Invocation& call) {
 
   // Everything is read, and every password opened, before anything is written.
   import::ImportContext context;
-  context.askPassword = [&](const std::string& prompt) { return ReadSecret(call, prompt, "nothing imported"); };
+  context.askPassword = [&](const std::string& prompt) { return ReadSecret(call, prompt, Msg::kNothingImported); };
   context.unprotect = call.input.unprotect;
   if (call.input.showProgress) {
     context.progress = [&](std::size_t done, std::size_t total) {
-      call.err << "\ropening passwords: " << done << " of " << total << (done == total ? "\n" : "") << std::flush;
+      call.err << "\r" << Format(Msg::kOpeningPasswords, done, total) << (done == total ? "\n" : "") << std::flush;
     };
   }
   import::ImportResult read = import::ReadServers(source, context);
-  if (!read.recognised && !ReadCsvServers(call, source, read.servers)) return Fail(call.err, source + ": nothing imported");
-  for (const auto& note : read.skipped) Fail(call.err, note.where + ": skipped: " + note.what);
-  for (const auto& note : read.unopened) Fail(call.err, note.where + ": " + note.what);
+  if (!read.recognised && !ReadCsvServers(call, source, read.servers)) {
+    return Fail(call.err, Format(Msg::kNothingImportedFrom, source));
+  }
+  for (const auto& note : read.skipped) Fail(call.err, Format(Msg::kSkipped, note.where, note.what));
+  for (const auto& note : read.unopened) Fail(call.err, Format(Msg::kPathProblem, note.where, note.what));
   if (!read.errors.empty()) {
-    for (const auto& note : read.errors) Fail(call.err, note.where + ": " + note.what);
-    return Fail(call.err, source + ": nothing imported");
+    for (const auto& note : read.errors) Fail(call.err, Format(Msg::kPathProblem, note.where, note.what));
+    return Fail(call.err, Format(Msg::kNothingImportedFrom, source));
   }
 
   std::set<std::string> known;
-  if (!KnownServers(db, known)) return Fail(call.err, path + ": cannot read the servers: " + sqlite3_errmsg(db));
+  if (!KnownServers(db, known)) return Fail(call.err, Format(Msg::kCannotReadServers, path, sqlite3_errmsg(db)));
   std::vector<const import::ImportedServer*> added;
   for (const auto& server : read.servers) {
     if (known.insert(ServerKey(server.host, server.port, server.user)).second) added.push_back(&server);
   }
   std::string counts;
-  for (const auto& [count, what] : {std::pair{read.servers.size() - added.size(), " already there"},
-                                    std::pair{read.skipped.size(), " skipped"},
-                                    std::pair{read.unopened.size(), " without their password"}}) {
-    if (count > 0) counts += (counts.empty() ? " (" : ", ") + std::to_string(count) + what;
+  for (const auto& [count, what] : {std::pair{read.servers.size() - added.size(), Msg::kAlreadyThere},
+                                    std::pair{read.skipped.size(), Msg::kSkippedCount},
+                                    std::pair{read.unopened.size(), Msg::kWithoutPassword}}) {
+    if (count > 0) counts += Format(counts.empty() ? Msg::kCountsOpen : Msg::kCountsSeparator) + Format(what, count);
   }
-  if (!counts.empty()) counts += ")";
+  if (!counts.empty()) counts += Format(Msg::kCountsClose);
   const auto wipe = [&] {
     for (auto& server : read.servers) Wipe(server.password);
   };
   if (dryRun) {
     for (const auto* server : added) {
-      call.out << "would add\t" << server->remark << "\t" << server->host << "\t" << server->port << "\t"
+      call.out << Format(Msg::kWouldAdd) << "\t" << server->remark << "\t" << server->host << "\t" << server->port << "\t"
                << server->user << "\n";
     }
-    call.out << "would import " << Servers(added.size()) << " from " << source << counts << "; nothing written\n";
+    call.out << Format(Msg::kWouldImport, Servers(added.size()), source, counts) << "\n";
     wipe();
     return 0;
   }
@@ -297,7 +297,7 @@ int Import(const Invocation& call) {
   // All or nothing: the servers of one file arrive together or not at all.
   if (!sqlite::Exec(db, "BEGIN IMMEDIATE")) {
     wipe();
-    return Fail(call.err, path + ": cannot write: " + sqlite3_errmsg(db) + "; nothing imported");
+    return Fail(call.err, Format(Msg::kCannotWriteNothingImported, path, sqlite3_errmsg(db)));
   }
   auto insert = sqlite::Prepare(db, "INSERT INTO Server (" + ColumnList() + ") VALUES (?, ?, ?, ?, ?)");
   bool ok = insert != nullptr;
@@ -320,9 +320,9 @@ int Import(const Invocation& call) {
   if (!ok || !sqlite::Exec(db, "COMMIT")) {
     const std::string why = sqlite3_errmsg(db);
     sqlite::Exec(db, "ROLLBACK");
-    return Fail(call.err, path + ": cannot add the servers: " + why + "; nothing imported");
+    return Fail(call.err, Format(Msg::kCannotAddServers, path, why));
   }
-  call.out << "imported " << Servers(added.size()) << " from " << source << counts << "\n";
+  call.out << Format(Msg::kImported, Servers(added.size()), source, counts) << "\n";
   return 0;
 }
 

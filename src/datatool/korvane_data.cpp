@@ -14,6 +14,7 @@
 namespace {
 
 int Run(const std::vector<std::string>& arguments) {
+  korvane::tool::SetLanguage(korvane::terminal::UserLanguage());
   korvane::ToolInput input;
   if (korvane::terminal::InputIsTerminal()) {
     input.askSecret = korvane::terminal::ReadSecret;

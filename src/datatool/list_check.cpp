@@ -30,14 +30,14 @@ class Checker {
   // The first column of the first row of a query, or nullopt (null gives an empty text). A
   // query the file cannot answer is a problem of its own, named after `what`.
   std::optional<std::string> Value(const std::string& sql, const std::vector<SqlValue>& values,
-                                   const std::string& what) {
+                                   Msg what) {
     auto statement = sqlite::Prepare(db_, sql);
     if (statement && sqlite::Bind(statement.get(), values)) {
       const int rc = sqlite3_step(statement.get());
       if (rc == SQLITE_ROW) return ColumnText(statement.get(), 0);
       if (rc == SQLITE_DONE) return std::nullopt;
     }
-    Add("cannot read " + what + ": " + sqlite3_errmsg(db_));
+    Add(Format(Msg::kCannotRead, Format(what), sqlite3_errmsg(db_)));
     return std::nullopt;
   }
 
@@ -54,25 +54,24 @@ class Checker {
 
   void CheckMarker() {
     if (Fields(kMetadataTable).empty()) {
-      Add(std::string("no table ") + kMetadataTable +
-          ": not a data file of this program (no format marker, no database password)");
+      Add(Format(Msg::kNoMetadataTable, kMetadataTable));
       return;
     }
     const std::string query =
         "SELECT value FROM " + sqlite::QuoteIdentifier(kMetadataTable) + " WHERE name = ?";
     const std::size_t before = problems_.size();
-    const auto format = Value(query, {std::string(kFormatName)}, "the format marker");
+    const auto format = Value(query, {std::string(kFormatName)}, Msg::kWhatFormatMarker);
     if (!format && problems_.size() == before) {
-      Add("no format marker: not a data file of this program");
+      Add(Format(Msg::kNoFormatMarker));
     } else if (format && *format != kFormatValue) {
-      Add("format marker \"" + *format + "\" where this program writes \"" + kFormatValue + "\"");
+      Add(Format(Msg::kWrongFormatMarker, *format, kFormatValue));
     }
     const std::size_t beforePassword = problems_.size();
-    const auto password = Value(query, {std::string(kPasswordName)}, "the database password");
+    const auto password = Value(query, {std::string(kPasswordName)}, Msg::kWhatDatabasePassword);
     if (!password && problems_.size() == beforePassword) {
-      Add("no database password: the program refuses the file");
+      Add(Format(Msg::kNoDatabasePassword));
     } else if (password && *password != kDatabasePassword) {
-      Add("wrong database password: the program refuses the file");
+      Add(Format(Msg::kWrongDatabasePassword));
     }
   }
 
@@ -82,12 +81,12 @@ class Checker {
     for (const auto& expected : kTables) {
       const auto fields = Fields(expected.table);
       bool complete = !fields.empty();
-      if (fields.empty()) Add(std::string("no table ") + expected.table);
+      if (fields.empty()) Add(Format(Msg::kNoTable, expected.table));
       for (const auto& field : expected.fields) {
         if (fields.empty() || std::find(fields.begin(), fields.end(), field) != fields.end()) {
           continue;
         }
-        Add(std::string("table ") + expected.table + " has no field " + field);
+        Add(Format(Msg::kNoField, expected.table, field));
         complete = false;
       }
       if (std::string(expected.table) == "Login") loginReadable = complete;
@@ -97,21 +96,20 @@ class Checker {
 
   void CheckLoginRow() {
     const std::string key = kLoginKey;
-    const auto rows = Value("SELECT count(*) FROM Login WHERE \"Key\" = ?", {key}, "table Login");
+    const auto rows = Value("SELECT count(*) FROM Login WHERE \"Key\" = ?", {key}, Msg::kWhatTableLogin);
     const auto withPassword =
         Value("SELECT count(*) FROM Login WHERE \"Key\" = ? AND coalesce(Pass, '') <> ''", {key},
-              "table Login");
+              Msg::kWhatTableLogin);
     if (!rows || !withPassword) return;
     if (*rows == "0") {
-      Add("table Login has no row with Key " + key + ": nobody can log in");
+      Add(Format(Msg::kNoLoginRowNobody, key));
       return;
     }
     if (*rows != "1") {
-      Add("table Login has " + *rows + " rows with Key " + key + " where the program keeps one");
+      Add(Format(Msg::kManyLoginRows, *rows, key));
     }
     if (*withPassword != *rows) {
-      Add("the login password is empty: no login can match it (korvane-data set-login-password "
-          "sets one)");
+      Add(Format(Msg::kEmptyLoginPasswordInFile));
     }
   }
 
@@ -123,11 +121,8 @@ class Checker {
     if (protection == FileProtection::kUnusable) {
       // This program only ever writes a table of that name; a view can only be someone else's.
       const auto type = Value("SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE",
-                              {std::string(kProtectionTable)}, "the file's tables");
-      Add(type == "view" ? std::string(kProtectionTable) + " is a view, where this program keeps a table of its own: "
-                               "nobody can log in"
-                         : std::string("table ") + kProtectionTable +
-                               " has no row this program can derive keys from: nobody can log in");
+                              {std::string(kProtectionTable)}, Msg::kWhatFileTables);
+      Add(Format(type == "view" ? Msg::kProtectionIsView : Msg::kProtectionNoRow, kProtectionTable));
       return true;
     }
     struct Stored {
@@ -142,10 +137,9 @@ class Checker {
                            ColumnText(statement.get(), 3), host});
       const bool sealed = LooksSealed(passwords.back().value);
       if (protection == FileProtection::kPlain && sealed) {
-        Add("the password of " + passwords.back().label + " looks sealed, but the file is not protected (it has " +
-            "no table " + kProtectionTable + "): nothing can open it, and it is no password to connect with");
+        Add(Format(Msg::kLooksSealedInPlainFile, passwords.back().label, kProtectionTable));
       } else if (protection == FileProtection::kProtected && !sealed) {
-        Add("the password of " + passwords.back().label + " is not sealed in this protected file");
+        Add(Format(Msg::kNotSealedInProtectedFile, passwords.back().label));
       }
       // A plain file's passwords are plain text, and this check needs them no longer.
       if (protection == FileProtection::kPlain) {
@@ -154,21 +148,21 @@ class Checker {
       }
     }
     if (protection == FileProtection::kPlain) return false;
-    auto password = ReadSecret(call, "Login password: ");
+    auto password = ReadSecret(call, Format(Msg::kLoginPasswordPrompt));
     if (!password) {
-      Add("no login password given: whether the sealed passwords open is not checked");
+      Add(Format(Msg::kNoLoginPasswordGiven));
       return true;
     }
     const auto keys = CheckLoginPassword(db_, kLoginKey, *password);
     Wipe(*password);
     if (!keys) {
-      Add("the login password given does not match the file: the sealed passwords are not checked");
+      Add(Format(Msg::kLoginPasswordMismatch));
       return true;
     }
     for (auto& [label, value, host] : passwords) {
       auto opened = keys->Open(value, host);
       if (!opened) {
-        if (LooksSealed(value)) Add("the password of " + label + " " + kSealedDoesNotOpen);
+        if (LooksSealed(value)) Add(Format(Msg::kSealedDoesNotOpen, label));
       } else {
         Wipe(*opened);
       }
@@ -178,14 +172,14 @@ class Checker {
 
   void CheckIntegrity() {
     // A copy broken off a few bytes short still passes SQLite's own check.
-    if (!HasAllItsPages(db_)) Add("damaged: the file is not as long as the pages it holds (cut short or extended)");
+    if (!HasAllItsPages(db_)) Add(Format(Msg::kShortFile));
     auto statement = sqlite::Prepare(db_, "PRAGMA integrity_check(20)");
     int rc = statement ? sqlite3_step(statement.get()) : SQLITE_ERROR;
     for (; rc == SQLITE_ROW; rc = sqlite3_step(statement.get())) {
       const std::string line = ColumnText(statement.get(), 0);
-      if (line != "ok") Add("damaged: " + line);
+      if (line != "ok") Add(Format(Msg::kDamaged, line));
     }
-    if (rc != SQLITE_DONE) Add(std::string("damaged: ") + sqlite3_errmsg(db_));
+    if (rc != SQLITE_DONE) Add(Format(Msg::kDamaged, sqlite3_errmsg(db_)));
   }
 
  private:
@@ -208,7 +202,7 @@ int List(const Invocation& call) {
   auto statement = sqlite::Prepare(
       db.get(), "SELECT id, 备注, 服务器名, 端口, 用户名, 密码 FROM Server ORDER BY id");
   if (!statement) {
-    return Fail(call.err, path + ": cannot read the servers: " + sqlite3_errmsg(db.get()));
+    return Fail(call.err, Format(Msg::kCannotReadServers, path, sqlite3_errmsg(db.get())));
   }
   const int columns = passwords ? 6 : 5;
   std::string text = passwords ? "id\tremark\thost\tport\tuser\tpassword\n"
@@ -233,13 +227,13 @@ int List(const Invocation& call) {
   }
   if (rc != SQLITE_DONE) {
     Wipe(text);
-    return Fail(call.err, path + ": cannot read the servers: " + sqlite3_errmsg(db.get()));
+    return Fail(call.err, Format(Msg::kCannotReadServers, path, sqlite3_errmsg(db.get())));
   }
   call.out << text;
   Wipe(text);
   // Its password column is empty in the list: say which servers, and why.
   for (const auto& server : unopened) {
-    Fail(call.err, path + ": the password of " + server + " " + kSealedDoesNotOpen);
+    Fail(call.err, Format(Msg::kPathSealedDoesNotOpen, path, server));
   }
   return unopened.empty() ? 0 : 1;
 }
@@ -251,8 +245,8 @@ int Check(const Invocation& call) {
   if (!db) return Fail(call.err, error);
   Checker checker(db.get());
   // A file that is no SQLite database at all fails its first query; nothing else can be read.
-  if (!checker.Value("SELECT count(*) FROM sqlite_master", {}, "the file")) {
-    return Fail(call.err, path + ": " + checker.problems().front());
+  if (!checker.Value("SELECT count(*) FROM sqlite_master", {}, Msg::kWhatTheFile)) {
+    return Fail(call.err, Format(Msg::kPathProblem, path, checker.problems().front()));
   }
   checker.CheckMarker();
   if (checker.CheckTables()) checker.CheckLoginRow();
@@ -260,15 +254,15 @@ int Check(const Invocation& call) {
   const bool protectedFile = checker.problems().empty() && checker.CheckProtection(call);
   std::optional<std::string> servers;
   if (checker.problems().empty()) {
-    servers = checker.Value("SELECT count(*) FROM Server", {}, "table Server");
+    servers = checker.Value("SELECT count(*) FROM Server", {}, Msg::kWhatTableServer);
   }
   if (!checker.problems().empty()) {
-    for (const auto& problem : checker.problems()) Fail(call.err, path + ": " + problem);
+    for (const auto& problem : checker.problems()) Fail(call.err, Format(Msg::kPathProblem, path, problem));
     return 1;
   }
-  call.out << path << (protectedFile ? ": OK, a protected data file of this program with "
-                                     : ": OK, a data file of this program with ")
-           << Servers(std::stoul(servers.value_or("0"))) << "\n";
+  call.out << Format(protectedFile ? Msg::kCheckOkProtected : Msg::kCheckOk, path,
+                     Servers(std::stoul(servers.value_or("0"))))
+           << "\n";
   return 0;
 }
 

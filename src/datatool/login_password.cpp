@@ -5,6 +5,7 @@
 #include "store/schema.h"
 #include "store/store.h"
 #include "datatool/commands.h"
+#include "datatool/messages.h"
 
 namespace korvane::tool {
 namespace {
@@ -13,22 +14,22 @@ namespace {
 // a script gives it. nullopt after saying why on `err`.
 std::optional<std::string> ReadNewPassword(const Invocation& call) {
   if (call.input.askSecret) {
-    auto first = call.input.askSecret("New login password: ");
+    auto first = call.input.askSecret(Format(Msg::kNewLoginPasswordPrompt));
     if (!first) {
-      Fail(call.err, "no password typed; nothing changed");
+      Fail(call.err, Format(Msg::kNoPasswordTyped, Format(Msg::kNothingChanged)));
       return std::nullopt;
     }
-    auto second = call.input.askSecret("The same again: ");
+    auto second = call.input.askSecret(Format(Msg::kSameAgainPrompt));
     const bool same = second && *second == *first;
     if (second) Wipe(*second);
     if (!same) {
       Wipe(*first);
-      Fail(call.err, "the two passwords differ; nothing changed");
+      Fail(call.err, Format(Msg::kPasswordsDiffer));
       return std::nullopt;
     }
     return first;
   }
-  return ReadSecret(call, "", "nothing changed");
+  return ReadSecret(call, "", Msg::kNothingChanged);
 }
 
 }  // namespace
@@ -42,29 +43,27 @@ int SetLoginPassword(const Invocation& call) {
   const std::vector<SqlValue> key = {std::string(kLoginKey)};
   auto count = sqlite::Prepare(connection.Handle(), "SELECT count(*) FROM Login WHERE \"Key\" = ?");
   if (!count || !sqlite::Bind(count.get(), key) || sqlite3_step(count.get()) != SQLITE_ROW) {
-    return Fail(call.err, path + ": cannot read table Login: " +
-                              sqlite3_errmsg(connection.Handle()));
+    return Fail(call.err, Format(Msg::kCannotReadLogin, path, sqlite3_errmsg(connection.Handle())));
   }
   if (sqlite3_column_int(count.get(), 0) == 0) {
-    return Fail(call.err, path + ": table Login has no row with Key " + kLoginKey +
-                              ", the row the login reads; nothing changed");
+    return Fail(call.err, Format(Msg::kNoLoginRow, path, kLoginKey));
   }
   count.reset();
 
   // A protected file: the current password opens the server passwords, to be sealed anew.
   std::optional<LoginKeys> keys;
-  if (!KeysForPasswords(call, connection.Handle(), path, keys, "Current login password: ")) return 1;
+  if (!KeysForPasswords(call, connection.Handle(), path, keys, Msg::kCurrentLoginPasswordPrompt)) return 1;
   auto password = ReadNewPassword(call);
   if (!password) return 1;
   // The program stores an empty text as null, and no login matches null: the operator would be
   // locked out.
   if (password->empty()) {
-    return Fail(call.err, "an empty login password would lock everybody out; nothing changed");
+    return Fail(call.err, Format(Msg::kEmptyLoginPassword));
   }
   // The login window hands over what was typed as UTF-8; other bytes could never be typed.
   if (!IsUtf8(*password)) {
     Wipe(*password);
-    return Fail(call.err, "the password is not UTF-8 text; nothing changed");
+    return Fail(call.err, Format(Msg::kPasswordNotUtf8));
   }
   // Every row with the key: the login accepts any of them, so an old password left in a second
   // row would still open the program.
@@ -74,10 +73,10 @@ int SetLoginPassword(const Invocation& call) {
            : connection.ExecuteSql("UPDATE Login SET Pass = ? WHERE \"Key\" = ?", {*password, std::string(kLoginKey)});
   Wipe(*password);
   if (!stored) {
-    return Fail(call.err, path + ": cannot store the password: " +
-                              (keys ? error : sqlite3_errmsg(connection.Handle())) + "; the old one still holds");
+    return Fail(call.err, Format(Msg::kCannotStorePassword, path,
+                                 keys ? error : std::string(sqlite3_errmsg(connection.Handle()))));
   }
-  call.out << "login password changed\n";
+  call.out << Format(Msg::kLoginPasswordChanged) << "\n";
   return 0;
 }
 

@@ -5,6 +5,7 @@
 #include "store/schema.h"
 #include "store/store.h"
 #include "datatool/commands.h"
+#include "datatool/messages.h"
 
 namespace korvane::tool {
 namespace {
@@ -15,16 +16,15 @@ namespace {
 int Rebuild(const Invocation& call, sqlite3* db) {
   const std::string& path = call.operands[0];
   if (!sqlite::Exec(db, "VACUUM")) {
-    return Fail(call.err, path + ": protected already, but rebuilding it failed: " + sqlite3_errmsg(db) +
-                              "; old passwords may remain in plain text in its free space");
+    return Fail(call.err, Format(Msg::kRebuildFailed, path, sqlite3_errmsg(db)));
   }
-  call.out << path << ": protected already; rebuilt, so that no old password is left in plain text in it\n";
+  call.out << Format(Msg::kProtectedAlreadyRebuilt, path) << "\n";
   return 0;
 }
 
 // Opens the file for a conversion and reads its login password.
 int Convert(const Invocation& call, FileProtection from,
-            bool (*convert)(sqlite3*, std::string_view, std::string&), const char* done) {
+            bool (*convert)(sqlite3*, std::string_view, std::string&), Msg done) {
   const std::string& path = call.operands[0];
   DBConnection connection;
   if (!connection.OpenAccess(path, kDatabasePassword)) return Fail(call.err, WhyNotWritable(path));
@@ -34,12 +34,12 @@ int Convert(const Invocation& call, FileProtection from,
     return Rebuild(call, connection.Handle());
   }
   if (protection != from) {
-    const char* why = protection == FileProtection::kPlain       ? ": not protected"
-                      : protection == FileProtection::kProtected ? ": protected already"
-                                                                 : ": its protection row is damaged";
-    return Fail(call.err, path + why + "; nothing changed");
+    const Msg why = protection == FileProtection::kPlain       ? Msg::kNotProtectedNothingChanged
+                    : protection == FileProtection::kProtected ? Msg::kProtectedAlreadyNothingChanged
+                                                               : Msg::kDamagedProtectionNothingChanged;
+    return Fail(call.err, Format(why, path));
   }
-  auto password = ReadSecret(call, "Login password: ");
+  auto password = ReadSecret(call, Format(Msg::kLoginPasswordPrompt));
   if (!password) return 1;
   std::string error;
   const bool converted = convert(connection.Handle(), *password, error);
@@ -48,12 +48,11 @@ int Convert(const Invocation& call, FileProtection from,
     // Protecting commits before it rebuilds the file: when only the rebuild failed, the file is
     // protected and must be said to be.
     if (ReadProtection(connection.Handle()) != from) {
-      return Fail(call.err, path + ": " + error + ". Close every program that has the file open and run " +
-                                "korvane-data protect " + path + " again: on a protected file it only rebuilds it");
+      return Fail(call.err, Format(Msg::kProtectOnlyRebuildFailed, path, InLanguage(error)));
     }
-    return Fail(call.err, path + ": " + error + "; nothing changed");
+    return Fail(call.err, Format(Msg::kConversionFailed, path, InLanguage(error)));
   }
-  call.out << path << ": " << done << "\n";
+  call.out << Format(done, path) << "\n";
   return 0;
 }
 
@@ -63,15 +62,15 @@ bool ProtectWithDefaults(sqlite3* db, std::string_view password, std::string& er
 
 }  // namespace
 
-std::optional<std::string> ReadSecret(const Invocation& call, const std::string& prompt, const std::string& outcome) {
+std::optional<std::string> ReadSecret(const Invocation& call, const std::string& prompt, Msg outcome) {
   if (call.input.askSecret) {
     auto typed = call.input.askSecret(prompt);
-    if (!typed) Fail(call.err, "no password typed; " + outcome);
+    if (!typed) Fail(call.err, Format(Msg::kNoPasswordTyped, Format(outcome)));
     return typed;
   }
   std::string line;
   if (call.input.lines == nullptr || !std::getline(*call.input.lines, line)) {
-    Fail(call.err, "no password on standard input; " + outcome);
+    Fail(call.err, Format(Msg::kNoPasswordOnInput, Format(outcome)));
     return std::nullopt;
   }
   // A line written on Windows ends in CR LF; the CR is no part of the password.
@@ -80,33 +79,33 @@ std::optional<std::string> ReadSecret(const Invocation& call, const std::string&
 }
 
 bool KeysForPasswords(const Invocation& call, sqlite3* db, const std::string& path,
-                      std::optional<LoginKeys>& keys, const char* prompt) {
+                      std::optional<LoginKeys>& keys, Msg prompt) {
   keys.reset();
   switch (ReadProtection(db)) {
     case FileProtection::kPlain:
       return true;
     case FileProtection::kUnusable:
-      Fail(call.err, path + ": protected, but its protection row is damaged: no password can open it");
+      Fail(call.err, Format(Msg::kProtectionRowDamaged, path));
       return false;
     case FileProtection::kProtected:
       break;
   }
-  auto password = ReadSecret(call, prompt);
+  auto password = ReadSecret(call, Format(prompt));
   if (!password) return false;
   keys = CheckLoginPassword(db, kLoginKey, *password);
   crypto::Wipe(password->data(), password->size());
-  if (!keys) Fail(call.err, path + ": that is not the login password; nothing done");
+  if (!keys) Fail(call.err, Format(Msg::kWrongLoginPassword, path));
   return keys.has_value();
 }
 
 int Protect(const Invocation& call) {
   return Convert(call, FileProtection::kPlain, ProtectWithDefaults,
-                 "protected. Keep the login password safe: it cannot be recovered from the file");
+                 Msg::kProtectedDone);
 }
 
 int Unprotect(const Invocation& call) {
   return Convert(call, FileProtection::kProtected, UnprotectDataFile,
-                 "unprotected: the passwords are plain text again");
+                 Msg::kUnprotectedDone);
 }
 
 }  // namespace korvane::tool

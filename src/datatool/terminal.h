@@ -6,6 +6,8 @@
 #include <ostream>
 #include <string>
 
+#include "datatool/messages.h"
+
 namespace korvane::terminal {
 
 // True when standard input, or standard error, is a terminal (on Windows, a console).
@@ -15,6 +17,10 @@ bool ErrorIsTerminal();
 // Shows the prompt on standard error and reads one line from the terminal without echoing it.
 // nullopt when the input ends first.
 std::optional<std::string> ReadSecret(const std::string& prompt);
+
+// The language of the person running the tool: on Windows the user's display language, elsewhere
+// the locale of the environment (LC_ALL, LC_MESSAGES, LANG).
+tool::Language UserLanguage();
 
 // Where the tool's standard output and standard error go. Text is UTF-8 throughout; on a
 // Windows console these streams hand it over as UTF-16, which shows every character whatever

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
 
 #include "datatool/terminal.h"
@@ -21,6 +22,10 @@ extern "C" void RestoreEchoAndEnd(int signal) {
 }
 
 }  // namespace
+
+tool::Language UserLanguage() {
+  return tool::LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+}
 
 bool InputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 bool ErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }

@@ -38,6 +38,13 @@ std::wstring Widen(const std::string& utf8) {
 
 }  // namespace
 
+// The language Windows shows its own windows in; the locale variables mean nothing to a
+// Windows program.
+tool::Language UserLanguage() {
+  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE ? tool::Language::kChinese
+                                                                    : tool::Language::kEnglish;
+}
+
 // _isatty says yes for the NUL device too; only a real console has a console mode.
 bool InputIsTerminal() {
   DWORD mode = 0;

@@ -8,8 +8,12 @@
 #include "datatool/import/readers.h"
 #include "datatool/import/text.h"
 #include "datatool/import/xml.h"
+#include "datatool/messages.h"
 
 namespace korvane::import {
+
+using tool::Format;
+using tool::Msg;
 namespace {
 
 namespace fs = std::filesystem;
@@ -28,17 +32,17 @@ bool ReadFile(const fs::path& path, std::string& bytes, std::string& error) {
   std::error_code ec;
   const auto size = fs::file_size(path, ec);
   if (ec) {
-    error = "cannot read: " + ec.message();
+    error = Format(Msg::kImportCannotReadBecause, ec.message());
     return false;
   }
   if (size > kMaxFileSize) {
-    error = "larger than " + std::to_string(kMaxFileSize >> 20) + " MB; no server list is that large";
+    error = Format(Msg::kImportTooLarge, kMaxFileSize >> 20);
     return false;
   }
   std::ifstream in(path, std::ios::binary);
   bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   if (!in.is_open() || in.bad() || bytes.size() > kMaxFileSize) {
-    error = "cannot read";
+    error = Format(Msg::kImportCannotRead);
     return false;
   }
   return true;
@@ -67,8 +71,8 @@ void ReadFolder(const std::string& folder, ImportContext& context, ImportResult&
     const std::string extension = Utf8Name(it->path().extension());
     if (EqualsIgnoringCase(extension, ".rdp") && it->is_regular_file(ec)) files.push_back(it->path());
   }
-  if (ec) return result.errors.push_back({folder, "cannot list the folder: " + ec.message()});
-  if (files.empty()) return result.errors.push_back({folder, "no .rdp file in the folder"});
+  if (ec) return result.errors.push_back({folder, Format(Msg::kImportCannotListFolder, ec.message())});
+  if (files.empty()) return result.errors.push_back({folder, Format(Msg::kImportNoRdpFile)});
   std::sort(files.begin(), files.end());
   for (const auto& path : files) {
     const std::string file = Utf8Name(path);
@@ -76,7 +80,7 @@ void ReadFolder(const std::string& folder, ImportContext& context, ImportResult&
     if (!ReadFile(path, bytes, error)) {
       result.errors.push_back({file, error});
     } else if (const auto text = DecodeText(bytes); !text) {
-      result.errors.push_back({file, "neither UTF-16 nor UTF-8 text"});
+      result.errors.push_back({file, Format(Msg::kImportNotText)});
     } else {
       ReadRdp(file, Stem(Utf8Name(path.filename())), *text, context, result);
     }
@@ -98,7 +102,7 @@ ImportResult ReadServersFromBytes(const std::string& name, const std::string& by
       const bool ours = start.find("<Connections") != std::string_view::npos ||
                         start.find(":Connections") != std::string_view::npos ||
                         start.find("<RDCMan") != std::string_view::npos;
-      if (ours) result = {true, "XML", {}, {}, {}, {{name, "not well-formed XML, " + error}}, 0};
+      if (ours) result = {true, "XML", {}, {}, {}, {{name, Format(Msg::kImportBadXml, error)}}, 0};
       return result;
     }
     if (root->name == "Connections") {

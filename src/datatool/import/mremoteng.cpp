@@ -14,8 +14,12 @@
 #include "datatool/import/mremoteng_crypto.h"
 #include "datatool/import/readers.h"
 #include "datatool/import/text.h"
+#include "datatool/messages.h"
 
 namespace korvane::import {
+
+using tool::Format;
+using tool::Msg;
 namespace {
 
 using mremoteng::Cipher;
@@ -63,17 +67,17 @@ bool ChoosePassword(Reader& r, const Sealing& sealing, const std::string& value,
     }
   }
   if (r.asked) {
-    r.Error("does not open with the master password given; nothing imported");
+    r.Error(Format(Msg::kMasterPasswordDoesNotOpen));
     return false;
   }
   if (!r.context.askPassword) {
-    r.Error("protected by a master password, and none can be asked for here; nothing imported");
+    r.Error(Format(Msg::kMasterPasswordCannotAsk));
     return false;
   }
   r.asked = true;
-  std::optional<std::string> typed = r.context.askPassword("mRemoteNG master password for " + r.file + ": ");
+  std::optional<std::string> typed = r.context.askPassword(Format(Msg::kMasterPasswordPrompt, r.file));
   if (!typed) {
-    r.Error("protected by a master password, and none was given; nothing imported");
+    r.Error(Format(Msg::kMasterPasswordNotGiven));
     return false;
   }
   auto plain = OpenCounted(r, sealing, *typed, value);
@@ -81,7 +85,7 @@ bool ChoosePassword(Reader& r, const Sealing& sealing, const std::string& value,
   if (plain) WipeText(*plain);
   if (!fits) {
     WipeText(*typed);
-    r.Error("the master password is wrong; nothing imported");
+    r.Error(Format(Msg::kMasterPasswordWrong));
     return false;
   }
   r.password = std::move(*typed);
@@ -95,8 +99,7 @@ std::optional<Sealing> SealingOf(Reader& r, const XmlElement& root) {
   if (mode == nullptr) return Sealing{Cipher::AesCbc, 0};
   const std::string engine = root.AttributeOr("EncryptionEngine");
   if (!EqualsIgnoringCase(*mode, "GCM") || (!engine.empty() && !EqualsIgnoringCase(engine, "AES"))) {
-    r.Error("encrypted with " + engine + " " + *mode +
-            ", which is not read here; choose AES with GCM in mRemoteNG's options, save, and import again");
+    r.Error(Format(Msg::kCipherNotRead, engine, *mode));
     return std::nullopt;
   }
   Sealing sealing{Cipher::AesGcm, 1000};  // what mRemoteNG derived with before it named the count
@@ -109,8 +112,7 @@ std::optional<Sealing> SealingOf(Reader& r, const XmlElement& root) {
       if (valid) rounds = rounds * 10 + static_cast<unsigned long>(c - '0');
     }
     if (!valid || rounds == 0 || rounds > r.context.maxKdfIterations) {
-      r.Error("asks for " + *text + " rounds of key derivation; more than " +
-              std::to_string(r.context.maxKdfIterations) + " is refused");
+      r.Error(Format(Msg::kTooManyRounds, *text, r.context.maxKdfIterations));
       return std::nullopt;
     }
     sealing.iterations = rounds;
@@ -141,11 +143,11 @@ void Walk(Reader& r, const XmlElement& parent, std::vector<std::string>& groups,
     if (type == "Container") {
       Walk(r, node, groups, pending);
     } else if (type != "Connection") {
-      r.result.skipped.push_back({where, "a node of type \"" + type + "\", neither a folder nor a connection"});
+      r.result.skipped.push_back({where, Format(Msg::kNodeOfOtherType, type)});
     } else if (const std::string protocol = Resolved(node, "Protocol"); !EqualsIgnoringCase(protocol, "RDP")) {
-      r.result.skipped.push_back({where, "a " + protocol + " connection; only Remote Desktop (RDP) ones are imported"});
+      r.result.skipped.push_back({where, Format(Msg::kOtherProtocol, protocol)});
     } else if (const std::string host = std::string(Trim(Resolved(node, "Hostname"))); host.empty()) {
-      r.result.skipped.push_back({where, "no host name"});
+      r.result.skipped.push_back({where, Format(Msg::kNoHostName)});
     } else {
       Pending& p = pending.emplace_back();
       p.server.host = host;
@@ -221,11 +223,11 @@ void ReadDocument(Reader& r, const XmlElement& root) {
   const XmlElement* nodes = &root;
   if (IsTrue(root.AttributeOr("FullFileEncryption"))) {
     auto plain = OpenCounted(r, *sealing, r.password, root.text);
-    if (!plain) return r.Error("its encrypted content does not open; nothing imported");
+    if (!plain) return r.Error(Format(Msg::kContentDoesNotOpen));
     std::string error;
     inner = ParseXml("<Connections>" + *plain + "</Connections>", error);
     WipeText(*plain);
-    if (!inner) return r.Error("its encrypted content, " + error);
+    if (!inner) return r.Error(Format(Msg::kContentError, error));
     nodes = inner.get();
   }
 
@@ -244,7 +246,7 @@ void ReadDocument(Reader& r, const XmlElement& root) {
       if (plain && IsUtf8(*plain)) {
         p.server.password = std::move(*plain);
       } else {
-        r.result.unopened.push_back({r.file + ": " + p.server.remark, "its password does not open (a damaged value)"});
+        r.result.unopened.push_back({r.file + ": " + p.server.remark, Format(Msg::kDamagedPassword)});
       }
       if (plain) WipeText(*plain);
     }
@@ -277,9 +279,9 @@ void ReadSealedMremoteng(const std::string& file, const std::string& sealedFile,
     const auto root = ParseXml(*plain, error);
     WipeText(*plain);
     if (!root) {
-      r.Error("its encrypted content, " + error);
+      r.Error(Format(Msg::kContentError, error));
     } else if (root->name != "Connections") {
-      r.Error("its encrypted content is not a list of mRemoteNG connections");
+      r.Error(Format(Msg::kContentNotConnections));
     } else {
       ReadDocument(r, *root);
     }

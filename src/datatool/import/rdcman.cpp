@@ -3,8 +3,12 @@
 // server/properties), so every field is looked for in both places and no version is refused.
 #include "datatool/import/readers.h"
 #include "datatool/import/text.h"
+#include "datatool/messages.h"
 
 namespace korvane::import {
+
+using tool::Format;
+using tool::Msg;
 namespace {
 
 bool IsLevel(const XmlElement& e) { return e.name == "server" || e.name == "group" || e.name == "file"; }
@@ -60,7 +64,7 @@ void AddServer(Reader& r, const XmlElement& server, const std::vector<std::strin
   path.push_back(display.empty() ? s.host : display);
   s.remark = Join(path, "/");
   const std::string where = r.file + ": " + s.remark;
-  if (s.host.empty()) return r.result.skipped.push_back({where, "no host name"});
+  if (s.host.empty()) return r.result.skipped.push_back({where, Format(Msg::kNoHostName)});
 
   s.port = "3389";
   if (const XmlElement* connection = Effective(server, "connectionSettings")) {
@@ -87,8 +91,7 @@ void AddServer(Reader& r, const XmlElement& server, const std::vector<std::strin
           s.password = std::move(*plain);
         } else {
           r.result.unopened.push_back(
-              {where, "its password opens only for the Windows user who saved it (or the file's certificate); "
-                      "imported without it"});
+              {where, Format(Msg::kRdcmanPasswordForOtherUser)});
         }
       }
     }
@@ -113,7 +116,7 @@ void Walk(Reader& r, const XmlElement& level, std::vector<std::string>& groups) 
 void ReadRdcman(const std::string& file, const XmlElement& root, ImportContext& context, ImportResult& result) {
   result.source = "RDCMan";
   const XmlElement* top = root.Child("file");
-  if (top == nullptr) return result.errors.push_back({file, "an RDCMan file without its <file> element"});
+  if (top == nullptr) return result.errors.push_back({file, Format(Msg::kRdcmanNoFileElement)});
   Reader r{file, context, result};
   std::vector<std::string> groups;
   Walk(r, *top, groups);

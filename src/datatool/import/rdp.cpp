@@ -4,8 +4,12 @@
 
 #include "datatool/import/readers.h"
 #include "datatool/import/text.h"
+#include "datatool/messages.h"
 
 namespace korvane::import {
+
+using tool::Format;
+using tool::Msg;
 namespace {
 
 struct Line {
@@ -67,7 +71,7 @@ void ReadRdp(const std::string& file, const std::string& name, const std::string
     address.resize(colon);
   }
   s.host = std::string(Trim(address));
-  if (s.host.empty()) return result.errors.push_back({file, "no \"full address\" line with a host"});
+  if (s.host.empty()) return result.errors.push_back({file, Format(Msg::kRdpNoAddress)});
   s.port = !port.empty() ? port : !serverPort.empty() ? serverPort : "3389";
 
   if (!sealedHex.empty()) {
@@ -79,7 +83,7 @@ void ReadRdp(const std::string& file, const std::string& name, const std::string
       s.password = std::move(*plain);
     } else {
       result.unopened.push_back(
-          {file + ": " + name, "its password opens only for the Windows user who saved it; imported without it"});
+          {file + ": " + name, Format(Msg::kRdpPasswordForOtherUser)});
     }
   }
   result.servers.push_back(std::move(s));

@@ -1,10 +1,14 @@
 #include "datatool/import/xml.h"
+#include "datatool/messages.h"
 
 #include <expat.h>
 
 #include <climits>
 
 namespace korvane::import {
+
+using tool::Format;
+using tool::Msg;
 
 const std::string* XmlElement::Attribute(std::string_view key) const {
   for (const auto& [k, v] : attributes) {
@@ -52,8 +56,8 @@ std::string LocalName(const char* name) {
 
 void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
   auto& b = *static_cast<Builder*>(data);
-  if (b.open.size() >= kMaxXmlDepth) return b.Refuse("elements nested too deep");
-  if (++b.elements > kMaxXmlElements) return b.Refuse("too many elements");
+  if (b.open.size() >= kMaxXmlDepth) return b.Refuse(Format(Msg::kXmlTooDeep));
+  if (++b.elements > kMaxXmlElements) return b.Refuse(Format(Msg::kXmlTooManyElements));
   auto element = std::make_unique<XmlElement>();
   element->name = LocalName(name);
   element->line = XML_GetCurrentLineNumber(b.parser);
@@ -78,19 +82,19 @@ void OnText(void* data, const XML_Char* text, int length) {
 // Entities are how an XML file makes a parser grow a few bytes into gigabytes or read files
 // it was not given; no file of the tools read here has a document type declaration at all.
 void OnDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
-  static_cast<Builder*>(data)->Refuse("a document type declaration (<!DOCTYPE …>), which these files never have");
+  static_cast<Builder*>(data)->Refuse(Format(Msg::kXmlDoctype));
 }
 
 }  // namespace
 
 std::unique_ptr<XmlElement> ParseXml(std::string_view bytes, std::string& error) {
   if (bytes.size() > static_cast<size_t>(INT_MAX)) {
-    error = "too large";
+    error = Format(Msg::kXmlTooLarge);
     return nullptr;
   }
   std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
   if (!parser) {
-    error = "out of memory";
+    error = Format(Msg::kXmlOutOfMemory);
     return nullptr;
   }
   Builder b;
@@ -103,9 +107,9 @@ std::unique_ptr<XmlElement> ParseXml(std::string_view bytes, std::string& error)
   const bool parsed = XML_Parse(b.parser, bytes.data(), static_cast<int>(bytes.size()), XML_TRUE) == XML_STATUS_OK;
   if (!parsed || !b.root) {
     const std::string what = !b.refusal.empty() ? b.refusal
-                             : parsed           ? std::string("no element")
+                             : parsed           ? Format(Msg::kXmlNoElement)
                                                 : XML_ErrorString(XML_GetErrorCode(b.parser));
-    error = "line " + std::to_string(XML_GetCurrentLineNumber(b.parser)) + ": " + what;
+    error = Format(Msg::kXmlLine, XML_GetCurrentLineNumber(b.parser), what);
     return nullptr;
   }
   return std::move(b.root);

@@ -1,0 +1,233 @@
+// Every text korvane-data shows, in English and in Chinese. A message is named by its id; the
+// language is chosen once, when the tool starts, from the user's settings.
+#pragma once
+
+#include <concepts>
+#include <cstddef>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace korvane::tool {
+
+enum class Language { kEnglish, kChinese };
+
+// The language every message comes out in; English until it is set.
+Language CurrentLanguage();
+void SetLanguage(Language language);
+
+// The language the POSIX locale variables ask for: the first of LC_ALL, LC_MESSAGES and LANG
+// that is set and not empty decides, and a zh locale (zh, zh_CN.UTF-8, zh_TW, ...) means
+// Chinese. Null stands for an unset variable.
+Language LanguageFromLocale(const char* lcAll, const char* lcMessages, const char* lang);
+
+enum class Msg {
+  // Overview and command line
+  kUsageOverview,
+  kSigningOverviewLine,
+  kOverviewEnd,
+  kUsagePrefix,
+  kMoreHelp,
+  kNoCommand,
+  kNoOption,
+  kTooFewArguments,
+  kTooManyArguments,
+  // The commands: summary and help
+  kCreateSummary, kCreateHelp,
+  kAddServerSummary, kAddServerHelp,
+  kListSummary, kListHelp,
+  kCheckSummary, kCheckHelp,
+  kSetLoginPasswordSummary, kSetLoginPasswordHelp,
+  kExportSummary, kExportHelp,
+  kImportSummary, kImportHelp,
+  kProtectSummary, kProtectHelp,
+  kUnprotectSummary, kUnprotectHelp,
+  // add-server
+  kCannotSeal,
+  kCannotAddServer,
+  // Shared
+  kNoSuchFile,
+  kNotAFile,
+  kCannotOpen,
+  kNotADataFile,
+  kNotWritable,
+  kServerLabel,
+  kServerLabelWithRemark,
+  kOneServer,
+  kServers,
+  kNothingDone,
+  kNothingChanged,
+  kNothingImported,
+  // Passwords
+  kLoginPasswordPrompt,
+  kCurrentLoginPasswordPrompt,
+  kNewLoginPasswordPrompt,
+  kSameAgainPrompt,
+  kNoPasswordTyped,
+  kNoPasswordOnInput,
+  kPasswordsDiffer,
+  kEmptyLoginPassword,
+  kPasswordNotUtf8,
+  kCannotReadLogin,
+  kNoLoginRow,
+  kCannotStorePassword,
+  kLoginPasswordChanged,
+  kProtectionRowDamaged,
+  kWrongLoginPassword,
+  // protect, unprotect
+  kRebuildFailed,
+  kProtectedAlreadyRebuilt,
+  kNotProtectedNothingChanged,
+  kProtectedAlreadyNothingChanged,
+  kDamagedProtectionNothingChanged,
+  kProtectOnlyRebuildFailed,
+  kConversionFailed,
+  kProtectedDone,
+  kUnprotectedDone,
+
+  kCannotRead,
+  kWhatFormatMarker,
+  kWhatDatabasePassword,
+  kWhatTableLogin,
+  kWhatTableServer,
+  kWhatFileTables,
+  kWhatTheFile,
+  kNoMetadataTable,
+  kNoFormatMarker,
+  kWrongFormatMarker,
+  kNoDatabasePassword,
+  kWrongDatabasePassword,
+  kNoTable,
+  kNoField,
+  kNoLoginRowNobody,
+  kManyLoginRows,
+  kEmptyLoginPasswordInFile,
+  kProtectionIsView,
+  kProtectionNoRow,
+  kLooksSealedInPlainFile,
+  kNotSealedInProtectedFile,
+  kNoLoginPasswordGiven,
+  kLoginPasswordMismatch,
+  kSealedDoesNotOpen,
+  kPathSealedDoesNotOpen,
+  kShortFile,
+  kDamaged,
+  kCannotReadServers,
+  kPathProblem,
+  kCheckOk,
+  kCheckOkProtected,
+  kAlreadyExists,
+  kScratchInTheWay,
+  kCannotWriteFolder,
+  kCannotWrite,
+  kCannotReadFile,
+  kNoHeaderLine,
+  kHeaderMustName,
+  kFieldCount,
+  kNotUtf8Line,
+  kQuoteMisplaced,
+  kQuoteNeverClosed,
+  kNothingExported,
+  kExported,
+  kBadLine,
+  kMoreBadLines,
+  kOpeningPasswords,
+  kNothingImportedFrom,
+  kSkipped,
+  kAlreadyThere,
+  kSkippedCount,
+  kWithoutPassword,
+  kCountsOpen,
+  kCountsSeparator,
+  kCountsClose,
+  kWouldAdd,
+  kWouldImport,
+  kCannotWriteNothingImported,
+  kCannotAddServers,
+  kImported,
+
+  // Importers
+  kImportCannotReadBecause,
+  kImportTooLarge,
+  kImportCannotRead,
+  kImportCannotListFolder,
+  kImportNoRdpFile,
+  kImportNotText,
+  kImportBadXml,
+  kMasterPasswordDoesNotOpen,
+  kMasterPasswordCannotAsk,
+  kMasterPasswordPrompt,
+  kMasterPasswordNotGiven,
+  kMasterPasswordWrong,
+  kCipherNotRead,
+  kTooManyRounds,
+  kNodeOfOtherType,
+  kOtherProtocol,
+  kNoHostName,
+  kContentDoesNotOpen,
+  kContentError,
+  kDamagedPassword,
+  kContentNotConnections,
+  kRdcmanPasswordForOtherUser,
+  kRdcmanNoFileElement,
+  kRdpNoAddress,
+  kRdpPasswordForOtherUser,
+  kXmlTooDeep,
+  kXmlTooManyElements,
+  kXmlDoctype,
+  kXmlTooLarge,
+  kXmlOutOfMemory,
+  kXmlNoElement,
+  kXmlLine,
+
+  // signing-certificate (Windows)
+  kSigningUsage,
+  kSigningOverview,
+  kSigningListHelp,
+  kSigningSetHelp,
+  kSigningOffHelp,
+  kNotAThumbprint,
+  kNoSigningCertificate,
+  kCannotWriteSetting,
+  kCannotRemoveSetting,
+  kSigningNeedsCommand,
+  kNoSigningCommand,
+  kWrongSigningArguments,
+
+  // Reasons the data file's own code gives in English; see InLanguage
+  kCreateExists,
+  kStoreNotLoginPassword,
+  kStoreProtectedAlready,
+  kStoreNotProtected,
+
+  kCount
+};
+
+struct MessageText {
+  Msg id;
+  const char* english;
+  const char* chinese;
+};
+
+// The table of every message, in the order of Msg.
+extern const MessageText kMessageTable[];
+extern const std::size_t kMessageTableSize;
+
+// The message in the current language, with {0}, {1}, ... replaced by the arguments.
+std::string FormatText(Msg id, std::initializer_list<std::string_view> arguments);
+
+// A reason that comes from outside the tool, in English, in the current language when the table
+// holds it; otherwise as it is.
+std::string InLanguage(const std::string& english);
+
+inline std::string_view ArgumentText(std::string_view text) { return text; }
+inline std::string ArgumentText(std::integral auto number) { return std::to_string(number); }
+
+template <typename... Arguments>
+std::string Format(Msg id, const Arguments&... arguments) {
+  // The numbers become texts here, and those texts live until FormatText returns.
+  return [&](const auto&... texts) { return FormatText(id, {std::string_view(texts)...}); }(
+      ArgumentText(arguments)...);
+}
+
+}  // namespace korvane::tool
