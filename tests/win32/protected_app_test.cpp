@@ -22,6 +22,17 @@ void Protect(const std::string& data) {
   ASSERT_TRUE(ProtectDataFile(db.Handle(), "登录 口令", error)) << error;
 }
 
+// Types the login password into the started program's login window and presses Enter; the
+// password box, or null when no login window came.
+HWND EnterLoginPassword(testing::AppProcess& app) {
+  HWND login = app.WaitForWindow(L"Korvane      By.Oxle");
+  if (login == nullptr) return nullptr;
+  HWND edit = testing::ControlAt(login, L"Edit", 100, 20);
+  testing::TypeInto(edit, L"登录 口令");
+  testing::PostKey(edit, VK_RETURN);
+  return edit;
+}
+
 TEST(ProtectedAppTest, LogInClickAServerAndConnectWithItsOpenedPassword) {
   testing::TempDir dir("korvane 保护 进程"), logDir("korvane client log"), tempDir("korvane temp");
   const std::string data = dir.File("mstsc.mdb"), log = testing::Utf8(logDir.path()) + "\\";
@@ -35,11 +46,7 @@ TEST(ProtectedAppTest, LogInClickAServerAndConnectWithItsOpenedPassword) {
 
   testing::AppProcess app(testing::FromBuildPath(KORVANE_EXE), dir.path());
   ASSERT_TRUE(app.started());
-  HWND login = app.WaitForWindow(L"Korvane      By.Oxle");
-  ASSERT_NE(login, nullptr);
-  HWND edit = testing::ControlAt(login, L"Edit", 100, 20);
-  testing::TypeInto(edit, L"登录 口令");
-  testing::PostKey(edit, VK_RETURN);
+  ASSERT_NE(EnterLoginPassword(app), nullptr);
   HWND main = app.WaitForWindow(L"Korvane    http");
   ASSERT_NE(main, nullptr) << "no main window";
   HWND list = testing::ControlAt(main, L"SysListView32", 100, 120);
@@ -79,11 +86,8 @@ TEST(ProtectedAppTest, EscDuringTheCheckEndsTheProgram) {
   Protect(dir.File("mstsc.mdb"));
   testing::AppProcess app(testing::FromBuildPath(KORVANE_EXE), dir.path());
   ASSERT_TRUE(app.started());
-  HWND login = app.WaitForWindow(L"Korvane      By.Oxle");
-  ASSERT_NE(login, nullptr);
-  HWND edit = testing::ControlAt(login, L"Edit", 100, 20);
-  testing::TypeInto(edit, L"登录 口令");
-  testing::PostKey(edit, VK_RETURN);
+  HWND edit = EnterLoginPassword(app);
+  ASSERT_NE(edit, nullptr);
   testing::PostKey(edit, VK_ESCAPE);
   EXPECT_EQ(app.WaitForExit(20s), 0u);
 }
