@@ -17,23 +17,18 @@ endif()
 # Notepad before Windows 10 shows a file with bare line feeds as one line, and reads a file
 # without a byte order mark in the ANSI code page, which garbles the Chinese labels.
 string(ASCII 239 187 191 byte_order_mark)
-foreach(pair "${README}|README.txt" "${GUIDE_ZH}|使用说明.txt")
-  string(REPLACE "|" ";" pair "${pair}")
-  list(GET pair 0 from)
-  list(GET pair 1 to)
+# Copies a text file into the stage with Windows line ends, after `prefix`.
+function(stage_text from to prefix)
   file(READ "${from}" text)
   string(REPLACE "\n" "\r\n" text "${text}")
-  file(WRITE "${stage}/${to}" "${byte_order_mark}${text}")
-endforeach()
-foreach(pair "${CSV_LICENSE}|libcsv-LICENSE.txt" "${EXPAT_LICENSE}|expat-COPYING.txt"
-             "${MBEDTLS_LICENSE}|mbedtls-LICENSE.txt" "${THIRD_PARTY}|THIRD-PARTY.txt")
-  string(REPLACE "|" ";" pair "${pair}")
-  list(GET pair 0 from)
-  list(GET pair 1 to)
-  file(READ "${from}" text)
-  string(REPLACE "\n" "\r\n" text "${text}")
-  file(WRITE "${stage}/${to}" "${text}")
-endforeach()
+  file(WRITE "${stage}/${to}" "${prefix}${text}")
+endfunction()
+stage_text("${README}" README.txt "${byte_order_mark}")
+stage_text("${GUIDE_ZH}" 使用说明.txt "${byte_order_mark}")
+stage_text("${CSV_LICENSE}" libcsv-LICENSE.txt "")
+stage_text("${EXPAT_LICENSE}" expat-COPYING.txt "")
+stage_text("${MBEDTLS_LICENSE}" mbedtls-LICENSE.txt "")
+stage_text("${THIRD_PARTY}" THIRD-PARTY.txt "")
 
 # Only the current version's zip stays, so there is never a doubt which one to ship.
 file(GLOB older "${out_dir}/korvane-*-win64.zip")
