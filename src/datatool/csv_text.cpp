@@ -39,7 +39,14 @@ class Parser {
     csv_init(&parser_, CSV_STRICT | CSV_STRICT_FINI);
     csv_set_space_func(&parser_, NothingIsBlank);
   }
-  ~Parser() { csv_free(&parser_); }
+  ~Parser() {
+    // Its buffer held the last field it read, which may be a password in clear.
+    if (parser_.entry_buf != nullptr) {
+      volatile unsigned char* bytes = parser_.entry_buf;
+      for (std::size_t i = 0; i < parser_.entry_size; ++i) bytes[i] = 0;
+    }
+    csv_free(&parser_);
+  }
   Parser(const Parser&) = delete;
   Parser& operator=(const Parser&) = delete;
 

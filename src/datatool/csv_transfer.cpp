@@ -5,7 +5,6 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <set>
 #include <system_error>
 
 #include "app/program.h"
@@ -199,15 +198,23 @@ namespace {
 bool ReadCsvServers(const Invocation& call, const std::string& csvPath, std::vector<import::ImportedServer>& servers) {
   std::string bytes, error;
   if (!ReadWholeFile(csvPath, bytes, error)) return Fail(call.err, error), false;
-  const CsvText csv = ParseCsv(bytes);
+  CsvText csv = ParseCsv(bytes);
   Wipe(bytes);
+  struct WipedCsv {
+    CsvText& csv;
+    ~WipedCsv() {
+      for (auto& record : csv.records) {
+        for (auto& field : record.fields) Wipe(field);
+      }
+    }
+  } wiped{csv};
   const auto problems = ProblemsOf(csv);
   if (!problems.empty()) {
     for (std::size_t i = 0; i < problems.size() && i < kProblemsShown; ++i) {
-      Fail(call.err, Format(Msg::kBadLine, csvPath, problems[i].line, problems[i].what));
+      Fail(call.err, Format(Msg::kBadLine, OneLine(csvPath), problems[i].line, OneLine(problems[i].what)));
     }
     if (problems.size() > kProblemsShown) {
-      Fail(call.err, Format(Msg::kMoreBadLines, csvPath, problems.size() - kProblemsShown));
+      Fail(call.err, Format(Msg::kMoreBadLines, OneLine(csvPath), problems.size() - kProblemsShown));
     }
     return false;
   }
@@ -220,26 +227,97 @@ bool ReadCsvServers(const Invocation& call, const std::string& csvPath, std::vec
   return true;
 }
 
-// What the file already holds, by host, port and user: such a server is not added again.
-std::string ServerKey(const std::string& host, const std::string& port, const std::string& user) {
-  return host + '\x1f' + port + '\x1f' + user;
-}
+// A server of the file as an import compares it: host, port, user and the password in clear.
+struct HeldServer {
+  std::string host, port, user, password;
+  bool opens = true;  // false for a sealed password that does not open: it equals no row's
+  ~HeldServer() { Wipe(password); }
+};
 
-bool KnownServers(sqlite3* db, std::set<std::string>& known) {
-  auto read = sqlite::Prepare(db, "SELECT 服务器名, 端口, 用户名 FROM Server");
-  if (!read) return false;
+// How the rows of one source stand against the servers the file held before the import.
+struct Sorting {
+  std::vector<const import::ImportedServer*> added;
+  // Among those added: rows whose host, port and user a server of the file has with another
+  // password. Both are kept; the operator is told, so that the stale one can be deleted.
+  std::vector<const import::ImportedServer*> beside;
+  std::size_t alreadyThere = 0;
+};
+
+// Every row of the source is added, its own repeats included: a row is already there only
+// when the file held a server with the same host, port, user and password before this
+// import (the remark may differ). Only where host, port and user match does a password need
+// comparing, so a protected file's login password is asked for only then. False after saying
+// why on `err`.
+bool SortRows(const Invocation& call, sqlite3* db, const std::string& path,
+              const std::vector<import::ImportedServer>& rows, std::optional<LoginKeys>& keys, bool& keysRead,
+              Sorting& sorting) {
+  auto read = sqlite::Prepare(db, "SELECT 服务器名, 端口, 用户名, 密码 FROM Server");
+  if (!read) return Fail(call.err, Format(Msg::kCannotReadServers, path, sqlite3_errmsg(db))), false;
+  std::vector<HeldServer> held;
   int rc;
   while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
-    known.insert(ServerKey(ColumnText(read.get(), 0), ColumnText(read.get(), 1), ColumnText(read.get(), 2)));
+    held.push_back({ColumnText(read.get(), 0), ColumnText(read.get(), 1), ColumnText(read.get(), 2),
+                    ColumnText(read.get(), 3)});
   }
-  return rc == SQLITE_DONE;
+  if (rc != SQLITE_DONE) return Fail(call.err, Format(Msg::kCannotReadServers, path, sqlite3_errmsg(db))), false;
+  read.reset();
+  // A sealed password is opened once, and only when some row needs it.
+  std::vector<bool> opened(held.size(), false);
+  for (const auto& row : rows) {
+    bool sameServer = false, samePassword = false;
+    for (std::size_t i = 0; i < held.size() && !samePassword; ++i) {
+      HeldServer& h = held[i];
+      if (h.host != row.host || h.port != row.port || h.user != row.user) continue;
+      sameServer = true;
+      if (!opened[i]) {
+        if (!keysRead && !KeysForPasswords(call, db, path, keys)) return false;
+        keysRead = true;
+        if (keys) {
+          // One that does not open counts as another password: the row is added.
+          auto plain = keys->Open(h.password, h.host);
+          Wipe(h.password);
+          h.opens = plain.has_value();
+          if (plain) h.password = std::move(*plain);
+        }
+        opened[i] = true;
+      }
+      samePassword = h.opens && h.password == row.password;
+    }
+    if (samePassword) {
+      ++sorting.alreadyThere;
+    } else {
+      sorting.added.push_back(&row);
+      if (sameServer) sorting.beside.push_back(&row);
+    }
+  }
+  return true;
 }
+
+// "web-01 (host 10.0.0.7, port 3389, user ops)", every value as list shows it.
+std::string RowLabel(const import::ImportedServer& row) {
+  return Format(Msg::kImportedServerLabel, OneLine(row.remark), OneLine(row.host), OneLine(row.port),
+                OneLine(row.user));
+}
+
+// The notes a reader left, every text of the file kept on its line as list shows values.
+void SayNotes(const Invocation& call, const std::vector<import::Note>& notes, Msg kind) {
+  for (const auto& note : notes) Fail(call.err, Format(kind, OneLine(note.where), OneLine(note.what)));
+}
+
+// Wipes the clear passwords of the rows read, on every way out of the import.
+struct WipedRows {
+  std::vector<import::ImportedServer>& rows;
+  ~WipedRows() {
+    for (auto& row : rows) Wipe(row.password);
+  }
+};
 
 }  // namespace
 
 int Import(const Invocation& call) {
   const std::string& path = call.operands[0];
   const std::string& source = call.operands[1];
+  const std::string shownSource = OneLine(source);
   const bool dryRun = call.HasFlag("--dry-run");
   DBConnection connection;
   if (!connection.OpenAccess(path, kDatabasePassword)) return Fail(call.err, WhyNotWritable(path));
@@ -255,74 +333,71 @@ int Import(const Invocation& call) {
     };
   }
   import::ImportResult read = import::ReadServers(source, context);
+  WipedRows wiped{read.servers};
   if (!read.recognised && !ReadCsvServers(call, source, read.servers)) {
-    return Fail(call.err, Format(Msg::kNothingImportedFrom, source));
+    return Fail(call.err, Format(Msg::kNothingImportedFrom, shownSource));
   }
-  for (const auto& note : read.skipped) Fail(call.err, Format(Msg::kSkipped, note.where, note.what));
-  for (const auto& note : read.unopened) Fail(call.err, Format(Msg::kPathProblem, note.where, note.what));
+  SayNotes(call, read.skipped, Msg::kSkipped);
+  SayNotes(call, read.unopened, Msg::kPathProblem);
   if (!read.errors.empty()) {
-    for (const auto& note : read.errors) Fail(call.err, Format(Msg::kPathProblem, note.where, note.what));
-    return Fail(call.err, Format(Msg::kNothingImportedFrom, source));
+    SayNotes(call, read.errors, Msg::kPathProblem);
+    return Fail(call.err, Format(Msg::kNothingImportedFrom, shownSource));
   }
 
-  std::set<std::string> known;
-  if (!KnownServers(db, known)) return Fail(call.err, Format(Msg::kCannotReadServers, path, sqlite3_errmsg(db)));
-  std::vector<const import::ImportedServer*> added;
-  for (const auto& server : read.servers) {
-    if (known.insert(ServerKey(server.host, server.port, server.user)).second) added.push_back(&server);
-  }
+  // A protected file takes the passwords sealed, under the key of its login password.
+  std::optional<LoginKeys> keys;
+  bool keysRead = false;
+  Sorting sorting;
+  if (!SortRows(call, db, path, read.servers, keys, keysRead, sorting)) return 1;
+  const auto& added = sorting.added;
   std::string counts;
-  for (const auto& [count, what] : {std::pair{read.servers.size() - added.size(), Msg::kAlreadyThere},
+  for (const auto& [count, what] : {std::pair{sorting.alreadyThere, Msg::kAlreadyThere},
+                                    std::pair{sorting.beside.size(), Msg::kBesideCount},
                                     std::pair{read.skipped.size(), Msg::kSkippedCount},
                                     std::pair{read.unopened.size(), Msg::kWithoutPassword}}) {
     if (count > 0) counts += Format(counts.empty() ? Msg::kCountsOpen : Msg::kCountsSeparator) + Format(what, count);
   }
   if (!counts.empty()) counts += Format(Msg::kCountsClose);
-  const auto wipe = [&] {
-    for (auto& server : read.servers) Wipe(server.password);
-  };
   if (dryRun) {
     for (const auto* server : added) {
-      call.out << Format(Msg::kWouldAdd) << "\t" << server->remark << "\t" << server->host << "\t" << server->port << "\t"
-               << server->user << "\n";
+      call.out << Format(Msg::kWouldAdd) << "\t" << OneLine(server->remark) << "\t" << OneLine(server->host) << "\t"
+               << OneLine(server->port) << "\t" << OneLine(server->user) << "\n";
     }
-    call.out << Format(Msg::kWouldImport, Servers(added.size()), source, counts) << "\n";
-    wipe();
+    for (const auto* row : sorting.beside) Fail(call.err, Format(Msg::kWouldAddBeside, shownSource, RowLabel(*row)));
+    call.out << Format(Msg::kWouldImport, Servers(added.size()), shownSource, counts) << "\n";
     return 0;
   }
 
-  // A protected file takes the passwords sealed, under the key of its login password.
-  std::optional<LoginKeys> keys;
-  if (!added.empty() && !KeysForPasswords(call, db, path, keys)) return wipe(), 1;
+  if (!added.empty() && !keysRead && !KeysForPasswords(call, db, path, keys)) return 1;
   // All or nothing: the servers of one file arrive together or not at all.
   if (!sqlite::Exec(db, "BEGIN IMMEDIATE")) {
-    wipe();
     return Fail(call.err, Format(Msg::kCannotWriteNothingImported, path, sqlite3_errmsg(db)));
   }
   auto insert = sqlite::Prepare(db, "INSERT INTO Server (" + ColumnList() + ") VALUES (?, ?, ?, ?, ?)");
   bool ok = insert != nullptr;
   for (std::size_t i = 0; ok && i < added.size(); ++i) {
     const import::ImportedServer& s = *added[i];
-    std::vector<SqlValue> values = {TextOrNull(s.host), TextOrNull(s.port), TextOrNull(s.user),
-                                    TextOrNull(s.password), TextOrNull(s.remark)};
-    if (keys) {
-      const auto sealed = keys->Seal(s.password, s.host);
-      ok = sealed.has_value();
-      values[3] = TextOrNull(sealed.value_or(""));
-    }
+    // The password goes in as the file keeps it: sealed for a protected file, never a clear
+    // copy that is then replaced and left unwiped.
+    std::optional<std::string> stored = keys ? keys->Seal(s.password, s.host) : std::optional(s.password);
+    ok = stored.has_value();
+    std::vector<SqlValue> values = {TextOrNull(s.host), TextOrNull(s.port), TextOrNull(s.user), std::monostate{},
+                                    TextOrNull(s.remark)};
+    if (stored && !stored->empty()) values[3] = std::move(*stored);
     ok = ok && sqlite::Bind(insert.get(), values) && sqlite3_step(insert.get()) == SQLITE_DONE;
     sqlite3_reset(insert.get());
     sqlite3_clear_bindings(insert.get());
-    if (const auto* text = std::get_if<std::string>(&values[3])) Wipe(*const_cast<std::string*>(text));
+    if (auto* text = std::get_if<std::string>(&values[3])) Wipe(*text);
+    if (stored) Wipe(*stored);
   }
   insert.reset();
-  wipe();
   if (!ok || !sqlite::Exec(db, "COMMIT")) {
     const std::string why = sqlite3_errmsg(db);
     sqlite::Exec(db, "ROLLBACK");
     return Fail(call.err, Format(Msg::kCannotAddServers, path, why));
   }
-  call.out << Format(Msg::kImported, Servers(added.size()), source, counts) << "\n";
+  for (const auto* row : sorting.beside) Fail(call.err, Format(Msg::kAddedBeside, shownSource, RowLabel(*row)));
+  call.out << Format(Msg::kImported, Servers(added.size()), shownSource, counts) << "\n";
   return 0;
 }
 

@@ -158,8 +158,11 @@ const MessageText kMessageTable[] = {
      "Passwords that Windows protected for its user (RDCMan, .rdp) open only for the Windows\n"
      "user who saved them, and only in korvane-data.exe; one that does not open is imported\n"
      "empty and named. The name becomes the remark, after the path of the groups the server\n"
-     "sat in (\"机房A/Web/web-01\"). A server with the host, port and user of one already in\n"
-     "FILE is not added again, so importing a file twice adds nothing the second time.\n"
+     "sat in (\"机房A/Web/web-01\"). Every server of SOURCE is added, also two alike, except\n"
+     "one whose host, port, user and password a server of FILE already had (the remark may\n"
+     "differ), so importing a file twice adds nothing the second time. One that has the host,\n"
+     "port and user of a server of FILE but another password is added and named, so that you\n"
+     "can delete the stale one.\n"
      "--dry-run shows what would be added and writes nothing. Everything is read first, then\n"
      "written in one step: on any error nothing is imported, and the message names the file\n"
      "and the line or server. On a protected file the login password is asked for, and the\n"
@@ -184,8 +187,9 @@ const MessageText kMessageTable[] = {
      "  - 表头为 host,port,user,password,remark 的 UTF-8 CSV，即 export 写出的格式。\n"
      "Windows 为其用户保护的密码（RDCMan、.rdp）只有保存它们的 Windows 用户才能解开，且只在\n"
      "korvane-data.exe 中；解不开的密码按空导入并会列出。名称成为备注，前面是服务器所在组的路径\n"
-     "（\"机房A/Web/web-01\"）。主机、端口和用户与 FILE 中已有服务器相同的服务器不会再次添加，\n"
-     "因此同一文件导入两次，第二次什么也不添加。\n"
+     "（\"机房A/Web/web-01\"）。SOURCE 中的每台服务器都会添加，两台相同的也一样；只有主机、端口、\n"
+     "用户和密码与 FILE 中已有服务器都相同的（备注可以不同）不再添加，因此同一文件导入两次，\n"
+     "第二次什么也不添加。主机、端口和用户相同而密码不同的会添加并列出，以便删除过时的那台。\n"
      "--dry-run 显示将会添加的内容，不写入任何东西。先读取全部内容，再一步写入：出现任何错误时\n"
      "什么也不导入，消息会指出文件以及行或服务器。对受保护的文件，会询问登录密码，密码加密后\n"
      "保存。\n"
@@ -411,6 +415,14 @@ const MessageText kMessageTable[] = {
      "{0}：无法添加服务器：{1}；未导入任何内容"},
     {Msg::kImported, "imported {0} from {1}{2}",
      "已从 {1} 导入 {0}{2}"},
+    {Msg::kBesideCount, "{0} beside a server with another password",
+     "{0} 台与密码不同的同一服务器并存"},
+    {Msg::kImportedServerLabel, "{0} (host {1}, port {2}, user {3})",
+     "{0}（主机 {1}，端口 {2}，用户 {3}）"},
+    {Msg::kWouldAddBeside, "{0}: would be added beside a server with another password: {1}",
+     "{0}：将与一台主机、端口和用户相同但密码不同的服务器并存：{1}"},
+    {Msg::kAddedBeside, "{0}: added beside a server with another password: {1}",
+     "{0}：已添加，与一台主机、端口和用户相同但密码不同的服务器并存：{1}"},
     {Msg::kImportCannotReadBecause, "cannot read: {0}",
      "无法读取：{0}"},
     {Msg::kImportTooLarge, "larger than {0} MB; no server list is that large",

@@ -145,6 +145,10 @@ enum class Msg {
   kCannotWriteNothingImported,
   kCannotAddServers,
   kImported,
+  kBesideCount,
+  kImportedServerLabel,
+  kWouldAddBeside,
+  kAddedBeside,
 
   // Importers
   kImportCannotReadBecause,

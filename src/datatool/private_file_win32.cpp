@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "datatool/private_file.h"
+#include "datatool/private_file_win32.h"
 
 namespace korvane::tool {
 namespace {
@@ -28,24 +29,23 @@ std::vector<unsigned char> ProcessUserSid() {
 
 }  // namespace
 
+bool PrivateFileSecurity::Build() {
+  sid_ = ProcessUserSid();
+  if (sid_.empty()) return false;
+  const DWORD aclSize = static_cast<DWORD>(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + sid_.size());
+  aclSpace_.assign(aclSize / sizeof(DWORD) + 1, 0);
+  const auto acl = reinterpret_cast<PACL>(aclSpace_.data());
+  return InitializeAcl(acl, aclSize, ACL_REVISION) &&
+         AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid_.data()) &&
+         InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
+         SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) &&
+         SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+}
+
 bool WritePrivateFile(const std::filesystem::path& path, std::string_view bytes) {
-  std::vector<unsigned char> sid = ProcessUserSid();
-  if (sid.empty()) return false;
-  // One entry: full access for this user, and nobody else named. Protected, so that the
-  // inheritable entries of the folder are neither merged in now nor added when someone later
-  // passes the folder's permissions down to its files.
-  const DWORD aclSize = static_cast<DWORD>(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + sid.size());
-  std::vector<DWORD> aclSpace(aclSize / sizeof(DWORD) + 1);
-  const auto acl = reinterpret_cast<PACL>(aclSpace.data());
-  SECURITY_DESCRIPTOR descriptor;
-  if (!InitializeAcl(acl, aclSize, ACL_REVISION) ||
-      !AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid.data()) ||
-      !InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
-      !SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) ||
-      !SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
-    return false;
-  }
-  SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
+  PrivateFileSecurity security;
+  if (!security.Build()) return false;
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), security.Descriptor(), FALSE};
   const HANDLE file =
       CreateFileW(path.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;

@@ -230,6 +230,11 @@ TEST_F(DataFileCommandsTest, ExportThenImportGivesTheSameServers) {
     for (const auto& field : record.fields) EXPECT_NE(field.find_first_of("=+-@\t\r"), 0u) << field;
   }
 
+  // The passwords are in clear: only this user may read the file, and no scratch copy is left.
+#ifndef _WIN32
+  EXPECT_EQ(fs::status(fs::u8path(csv)).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+#endif
+  EXPECT_EQ(Entries(), 2);
   const std::string exported = ReadBytes(csv);
   EXPECT_EQ(Tool({"export", path_, csv}), 1);
   EXPECT_NE(err_.str().find("already exists"), std::string::npos) << err_.str();
@@ -251,6 +256,57 @@ TEST_F(DataFileCommandsTest, ExportThenImportGivesTheSameServers) {
   testing::WriteBytes(saved, "host,port,user,password,remark\r\n h ,-1,\t-u,secret ,'note\r\n");
   ASSERT_EQ(Tool({"import", copy, saved}), 0) << err_.str();
   EXPECT_EQ(Dump(copy, "id = 7"), "' h ' '-1' '\t-u' 'secret ' '''note'\n");
+}
+
+// The writer's rules, whatever the source: every row of it arrives, a row is already there only
+// with host, port, user and password all alike, and nothing is written unless all of it is.
+TEST_F(DataFileCommandsTest, AnImportKeepsEveryServerOfItsSourceAndWritesAllOrNothing) {
+  const std::string header = "host,port,user,password,remark\r\n";
+  const auto import = [&](const std::string& name, const std::string& rows, std::vector<std::string> extra = {}) {
+    const std::string csv = dir_.File(name);
+    testing::WriteBytes(csv, header + rows);
+    std::vector<std::string> arguments = {"import", path_, csv};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    ToolInput input;
+    std::istringstream login("admin\n");
+    input.lines = &login;
+    return Tool(arguments, input);
+  };
+  // Two servers alike but for the password, two alike in every field: all four are added.
+  ASSERT_EQ(import("a.csv", "h1,3389,ops,pw1,A\r\nh1,3389,ops,pw2,B\r\nh2,1,u,p,X\r\nh2,1,u,p,X\r\n"), 0) << err_.str();
+  EXPECT_EQ(Dump(path_), "'h1' '3389' 'ops' 'pw1' 'A'\n'h1' '3389' 'ops' 'pw2' 'B'\n'h2' '1' 'u' 'p' 'X'\n"
+                         "'h2' '1' 'u' 'p' 'X'\n");
+  // Known by all four values, whatever the remark; another user or another password is another
+  // server, and one beside a known host, port and user is named.
+  ASSERT_EQ(import("b.csv", "h1,3389,ops,pw2,renamed\r\nh1,3389,ops2,pw1,C\r\nh1,3389,ops,pw3,D\r\n"), 0);
+  EXPECT_EQ(out_.str(), "imported 2 servers from " + dir_.File("b.csv") +
+                            " (1 already there, 1 beside a server with another password)\n");
+  EXPECT_EQ(err_.str(), "korvane-data: " + dir_.File("b.csv") +
+                            ": added beside a server with another password: D (host h1, port 3389, user ops)\n");
+
+  // Neither a dry run nor an import that fails part-way changes a byte of the file. A name
+  // holding a terminal's escape is shown escaped, not sent to the terminal.
+  const std::string before = ReadBytes(path_);
+  ASSERT_EQ(import("c.csv", "n1,1,\x1B]0;owned\x07,p,r\r\n", {"--dry-run"}), 0) << err_.str();
+  EXPECT_EQ(out_.str(), "would add\tr\tn1\t1\t\\x1B]0;owned\\x07\nwould import 1 server from " + dir_.File("c.csv") +
+                            "; nothing written\n");
+  EXPECT_EQ(ReadBytes(path_), before);
+  RunSql(path_, "create trigger third before insert on Server when (select count(*) from Server) >= 8 "
+                "begin select raise(abort, 'refused'); end");
+  const std::string withTrigger = ReadBytes(path_);
+  EXPECT_EQ(import("d.csv", "n1,1,u,p,1\r\nn2,1,u,p,2\r\nn3,1,u,p,3\r\n"), 1);
+  EXPECT_NE(err_.str().find("refused; nothing imported"), std::string::npos) << err_.str();
+  EXPECT_EQ(ReadBytes(path_), withTrigger);
+  RunSql(path_, "drop trigger third");
+
+  // A protected file's passwords are compared opened: the same password is already there.
+  ToolInput input;
+  std::istringstream login("admin\n");
+  input.lines = &login;
+  ASSERT_EQ(Tool({"protect", path_}, input), 0) << err_.str();
+  ASSERT_EQ(import("e.csv", "h1,3389,ops,pw1,again\r\nh1,3389,ops,pw9,E\r\n"), 0) << err_.str();
+  EXPECT_EQ(out_.str(), "imported 1 server from " + dir_.File("e.csv") +
+                            " (1 already there, 1 beside a server with another password)\n");
 }
 
 TEST_F(DataFileCommandsTest, EveryCommandHasItsHelp) {

@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <sstream>
 
 #include "datatool/data_tool.h"
+#include "datatool/private_file_win32.h"
 #include "support/data_files.h"
 
 namespace korvane {
@@ -42,6 +45,24 @@ TEST(ExportOnWindows, NobodyButTheUserWhoExportedMayOpenTheCsv) {
   }
   EXPECT_TRUE(userHasAll);
   LocalFree(descriptor);
+
+  // Wine keeps mode bits, not the descriptor: what the file is made with is checked as built.
+  // Protected, or Windows would merge in the folder's inheritable entries; one entry, the user's.
+  tool::PrivateFileSecurity built;
+  ASSERT_TRUE(built.Build());
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(GetSecurityDescriptorControl(built.Descriptor(), &control, &revision));
+  EXPECT_TRUE(control & SE_DACL_PROTECTED);
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL own = nullptr;
+  ACCESS_ALLOWED_ACE* only = nullptr;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(built.Descriptor(), &present, &own, &defaulted) && present && own);
+  ASSERT_EQ(own->AceCount, 1);
+  ASSERT_TRUE(GetAce(own, 0, reinterpret_cast<void**>(&only)));
+  EXPECT_TRUE(EqualSid(&only->SidStart, user));
+  // Nothing beside the CSV: no scratch copy of the passwords is left.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
 
 }  // namespace
