@@ -77,6 +77,10 @@ bool IsUtf8(std::string_view text);
 // another line.
 std::string OneLine(const std::string& value);
 
+// A text from a file for a message, a path among them: control characters escaped as in
+// OneLine, so that none reaches the terminal, but a backslash (a Windows path's) kept.
+std::string Printable(const std::string& text);
+
 // "server 7 (机房 A, host 10.0.0.7)": a server as the operator finds it again in the list,
 // for a message about it. The remark is left out when it is empty.
 std::string ServerLabel(const std::string& id, const std::string& remark, const std::string& host);

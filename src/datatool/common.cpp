@@ -99,26 +99,44 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
-std::string OneLine(const std::string& value) {
+namespace {
+
+// Control characters as escapes: C0, DEL and the C1 range (U+0080 to U+009F, which some
+// terminals take as the start of a command just as they take ESC).
+std::string Escaped(const std::string& value, bool backslashes) {
   std::string line;
-  for (const char c : value) {
-    switch (c) {
-      case '\\': line += "\\\\"; break;
-      case '\t': line += "\\t"; break;
-      case '\n': line += "\\n"; break;
-      case '\r': line += "\\r"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-          char escape[8];
-          std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(c));
-          line += escape;
-        } else {
-          line += c;
-        }
+  for (size_t i = 0; i < value.size(); ++i) {
+    const auto c = static_cast<unsigned char>(value[i]);
+    const auto escape = [&](unsigned code) {
+      char text[8];
+      std::snprintf(text, sizeof text, "\\x%02X", code);
+      line += text;
+    };
+    if (c == '\\' && backslashes) {
+      line += "\\\\";
+    } else if (c == '\t') {
+      line += "\\t";
+    } else if (c == '\n') {
+      line += "\\n";
+    } else if (c == '\r') {
+      line += "\\r";
+    } else if (c < 0x20 || c == 0x7F) {
+      escape(c);
+    } else if (c == 0xC2 && i + 1 < value.size() && static_cast<unsigned char>(value[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(value[i + 1]) <= 0x9F) {
+      escape(static_cast<unsigned char>(value[++i]));
+    } else {
+      line += static_cast<char>(c);
     }
   }
   return line;
 }
+
+}  // namespace
+
+std::string OneLine(const std::string& value) { return Escaped(value, true); }
+
+std::string Printable(const std::string& text) { return Escaped(text, false); }
 
 std::string ServerLabel(const std::string& id, const std::string& remark, const std::string& host) {
   if (remark.empty()) return Format(Msg::kServerLabel, id, OneLine(host));

@@ -211,10 +211,10 @@ bool ReadCsvServers(const Invocation& call, const std::string& csvPath, std::vec
   const auto problems = ProblemsOf(csv);
   if (!problems.empty()) {
     for (std::size_t i = 0; i < problems.size() && i < kProblemsShown; ++i) {
-      Fail(call.err, Format(Msg::kBadLine, OneLine(csvPath), problems[i].line, OneLine(problems[i].what)));
+      Fail(call.err, Format(Msg::kBadLine, Printable(csvPath), problems[i].line, Printable(problems[i].what)));
     }
     if (problems.size() > kProblemsShown) {
-      Fail(call.err, Format(Msg::kMoreBadLines, OneLine(csvPath), problems.size() - kProblemsShown));
+      Fail(call.err, Format(Msg::kMoreBadLines, Printable(csvPath), problems.size() - kProblemsShown));
     }
     return false;
   }
@@ -293,15 +293,15 @@ bool SortRows(const Invocation& call, sqlite3* db, const std::string& path,
   return true;
 }
 
-// "web-01 (host 10.0.0.7, port 3389, user ops)", every value as list shows it.
+// "web-01 (host 10.0.0.7, port 3389, user ops)", for a message.
 std::string RowLabel(const import::ImportedServer& row) {
-  return Format(Msg::kImportedServerLabel, OneLine(row.remark), OneLine(row.host), OneLine(row.port),
-                OneLine(row.user));
+  return Format(Msg::kImportedServerLabel, Printable(row.remark), Printable(row.host), Printable(row.port),
+                Printable(row.user));
 }
 
 // The notes a reader left, every text of the file kept on its line as list shows values.
 void SayNotes(const Invocation& call, const std::vector<import::Note>& notes, Msg kind) {
-  for (const auto& note : notes) Fail(call.err, Format(kind, OneLine(note.where), OneLine(note.what)));
+  for (const auto& note : notes) Fail(call.err, Format(kind, Printable(note.where), Printable(note.what)));
 }
 
 // Wipes the clear passwords of the rows read, on every way out of the import.
@@ -317,7 +317,7 @@ struct WipedRows {
 int Import(const Invocation& call) {
   const std::string& path = call.operands[0];
   const std::string& source = call.operands[1];
-  const std::string shownSource = OneLine(source);
+  const std::string shownSource = Printable(source);
   const bool dryRun = call.HasFlag("--dry-run");
   DBConnection connection;
   if (!connection.OpenAccess(path, kDatabasePassword)) return Fail(call.err, WhyNotWritable(path));
