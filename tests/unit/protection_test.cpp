@@ -14,6 +14,7 @@
 #include "servers/main_layout.h"
 #include "servers/main_window.h"
 #include "datatool/data_tool.h"
+#include "datatool/messages.h"
 #include "store/protection.h"
 #include "store/schema.h"
 #include "support/data_files.h"
@@ -49,9 +50,9 @@ class ProtectedFileTest : public ::testing::Test {
   // Few iterations: the count changes nothing but the time, which tests cannot spend at every turn.
   void Protect() {
     DBConnection db;
-    std::string error;
+    StoreError error;
     ASSERT_TRUE(db.OpenAccess(path, kDatabasePassword));
-    ASSERT_TRUE(ProtectDataFile(db.Handle(), kLogin, error, 1000)) << error;
+    ASSERT_TRUE(ProtectDataFile(db.Handle(), kLogin, error, 1000)) << tool::Say(error);
   }
   std::optional<LoginKeys> Keys(const std::string& password) {
     DBConnection db;
