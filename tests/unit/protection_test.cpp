@@ -281,6 +281,20 @@ TEST_F(ProtectedFileTest, AChangeOfLoginPasswordTheFileRefusesSaysWhy) {
   EXPECT_TRUE(Keys("tool's"));
 }
 
+// The login takes any row with the key, as the plain login's query does: a file with two
+// (one added by hand, say) opens with the password of each, whichever row is read last.
+TEST_F(ProtectedFileTest, ThePasswordOfEveryLoginRowOpens) {
+  Protect();
+  const auto other = LoginKeys::Derive("其他 row", Keys(kLogin)->settings());
+  RunSql(path, "insert into Login (\"Key\", Pass) values ('By.Oxle', '" + other->VerifierText() + "')");
+  for (const std::string& password : {kLogin, std::string("其他 row")}) EXPECT_TRUE(Keys(password)) << password;
+  EXPECT_FALSE(Keys("neither"));
+  // A new login password from the first row's old one replaces both.
+  ASSERT_EQ(Tool({"set-login-password", path}, kLogin + "\nnew\n"), 0) << err.str();
+  EXPECT_FALSE(Keys("其他 row"));
+  EXPECT_TRUE(LogIn("new"));
+}
+
 TEST_F(ProtectedFileTest, TheEditorSealsWhatItSavesAndOpensWhatItShows) {
   Protect();
   ASSERT_TRUE(LogIn(kLogin));
