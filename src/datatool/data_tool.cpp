@@ -1,6 +1,5 @@
 #include "datatool/data_tool.h"
 
-#include <filesystem>
 #include <ostream>
 
 #include <sqlite3.h>
@@ -22,14 +21,8 @@ using tool::Msg;
 int Create(const Invocation& call) {
   const std::string& path = call.operands[0];
   const std::string loginPassword = call.operands.size() > 1 ? call.operands[1] : kFirstLoginPassword;
-  // Said here as well as by CreateDataFile, which cannot say it in the user's language.
-  std::error_code ec;
-  if (std::filesystem::symlink_status(sqlite::PathFromUtf8(path), ec).type() != std::filesystem::file_type::not_found &&
-      !ec) {
-    return Fail(call.err, Format(Msg::kCreateExists, path));
-  }
-  std::string error;
-  if (!CreateDataFile(path, loginPassword, error)) return Fail(call.err, error);
+  StoreError error;
+  if (!CreateDataFile(path, loginPassword, error)) return Fail(call.err, tool::Say(error));
   return 0;
 }
 

@@ -67,14 +67,14 @@ int SetLoginPassword(const Invocation& call) {
   }
   // Every row with the key: the login accepts any of them, so an old password left in a second
   // row would still open the program.
-  std::string error;
+  StoreError error;
   const bool stored =
       keys ? ChangeProtectedLoginPassword(connection.Handle(), *keys, *password, error).has_value()
            : connection.ExecuteSql("UPDATE Login SET Pass = ? WHERE \"Key\" = ?", {*password, std::string(kLoginKey)});
   Wipe(*password);
   if (!stored) {
     return Fail(call.err, Format(Msg::kCannotStorePassword, path,
-                                 keys ? error : std::string(sqlite3_errmsg(connection.Handle()))));
+                                 keys ? Say(error) : std::string(sqlite3_errmsg(connection.Handle()))));
   }
   call.out << Format(Msg::kLoginPasswordChanged) << "\n";
   return 0;

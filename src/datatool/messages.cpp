@@ -566,14 +566,6 @@ const MessageText kMessageTable[] = {
      "没有 signing-certificate 命令 {0}"},
     {Msg::kWrongSigningArguments, "wrong arguments for signing-certificate {0}",
      "signing-certificate {0} 的参数有误"},
-    {Msg::kCreateExists, "{0}: already exists; the tool never overwrites a data file",
-     "{0}：已存在；本工具绝不覆盖数据文件"},
-    {Msg::kStoreNotLoginPassword, "that is not the login password",
-     "这不是登录密码"},
-    {Msg::kStoreProtectedAlready, "the file is protected already",
-     "文件已受保护"},
-    {Msg::kStoreNotProtected, "the file is not protected",
-     "文件未受保护"},
 };
 // clang-format on
 
@@ -583,7 +575,10 @@ static_assert(std::size(kMessageTable) == static_cast<std::size_t>(Msg::kCount),
 
 std::string FormatText(Msg id, std::initializer_list<std::string_view> arguments) {
   const MessageText& entry = kMessageTable[static_cast<std::size_t>(id)];
-  const std::string_view pattern = current == Language::kChinese ? entry.chinese : entry.english;
+  return FillIn(current == Language::kChinese ? entry.chinese : entry.english, arguments);
+}
+
+std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> arguments) {
   std::string text;
   for (std::size_t i = 0; i < pattern.size(); ++i) {
     const std::size_t index = i + 2 < pattern.size() && pattern[i] == '{' && pattern[i + 2] == '}'
@@ -597,13 +592,6 @@ std::string FormatText(Msg id, std::initializer_list<std::string_view> arguments
     }
   }
   return text;
-}
-
-std::string InLanguage(const std::string& english) {
-  for (const MessageText& entry : kMessageTable) {
-    if (english == entry.english) return current == Language::kChinese ? entry.chinese : entry.english;
-  }
-  return english;
 }
 
 }  // namespace korvane::tool

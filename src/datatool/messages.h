@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "store/store_error.h"
+
 namespace korvane::tool {
 
 enum class Language { kEnglish, kChinese };
@@ -198,12 +200,6 @@ enum class Msg {
   kNoSigningCommand,
   kWrongSigningArguments,
 
-  // Reasons the data file's own code gives in English; see InLanguage
-  kCreateExists,
-  kStoreNotLoginPassword,
-  kStoreProtectedAlready,
-  kStoreNotProtected,
-
   kCount
 };
 
@@ -219,10 +215,21 @@ extern const std::size_t kMessageTableSize;
 
 // The message in the current language, with {0}, {1}, ... replaced by the arguments.
 std::string FormatText(Msg id, std::initializer_list<std::string_view> arguments);
+// The same for a text of another table.
+std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> arguments);
 
-// A reason that comes from outside the tool, in English, in the current language when the table
-// holds it; otherwise as it is.
-std::string InLanguage(const std::string& english);
+// The data file's reasons, in both languages (store_reasons.cpp), in the order of StoreReason
+// from the first after kNone. {0} stands for the path, {1} the server's id, {2} the detail.
+struct StoreReasonText {
+  StoreReason reason;
+  const char* english;
+  const char* chinese;
+};
+extern const StoreReasonText kStoreReasonTable[];
+extern const std::size_t kStoreReasonTableSize;
+
+// Why the data file's code refused, in the current language.
+std::string Say(const StoreError& error);
 
 inline std::string_view ArgumentText(std::string_view text) { return text; }
 inline std::string ArgumentText(std::integral auto number) { return std::to_string(number); }

@@ -24,7 +24,7 @@ int Rebuild(const Invocation& call, sqlite3* db) {
 
 // Opens the file for a conversion and reads its login password.
 int Convert(const Invocation& call, FileProtection from,
-            bool (*convert)(sqlite3*, std::string_view, std::string&), Msg done) {
+            bool (*convert)(sqlite3*, std::string_view, StoreError&), Msg done) {
   const std::string& path = call.operands[0];
   DBConnection connection;
   if (!connection.OpenAccess(path, kDatabasePassword)) return Fail(call.err, WhyNotWritable(path));
@@ -41,22 +41,22 @@ int Convert(const Invocation& call, FileProtection from,
   }
   auto password = ReadSecret(call, Format(Msg::kLoginPasswordPrompt));
   if (!password) return 1;
-  std::string error;
+  StoreError error;
   const bool converted = convert(connection.Handle(), *password, error);
   crypto::Wipe(password->data(), password->size());
   if (!converted) {
     // Protecting commits before it rebuilds the file: when only the rebuild failed, the file is
     // protected and must be said to be.
     if (ReadProtection(connection.Handle()) != from) {
-      return Fail(call.err, Format(Msg::kProtectOnlyRebuildFailed, path, InLanguage(error)));
+      return Fail(call.err, Format(Msg::kProtectOnlyRebuildFailed, path, Say(error)));
     }
-    return Fail(call.err, Format(Msg::kConversionFailed, path, InLanguage(error)));
+    return Fail(call.err, Format(Msg::kConversionFailed, path, Say(error)));
   }
   call.out << Format(done, path) << "\n";
   return 0;
 }
 
-bool ProtectWithDefaults(sqlite3* db, std::string_view password, std::string& error) {
+bool ProtectWithDefaults(sqlite3* db, std::string_view password, StoreError& error) {
   return ProtectDataFile(db, password, error);
 }
 

@@ -114,17 +114,20 @@ class Transaction {
   bool done_ = false;
 };
 
-std::string Why(sqlite3* db, const std::string& what) { return what + ": " + sqlite3_errmsg(db); }
+// A refusal of SQLite's, in its own words.
+StoreError Why(StoreReason reason, sqlite3* db, long long server = 0) {
+  return {reason, {}, server, sqlite3_errmsg(db)};
+}
 
-constexpr const char* kCannotSeal = "cannot be sealed: the system's cryptography refused";
+StoreError CryptographyRefused() { return {StoreReason::kCryptographyRefused, {}, 0, crypto::BackendName()}; }
 
 // Rewrites every server password that is not null or empty through `change`, which is given
 // the stored value and the server's host and gives the new stored value or nullopt to refuse,
-// as `refused` then says. Every server is tried, so that `refusedServers` (when given) names
+// as `refused` then names. Every server is tried, so that `refusedServers` (when given) names
 // all that refused, not only the first; nothing is written once one refused. Runs inside the
 // caller's transaction.
 using PasswordChange = std::function<std::optional<std::string>(const std::string&, const std::string&)>;
-bool RewritePasswords(sqlite3* db, const PasswordChange& change, const char* refused, std::string& error,
+bool RewritePasswords(sqlite3* db, const PasswordChange& change, StoreReason refused, StoreError& error,
                       std::vector<ServerName>* refusedServers = nullptr) {
   struct Stored {
     long long id;
@@ -135,7 +138,7 @@ bool RewritePasswords(sqlite3* db, const PasswordChange& change, const char* ref
     auto read = sqlite::Prepare(
         db, "SELECT id, 密码, 服务器名, 备注 FROM Server WHERE coalesce(密码, '') <> '' ORDER BY id");
     if (!read) {
-      error = Why(db, "cannot read the server passwords");
+      error = Why(StoreReason::kCannotReadPasswords, db);
       return false;
     }
     int rc;
@@ -144,19 +147,19 @@ bool RewritePasswords(sqlite3* db, const PasswordChange& change, const char* ref
                          ColumnText(read.get(), 3)});
     }
     if (rc != SQLITE_DONE) {
-      error = Why(db, "cannot read the server passwords");
+      error = Why(StoreReason::kCannotReadPasswords, db);
       return false;
     }
   }
   auto write = sqlite::Prepare(db, "UPDATE Server SET 密码 = ? WHERE id = ?");
   bool ok = write != nullptr;
-  if (!ok) error = Why(db, "cannot write the server passwords");
+  if (!ok) error = Why(StoreReason::kCannotWritePasswords, db);
   bool anyRefused = false;
   for (auto& server : servers) {
     if (ok || (anyRefused && refusedServers != nullptr)) {
       auto changed = change(server.password, server.host);
       if (!changed) {
-        if (!anyRefused) error = "the password of server " + std::to_string(server.id) + " " + refused;
+        if (!anyRefused) error = {refused, {}, server.id};
         if (refusedServers != nullptr) refusedServers->push_back({server.id, server.remark, server.host});
         anyRefused = true;
         ok = false;
@@ -164,7 +167,7 @@ bool RewritePasswords(sqlite3* db, const PasswordChange& change, const char* ref
         WipeText(*changed);
       } else {
         ok = sqlite::Bind(write.get(), {*changed, server.id}) && sqlite::RunToEnd(write.get());
-        if (!ok) error = Why(db, "cannot write the password of server " + std::to_string(server.id));
+        if (!ok) error = Why(StoreReason::kCannotWriteServerPassword, db, server.id);
         sqlite3_reset(write.get());
         sqlite3_clear_bindings(write.get());
         WipeText(*changed);
@@ -175,9 +178,9 @@ bool RewritePasswords(sqlite3* db, const PasswordChange& change, const char* ref
   return ok;
 }
 
-bool WriteLoginPass(sqlite3* db, const std::string& pass, std::string& error) {
+bool WriteLoginPass(sqlite3* db, const std::string& pass, StoreError& error) {
   if (Run(db, "UPDATE Login SET Pass = ? WHERE \"Key\" = ?", {pass, std::string(kLoginKey)})) return true;
-  error = Why(db, "cannot write the login password");
+  error = Why(StoreReason::kCannotWriteLoginPassword, db);
   return false;
 }
 
@@ -300,9 +303,9 @@ std::optional<LoginKeys> CheckLoginPassword(sqlite3* db, const std::string& key,
   return CheckLoginPassword(ReadStoredLogin(db, key), password);
 }
 
-bool ProtectDataFile(sqlite3* db, std::string_view loginPassword, std::string& error, unsigned long iterations) {
+bool ProtectDataFile(sqlite3* db, std::string_view loginPassword, StoreError& error, unsigned long iterations) {
   if (ReadProtection(db) != FileProtection::kPlain) {
-    error = "the file is protected already";
+    error = {StoreReason::kProtectedAlready};
     return false;
   }
   // Checked as the plain login checks it: bound, against any row with the key.
@@ -313,19 +316,19 @@ bool ProtectDataFile(sqlite3* db, std::string_view loginPassword, std::string& e
   count.reset();
   WipeText(std::get<std::string>(values[1]));
   if (!matches) {
-    error = "that is not the login password";
+    error = {StoreReason::kNotLoginPassword};
     return false;
   }
   const auto settings = FreshSettings(iterations);
   const auto keys = settings ? LoginKeys::Derive(loginPassword, *settings) : std::nullopt;
   if (!keys) {
-    error = std::string("the system's cryptography (") + crypto::BackendName() + ") refused";
+    error = CryptographyRefused();
     return false;
   }
 
   Transaction transaction(db);
   if (!transaction.began()) {
-    error = Why(db, "cannot write");
+    error = Why(StoreReason::kCannotWrite, db);
     return false;
   }
   const std::string table = sqlite::QuoteIdentifier(kProtectionTable);
@@ -333,70 +336,69 @@ bool ProtectDataFile(sqlite3* db, std::string_view loginPassword, std::string& e
       !Run(db, "INSERT INTO " + table + " (version, derivation, iterations, salt) VALUES (?, ?, ?, ?)",
            {kProtectionVersion, std::string(kKeyDerivationName), static_cast<long long>(iterations),
             Hex(settings->salt.data(), settings->salt.size())})) {
-    error = Why(db, "cannot mark the file as protected");
+    error = Why(StoreReason::kCannotMarkProtected, db);
     return false;
   }
   if (!RewritePasswords(
           db, [&](const std::string& plain, const std::string& host) { return keys->Seal(plain, host); },
-          kCannotSeal, error) ||
+          StoreReason::kServerCannotBeSealed, error) ||
       !WriteLoginPass(db, keys->VerifierText(), error)) {
     return false;
   }
   if (!transaction.Commit()) {
-    error = Why(db, "cannot write");
+    error = Why(StoreReason::kCannotWrite, db);
     return false;
   }
   // The file is protected now. Space that earlier changes freed may still hold old passwords
   // in plain text; rebuilding the file leaves none. Should that fail, the protection stands,
   // but the file still gives those passwords away: that is no success.
   if (!sqlite::Exec(db, "VACUUM")) {
-    error = Why(db, "protected, but rebuilding the file failed") +
-            "; old passwords may remain in plain text in its free space";
+    error = Why(StoreReason::kRebuildFailed, db);
     return false;
   }
   return true;
 }
 
-bool UnprotectDataFile(sqlite3* db, std::string_view loginPassword, std::string& error) {
+bool UnprotectDataFile(sqlite3* db, std::string_view loginPassword, StoreError& error) {
   if (ReadProtection(db) != FileProtection::kProtected) {
-    error = "the file is not protected";
+    error = {StoreReason::kNotProtected};
     return false;
   }
   const auto keys = CheckLoginPassword(db, kLoginKey, loginPassword);
   if (!keys) {
-    error = "that is not the login password";
+    error = {StoreReason::kNotLoginPassword};
     return false;
   }
   Transaction transaction(db);
   if (!transaction.began()) {
-    error = Why(db, "cannot write");
+    error = Why(StoreReason::kCannotWrite, db);
     return false;
   }
   if (!RewritePasswords(
           db, [&](const std::string& sealed, const std::string& host) { return keys->Open(sealed, host); },
-          kSealedDoesNotOpen, error) ||
+          StoreReason::kServerDoesNotOpen, error) ||
       !WriteLoginPass(db, std::string(loginPassword), error)) {
     return false;
   }
   if (!Run(db, "DROP TABLE " + sqlite::QuoteIdentifier(kProtectionTable), {}) || !transaction.Commit()) {
-    error = Why(db, "cannot write");
+    error = Why(StoreReason::kCannotWrite, db);
     return false;
   }
   return true;
 }
 
 std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKeys& current,
-                                                      std::string_view newPassword, std::string& error,
+                                                      std::string_view newPassword, StoreError& error,
                                                       std::vector<ServerName>* unopened) {
   const auto settings = FreshSettings(current.settings().iterations);
   auto keys = settings ? LoginKeys::Derive(newPassword, *settings) : std::nullopt;
   if (!keys) {
-    error = std::string("the system's cryptography (") + crypto::BackendName() + ") refused";
+    error = CryptographyRefused();
     return std::nullopt;
   }
   Transaction transaction(db);
   if (!transaction.began()) {
-    error = Why(db, "cannot write");
+    error = Why(StoreReason::kCannotWrite, db);
     return std::nullopt;
   }
   // Checked inside the transaction, where nobody else can change it any more.
@@ -410,7 +412,7 @@ std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKe
     }
   }
   if (!fits) {
-    error = "the file's protection or login password changed since the login";
+    error = {StoreReason::kProtectionChanged};
     return std::nullopt;
   }
   const bool written =
@@ -423,13 +425,13 @@ std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKe
             WipeText(*plain);
             return resealed;
           },
-          kSealedDoesNotOpen, error, unopened) &&
+          StoreReason::kServerDoesNotOpen, error, unopened) &&
       WriteLoginPass(db, keys->VerifierText(), error);
   if (!written) return std::nullopt;
   if (!Run(db, "UPDATE " + sqlite::QuoteIdentifier(kProtectionTable) + " SET salt = ?",
            {Hex(settings->salt.data(), settings->salt.size())}) ||
       !transaction.Commit()) {
-    error = Why(db, "cannot write");
+    error = Why(StoreReason::kCannotWrite, db);
     return std::nullopt;
   }
   return keys;
@@ -459,7 +461,7 @@ std::optional<std::string> LoginSession::Seal(const std::string& typed, std::str
 bool LoginSession::ChangeLoginPassword(sqlite3* db, std::string_view newPassword,
                                        std::vector<ServerName>* unopened) {
   if (!keys_) return false;
-  std::string error;
+  StoreError error;
   auto keys = ChangeProtectedLoginPassword(db, *keys_, newPassword, error, unopened);
   if (!keys) return false;
   keys_ = std::move(keys);

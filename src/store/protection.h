@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "crypto/crypto.h"
+#include "store/store_error.h"
 
 struct sqlite3;
 
@@ -78,10 +79,6 @@ class LoginKeys {
   crypto::Secret sealing_;
 };
 
-// What a sealed value that does not open is told by, after "the password of server N ".
-inline constexpr const char* kSealedDoesNotOpen =
-    "does not open: it was changed, sealed under another key, or its host was changed";
-
 // True when the text has the form of a sealed value (it may still fail to open).
 bool LooksSealed(const std::string& stored);
 
@@ -104,10 +101,10 @@ std::optional<LoginKeys> CheckLoginPassword(const StoredLogin& stored, std::stri
 // iteration count is there for tests, which cannot wait for the real one at every turn. After
 // its commit, protecting rebuilds the file (VACUUM) so that no old plain password is left in
 // its free space; when only that fails it returns false with the file protected all the same
-// (ReadProtection tells), and a VACUUM later finishes the job.
-bool ProtectDataFile(sqlite3* db, std::string_view loginPassword, std::string& error,
+// (ReadProtection tells, and the reason is kRebuildFailed), and a VACUUM later finishes the job.
+bool ProtectDataFile(sqlite3* db, std::string_view loginPassword, StoreError& error,
                      unsigned long iterations = kProtectionIterations);
-bool UnprotectDataFile(sqlite3* db, std::string_view loginPassword, std::string& error);
+bool UnprotectDataFile(sqlite3* db, std::string_view loginPassword, StoreError& error);
 // A server as a message names it to the operator.
 struct ServerName {
   long long id;
@@ -119,7 +116,7 @@ struct ServerName {
 // when `current` no longer fits the file, and when a server password does not open: then
 // `unopened` (when given) gets every such server. The new keys on success.
 std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKeys& current,
-                                                      std::string_view newPassword, std::string& error,
+                                                      std::string_view newPassword, StoreError& error,
                                                       std::vector<ServerName>* unopened = nullptr);
 
 // The data file the operator logged in to, as the windows of one run share it: plain, or

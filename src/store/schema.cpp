@@ -67,17 +67,18 @@ bool PassesQuickCheck(sqlite3* db) {
 }  // namespace
 
 bool CreateDataFile(const std::string& path, const std::string& loginPassword,
-                    const std::string& databasePassword, std::string& error) {
+                    const std::string& databasePassword, StoreError& error) {
+  error = {StoreReason::kNone, path};
   if (path.empty()) {
-    error = "no path given";
+    error.reason = StoreReason::kNoPath;
     return false;
   }
   const fs::path target = sqlite::PathFromUtf8(path);
   std::error_code ec;
   const auto status = fs::symlink_status(target, ec);
   if (status.type() != fs::file_type::not_found) {
-    error = ec ? path + ": cannot look at the path: " + ec.message()
-               : path + ": already exists; the tool never overwrites a data file";
+    error.reason = ec ? StoreReason::kCannotLookAtPath : StoreReason::kExists;
+    if (ec) error.detail = ec.message();
     return false;
   }
 
@@ -87,7 +88,7 @@ bool CreateDataFile(const std::string& path, const std::string& loginPassword,
   fs::path scratch = target;
   scratch += ".new-" + std::to_string(std::random_device{}());
   if (fs::symlink_status(scratch, ec).type() != fs::file_type::not_found) {
-    error = path + ": cannot create: a file of the same scratch name is in the way";
+    error.reason = StoreReason::kScratchInTheWay;
     return false;
   }
   const std::string scratchPath = sqlite::Utf8FromPath(scratch);
@@ -96,14 +97,16 @@ bool CreateDataFile(const std::string& path, const std::string& loginPassword,
     const int rc = sqlite3_open_v2(scratchPath.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     sqlite::DatabasePtr db(raw);
     if (rc != SQLITE_OK) {
-      error = path + ": cannot create: " + (db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc));
+      error.reason = StoreReason::kCannotCreate;
+      error.detail = db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc);
       db.reset();
       fs::remove(scratch, ec);
       return false;
     }
     sqlite3_busy_timeout(db.get(), sqlite::kBusyTimeoutMs);
     if (!FillNewFile(db.get(), loginPassword, databasePassword)) {
-      error = path + ": cannot fill the new data file: " + sqlite3_errmsg(db.get());
+      error.reason = StoreReason::kCannotFill;
+      error.detail = sqlite3_errmsg(db.get());
       db.reset();
       fs::remove(scratch, ec);
       return false;
@@ -119,9 +122,9 @@ bool CreateDataFile(const std::string& path, const std::string& loginPassword,
   }
   fs::remove(scratch, ec);
   if (linkError) {
-    error = fs::symlink_status(target, ec).type() != fs::file_type::not_found
-                ? path + ": already exists; the tool never overwrites a data file"
-                : path + ": cannot create: " + linkError.message();
+    const bool exists = fs::symlink_status(target, ec).type() != fs::file_type::not_found;
+    error.reason = exists ? StoreReason::kExists : StoreReason::kCannotCreate;
+    if (!exists) error.detail = linkError.message();
     return false;
   }
   return true;

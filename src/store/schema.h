@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/program.h"
+#include "store/store_error.h"
 
 struct sqlite3;
 
@@ -29,9 +30,9 @@ inline constexpr const char* kPasswordName = "database password";
 // (kLoginKey, loginPassword; empty stores null) and an empty table Server. Refuses a path where
 // anything exists already. On failure returns false, says why in `error` and leaves no file.
 bool CreateDataFile(const std::string& path, const std::string& loginPassword,
-                    const std::string& databasePassword, std::string& error);
+                    const std::string& databasePassword, StoreError& error);
 inline bool CreateDataFile(const std::string& path, const std::string& loginPassword,
-                           std::string& error) {
+                           StoreError& error) {
   return CreateDataFile(path, loginPassword, kDatabasePassword, error);
 }
 

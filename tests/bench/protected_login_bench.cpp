@@ -3,6 +3,7 @@
 // The key derivation is slow on purpose; this shows that it stays within that second.
 #include "app/program.h"
 #include "bench.h"
+#include "datatool/messages.h"
 #include "login/login_layout.h"
 #include "login/login_window.h"
 #include "store/protection.h"
@@ -17,12 +18,12 @@ void BM_ProtectedLogin(benchmark::State& state) {
   testing::TempDir dir("korvane bench login");
   SetProgramDirectoryFromExecutable(dir.File("korvane.exe"));
   const std::string password = "login 口令";
-  std::string error;
+  StoreError error;
   {
     DBConnection db;
     if (!CreateDataFile(DataFilePath(), password, error) || !db.OpenAccess(DataFilePath(), kDatabasePassword) ||
         !ProtectDataFile(db.Handle(), password, error)) {
-      state.SkipWithError(("cannot make a protected data file: " + error).c_str());
+      state.SkipWithError(("cannot make a protected data file: " + tool::Say(error)).c_str());
       return;
     }
   }

@@ -23,7 +23,7 @@ constexpr size_t kTableFields = 6;
 korvane::DBConnection& Data() {
   static const std::unique_ptr<korvane::DBConnection> db = [] {
     const std::string path = (korvane::fuzz::ScratchFolder() / "mstsc.mdb").string();
-    std::string error;
+    korvane::StoreError error;
     Require(korvane::CreateDataFile(path, "admin", error));
     auto opened = std::make_unique<korvane::DBConnection>();
     Require(opened->OpenAccess(path, korvane::kDatabasePassword));

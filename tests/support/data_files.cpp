@@ -7,6 +7,7 @@
 #include <fstream>
 #include <random>
 
+#include "datatool/messages.h"
 #include "store/schema.h"
 
 namespace korvane::testing {
@@ -34,8 +35,8 @@ TempDir::~TempDir() {
 std::string TempDir::File(const std::string& name) const { return Utf8(path_ / std::filesystem::u8path(name)); }
 
 void MakeDataFile(const std::string& path, const std::string& loginPassword) {
-  std::string error;
-  ASSERT_TRUE(CreateDataFile(path, loginPassword, error)) << path << ": " << error;
+  StoreError error;
+  ASSERT_TRUE(CreateDataFile(path, loginPassword, error)) << path << ": " << tool::Say(error);
 }
 
 void RunSql(const std::string& path, const std::string& sql) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/program.h"
+#include "datatool/messages.h"
 #include "login/login_layout.h"
 #include "login/login_window.h"
 #include "store/protection.h"
@@ -118,9 +119,9 @@ TEST_F(LoginTest, AttemptsWhileAProtectedCheckRunsAreIgnored) {
   MakeData();
   {
     DBConnection db;
-    std::string error;
+    StoreError error;
     ASSERT_TRUE(db.OpenAccess(DataFilePath(), kDatabasePassword));
-    ASSERT_TRUE(ProtectDataFile(db.Handle(), "admin", error, 1000)) << error;
+    ASSERT_TRUE(ProtectDataFile(db.Handle(), "admin", error, 1000)) << tool::Say(error);
   }
   form.holdBackgroundWork = true;
   Attempt("wrong");

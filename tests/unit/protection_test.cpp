@@ -14,6 +14,7 @@
 #include "servers/main_layout.h"
 #include "servers/main_window.h"
 #include "datatool/data_tool.h"
+#include "datatool/messages.h"
 #include "store/protection.h"
 #include "store/schema.h"
 #include "support/data_files.h"
@@ -49,9 +50,9 @@ class ProtectedFileTest : public ::testing::Test {
   // Few iterations: the count changes nothing but the time, which tests cannot spend at every turn.
   void Protect() {
     DBConnection db;
-    std::string error;
+    StoreError error;
     ASSERT_TRUE(db.OpenAccess(path, kDatabasePassword));
-    ASSERT_TRUE(ProtectDataFile(db.Handle(), kLogin, error, 1000)) << error;
+    ASSERT_TRUE(ProtectDataFile(db.Handle(), kLogin, error, 1000)) << tool::Say(error);
   }
   std::optional<LoginKeys> Keys(const std::string& password) {
     DBConnection db;
@@ -278,6 +279,20 @@ TEST_F(ProtectedFileTest, AChangeOfLoginPasswordTheFileRefusesSaysWhy) {
   EXPECT_EQ(platform.messages.at(1).text, std::string(kPasswordChangeFailedMessage) + "\r\n" +
                                               kUnopenedServersIntro + "\r\n机房 A（elsewhere）\r\nr（10.0.0.2）");
   EXPECT_TRUE(Keys("tool's"));
+}
+
+// The login takes any row with the key, as the plain login's query does: a file with two
+// (one added by hand, say) opens with the password of each, whichever row is read last.
+TEST_F(ProtectedFileTest, ThePasswordOfEveryLoginRowOpens) {
+  Protect();
+  const auto other = LoginKeys::Derive("其他 row", Keys(kLogin)->settings());
+  RunSql(path, "insert into Login (\"Key\", Pass) values ('By.Oxle', '" + other->VerifierText() + "')");
+  for (const std::string& password : {kLogin, std::string("其他 row")}) EXPECT_TRUE(Keys(password)) << password;
+  EXPECT_FALSE(Keys("neither"));
+  // A new login password from the first row's old one replaces both.
+  ASSERT_EQ(Tool({"set-login-password", path}, kLogin + "\nnew\n"), 0) << err.str();
+  EXPECT_FALSE(Keys("其他 row"));
+  EXPECT_TRUE(LogIn("new"));
 }
 
 TEST_F(ProtectedFileTest, TheEditorSealsWhatItSavesAndOpensWhatItShows) {

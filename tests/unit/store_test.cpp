@@ -13,6 +13,7 @@
 #endif
 
 #include "app/program.h"
+#include "datatool/messages.h"
 #include "store/schema.h"
 #include "store/store.h"
 
@@ -45,8 +46,8 @@ class StoreTest : public ::testing::Test {
     folder_ = root_ / FromUtf8("数据 文件");
     fs::create_directories(folder_);
     path_ = Utf8(folder_ / "mstsc.mdb");
-    std::string error;
-    ASSERT_TRUE(CreateDataFile(path_, "admin", error)) << error;
+    StoreError error;
+    ASSERT_TRUE(CreateDataFile(path_, "admin", error)) << tool::Say(error);
     ASSERT_TRUE(db_.OpenAccess(path_, kDatabasePassword));
     ASSERT_TRUE(records_.SetConnection(db_));
   }

@@ -73,5 +73,21 @@ TEST_F(ChineseTool, HelpAndErrorsComeInChinese) {
   EXPECT_EQ(english, "korvane-data: " + missing + ": no such file\n");
 }
 
+// The data file's code gives reasons, not sentences: under Chinese none may come out in English.
+// Only the pieces it names (path, server, SQLite's words) are filled in, here left empty.
+TEST_F(ChineseTool, EveryReasonOfTheDataFileComesInChinese) {
+  tool::SetLanguage(Language::kChinese);
+  ASSERT_EQ(tool::kStoreReasonTableSize + 1, static_cast<size_t>(StoreReason::kCount));
+  for (size_t i = 0; i < tool::kStoreReasonTableSize; ++i) {
+    const tool::StoreReasonText& entry = tool::kStoreReasonTable[i];
+    SCOPED_TRACE(entry.english);
+    EXPECT_EQ(static_cast<size_t>(entry.reason), i + 1) << "out of order";
+    EXPECT_EQ(Placeholders(entry.english), Placeholders(entry.chinese));
+    const std::string said = tool::Say({entry.reason, "", 7, ""});
+    EXPECT_FALSE(said.empty());
+    EXPECT_FALSE(std::regex_search(said, std::regex("[A-Za-z]"))) << said;
+  }
+}
+
 }  // namespace
 }  // namespace korvane

@@ -5,6 +5,7 @@
 
 #include "app/program.h"
 #include "app_driver.h"
+#include "datatool/messages.h"
 #include "store/protection.h"
 #include "store/schema.h"
 #include "store/store.h"
@@ -17,9 +18,9 @@ using namespace std::chrono_literals;
 
 void Protect(const std::string& data) {
   DBConnection db;
-  std::string error;
+  StoreError error;
   ASSERT_TRUE(db.OpenAccess(data, kDatabasePassword));
-  ASSERT_TRUE(ProtectDataFile(db.Handle(), "登录 口令", error)) << error;
+  ASSERT_TRUE(ProtectDataFile(db.Handle(), "登录 口令", error)) << tool::Say(error);
 }
 
 // Types the login password into the started program's login window and presses Enter; the
