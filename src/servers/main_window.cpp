@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <memory>
 
 #include "app/data_file_failure.h"
 #include "app/program.h"
@@ -61,6 +62,9 @@ void MainWindow::OnEvent(const Event& event) {
       if (event.control == Id(C::按钮2)) ExitProgram();
       break;
     case EventKind::MenuItem:
+      // The editor and the delete write the servers the change is about to reseal, and their
+      // boxes would stand open under the change's message: they are ignored until it has ended.
+      if (changing_ && event.control != Id(MainMenuItem::关于)) break;
       if (event.control == Id(MainMenuItem::添加)) OpenEditorForAdd();
       if (event.control == Id(MainMenuItem::修改)) OpenEditorForModify();
       if (event.control == Id(MainMenuItem::删除)) DeleteServer();
@@ -232,6 +236,8 @@ void MainWindow::ShowDetails() {
 }
 
 void MainWindow::ChangeLoginPassword() {
+  // A protected file's change is under way: a second one would derive and write all over again.
+  if (changing_) return;
   const std::string password = form_.Text(Id(C::登录密码框));
   // An empty password would be stored as null, which no login ever matches: the operator
   // would be locked out for good. It is also the way back for a click on 改密 by mistake.
@@ -250,21 +256,51 @@ void MainWindow::ChangeLoginPassword() {
                                            : MissingDataFileMessage(DataFilePath()));
     return;
   }
-  // A protected file gets a new verifier and every server password sealed anew, all at once;
-  // deriving the new key takes most of a second. On a plain one, every row the login reads:
-  // the login takes any row with the key, so an old password left in a second one would
-  // still let its holder in.
-  bool stored = false;
-  std::vector<ServerName> unopened;
   if (session_.IsProtected()) {
-    platform_.ShowBusyPointer(true);
-    stored = session_.ChangeLoginPassword(数据库连接.Handle(), password, &unopened);
-    platform_.ShowBusyPointer(false);
-  } else {
-    stored = session_.Matches(数据库连接.Handle()) &&
-             数据库连接.ExecuteSql("update Login set Pass=? where \"Key\"=?", {password, std::string(kLoginKey)}) &&
-             sqlite3_changes(数据库连接.Handle()) > 0;
+    StartProtectedChange(password);
+    return;
   }
+  // On a plain file, every row the login reads: the login takes any row with the key, so an
+  // old password left in a second one would still let its holder in.
+  const bool stored =
+      session_.Matches(数据库连接.Handle()) &&
+      数据库连接.ExecuteSql("update Login set Pass=? where \"Key\"=?", {password, std::string(kLoginKey)}) &&
+      sqlite3_changes(数据库连接.Handle()) > 0;
+  ConcludePasswordChange(stored, {});
+}
+
+// A protected file gets a new verifier and every server password sealed anew, all at once.
+// Deriving the new key takes most of a second, on purpose: it runs in the background on a copy
+// of the password, so that the window keeps painting and answering. The file is written only
+// afterwards, on the window's thread, which owns the connection, in one transaction: a window
+// closed meanwhile never gets there and leaves the file as it was.
+void MainWindow::StartProtectedChange(const std::string& password) {
+  struct Change {
+    std::string password;
+    unsigned long iterations = 0;
+    std::optional<LoginKeys> keys;
+  };
+  auto change = std::make_shared<Change>();
+  change->password = password;
+  change->iterations = session_.Iterations();
+  changing_ = true;
+  platform_.ShowBusyPointer(true);
+  form_.RunInBackground(
+      [change] {
+        change->keys = DeriveNewLoginKeys(change->password, change->iterations);
+        crypto::Wipe(change->password.data(), change->password.size());
+      },
+      [this, change] {
+        std::vector<ServerName> unopened;
+        const bool stored =
+            change->keys && session_.ChangeLoginPassword(数据库连接.Handle(), std::move(*change->keys), &unopened);
+        changing_ = false;
+        platform_.ShowBusyPointer(false);
+        ConcludePasswordChange(stored, unopened);
+      });
+}
+
+void MainWindow::ConcludePasswordChange(bool stored, const std::vector<ServerName>& unopened) {
   if (!stored) {
     Inform(unopened.empty() ? kPasswordChangeFailedMessage : UnopenedServersMessage(unopened).c_str());
     return;

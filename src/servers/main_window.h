@@ -76,6 +76,8 @@ class MainWindow : public EventSink {
  private:
   void Connect();
   void ShowDetails();
+  void StartProtectedChange(const std::string& password);
+  void ConcludePasswordChange(bool stored, const std::vector<ServerName>& unopened);
   void Inform(const char* text);
 
   Form& form_;
@@ -85,6 +87,8 @@ class MainWindow : public EventSink {
   LoginSession& session_;
   DBConnection 数据库连接;
   RecordSet 记录集;
+  // While a protected file's new key is derived.
+  bool changing_ = false;
 };
 
 }  // namespace korvane

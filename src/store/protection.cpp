@@ -387,15 +387,25 @@ bool UnprotectDataFile(sqlite3* db, std::string_view loginPassword, StoreError& 
   return true;
 }
 
+std::optional<LoginKeys> DeriveNewLoginKeys(std::string_view newPassword, unsigned long iterations) {
+  const auto settings = FreshSettings(iterations);
+  return settings ? LoginKeys::Derive(newPassword, *settings) : std::nullopt;
+}
+
 std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKeys& current,
                                                       std::string_view newPassword, StoreError& error,
                                                       std::vector<ServerName>* unopened) {
-  const auto settings = FreshSettings(current.settings().iterations);
-  auto keys = settings ? LoginKeys::Derive(newPassword, *settings) : std::nullopt;
+  auto keys = DeriveNewLoginKeys(newPassword, current.settings().iterations);
   if (!keys) {
     error = CryptographyRefused();
     return std::nullopt;
   }
+  return ChangeProtectedLoginPassword(db, current, std::move(*keys), error, unopened);
+}
+
+std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKeys& current, LoginKeys newKeys,
+                                                      StoreError& error, std::vector<ServerName>* unopened) {
+  const ProtectionSettings& settings = newKeys.settings();
   Transaction transaction(db);
   if (!transaction.began()) {
     error = Why(StoreReason::kCannotWrite, db);
@@ -421,20 +431,22 @@ std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKe
           [&](const std::string& sealed, const std::string& host) -> std::optional<std::string> {
             auto plain = current.Open(sealed, host);
             if (!plain) return std::nullopt;
-            auto resealed = keys->Seal(*plain, host);
+            auto resealed = newKeys.Seal(*plain, host);
             WipeText(*plain);
             return resealed;
           },
           StoreReason::kServerDoesNotOpen, error, unopened) &&
-      WriteLoginPass(db, keys->VerifierText(), error);
+      WriteLoginPass(db, newKeys.VerifierText(), error);
   if (!written) return std::nullopt;
-  if (!Run(db, "UPDATE " + sqlite::QuoteIdentifier(kProtectionTable) + " SET salt = ?",
-           {Hex(settings->salt.data(), settings->salt.size())}) ||
+  // The count too: the keys may come from elsewhere, and a file whose row says otherwise
+  // would derive other keys at the next login and open nothing.
+  if (!Run(db, "UPDATE " + sqlite::QuoteIdentifier(kProtectionTable) + " SET iterations = ?, salt = ?",
+           {static_cast<long long>(settings.iterations), Hex(settings.salt.data(), settings.salt.size())}) ||
       !transaction.Commit()) {
     error = Why(StoreReason::kCannotWrite, db);
     return std::nullopt;
   }
-  return keys;
+  return newKeys;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -458,11 +470,10 @@ std::optional<std::string> LoginSession::Seal(const std::string& typed, std::str
   return keys_->Seal(typed, host);
 }
 
-bool LoginSession::ChangeLoginPassword(sqlite3* db, std::string_view newPassword,
-                                       std::vector<ServerName>* unopened) {
+bool LoginSession::ChangeLoginPassword(sqlite3* db, LoginKeys newKeys, std::vector<ServerName>* unopened) {
   if (!keys_) return false;
   StoreError error;
-  auto keys = ChangeProtectedLoginPassword(db, *keys_, newPassword, error, unopened);
+  auto keys = ChangeProtectedLoginPassword(db, *keys_, std::move(newKeys), error, unopened);
   if (!keys) return false;
   keys_ = std::move(keys);
   return true;

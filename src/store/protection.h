@@ -118,6 +118,12 @@ struct ServerName {
 std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKeys& current,
                                                       std::string_view newPassword, StoreError& error,
                                                       std::vector<ServerName>* unopened = nullptr);
+// The same in two steps, so that the slow one needs no database and can run on a thread of its
+// own: the keys of the new password under a fresh salt (nullopt when the system's cryptography
+// refuses), then the change with them, which writes their salt and count.
+std::optional<LoginKeys> DeriveNewLoginKeys(std::string_view newPassword, unsigned long iterations);
+std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKeys& current, LoginKeys newKeys,
+                                                      StoreError& error, std::vector<ServerName>* unopened = nullptr);
 
 // The data file the operator logged in to, as the windows of one run share it: plain, or
 // protected with the keys its login password gave. The keys live in memory only, until the
@@ -136,8 +142,11 @@ class LoginSession {
   std::optional<std::string> Open(const std::string& stored, std::string_view host) const;
   // A typed server password as it is to be stored with `host`; as it is for a plain file.
   std::optional<std::string> Seal(const std::string& typed, std::string_view host) const;
-  // ChangeProtectedLoginPassword with the session's keys, which become the new ones.
-  bool ChangeLoginPassword(sqlite3* db, std::string_view newPassword, std::vector<ServerName>* unopened = nullptr);
+  // The iteration count new keys are derived with (DeriveNewLoginKeys); 0 for a plain file.
+  unsigned long Iterations() const { return keys_ ? keys_->settings().iterations : 0; }
+  // ChangeProtectedLoginPassword with the session's keys and the new ones, which become the
+  // session's.
+  bool ChangeLoginPassword(sqlite3* db, LoginKeys newKeys, std::vector<ServerName>* unopened = nullptr);
 
  private:
   std::optional<LoginKeys> keys_;

@@ -155,7 +155,14 @@ TEST_F(ProtectedFileTest, ANewLoginPasswordResealsEveryPasswordAndTheOldOneOpens
   window.OnMainWindowCreated();
   window.OnEvent({EventKind::Clicked, Id(C::按钮4)});
   form.SetText(Id(C::登录密码框), "新的 2");
-  window.OnEvent({EventKind::Clicked, Id(C::改密码按钮)});
+  // While the new key is derived the file is untouched, and a second 更新 or an editor waits.
+  form.holdBackgroundWork = true;
+  for (int click = 0; click < 2; ++click) window.OnEvent({EventKind::Clicked, Id(C::改密码按钮)});
+  window.OnEvent({EventKind::MenuItem, Id(MainMenuItem::添加)});
+  EXPECT_TRUE(Keys(kLogin));
+  form.FinishBackgroundWork();
+  EXPECT_EQ(editors.runs, 0);
+  EXPECT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages.at(0).text, kPasswordChangedMessage);
 
   const auto after = Stored();

@@ -79,19 +79,38 @@ TEST(ProtectedAppTest, LogInClickAServerAndConnectWithItsOpenedPassword) {
   EXPECT_EQ(app.WaitForExit(20s), 0u);
 }
 
-// The check runs in the background, so Esc pressed right after Enter is taken at once: the
-// window closes and the program ends normally, with the check still running.
-TEST(ProtectedAppTest, EscDuringTheCheckEndsTheProgram) {
+// The key derivations run in the background, so Esc pressed right after the login's Enter,
+// or right after 更新 in the main window, is taken at once: the window closes and the program
+// ends normally with the derivation still running. A change so cut short leaves the file alone.
+class EscDuringTheDerivation : public ::testing::TestWithParam<bool> {};
+
+TEST_P(EscDuringTheDerivation, EndsTheProgramAndChangesNothing) {
   testing::TempDir dir("korvane 保护 关闭");
-  testing::MakeDataFile(dir.File("mstsc.mdb"), "登录 口令");
-  Protect(dir.File("mstsc.mdb"));
+  const std::string data = dir.File("mstsc.mdb");
+  testing::MakeDataFile(data, "登录 口令");
+  Protect(data);
   testing::AppProcess app(testing::FromBuildPath(KORVANE_EXE), dir.path());
   ASSERT_TRUE(app.started());
-  HWND edit = EnterLoginPassword(app);
-  ASSERT_NE(edit, nullptr);
-  testing::PostKey(edit, VK_ESCAPE);
+  HWND window = EnterLoginPassword(app);
+  ASSERT_NE(window, nullptr);
+  if (GetParam()) {
+    ASSERT_NE(window = app.WaitForWindow(L"Korvane    http"), nullptr);
+    testing::Click(testing::ControlWithText(window, L"Button", L"改密"));
+    HWND box = nullptr;
+    for (int i = 0; i < 200 && !(box = testing::ControlAt(window, L"Edit", 500, 188)); ++i)
+      std::this_thread::sleep_for(50ms);
+    ASSERT_NE(box, nullptr);
+    testing::TypeInto(box, L"新 口令");
+    testing::Click(testing::ControlWithText(window, L"Button", L"更新"));
+  }
+  testing::PostKey(window, VK_ESCAPE);
   EXPECT_EQ(app.WaitForExit(20s), 0u);
+  DBConnection db;
+  ASSERT_TRUE(db.OpenAccess(data, kDatabasePassword));
+  EXPECT_TRUE(CheckLoginPassword(db.Handle(), kLoginKey, "登录 口令"));
 }
+INSTANTIATE_TEST_SUITE_P(ProtectedAppTest, EscDuringTheDerivation, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "OfANewLoginPassword" : "OfTheLogin"; });
 
 }  // namespace
 }  // namespace korvane
