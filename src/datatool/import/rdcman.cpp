@@ -20,10 +20,13 @@ const XmlElement* Setting(const XmlElement& level, std::string_view name) {
   return properties ? properties->Child(name) : nullptr;
 }
 
-std::string SettingText(const XmlElement& level, std::string_view name) {
+std::string_view SettingText(const XmlElement& level, std::string_view name) {
   const XmlElement* e = Setting(level, name);
-  return e ? std::string(Trim(e->text)) : std::string();
+  return e ? Trim(e->text) : std::string_view();
 }
+
+// The base64 text of a protected password of kMaxPasswordBytes is far shorter than this.
+constexpr std::size_t kMaxBlobText = 16 << 10;
 
 // The settings element that holds for this level: its own, or, where it is missing or says
 // inherit="FromParent", the nearest group's up to the file's.
@@ -37,11 +40,11 @@ const XmlElement* Effective(const XmlElement& level, std::string_view name) {
 
 // A credentials profile of that name kept in the file (by the group that holds the
 // credentials, or any group above it); RDCMan keeps others in the user's own settings.
-const XmlElement* Profile(const XmlElement& credentials, const std::string& name) {
+const XmlElement* Profile(const XmlElement& credentials, std::string_view name) {
   for (const XmlElement* n = credentials.parent; n != nullptr; n = n->parent) {
     if (const XmlElement* profiles = n->Child("credentialsProfiles")) {
       for (const auto& profile : profiles->children) {
-        if (profile->name == "credentialsProfile" && Trim(SettingText(*profile, "profileName")) == name) {
+        if (profile->name == "credentialsProfile" && SettingText(*profile, "profileName") == name) {
           return profile.get();
         }
       }
@@ -56,50 +59,64 @@ struct Reader {
   ImportResult& result;
 };
 
-void AddServer(Reader& r, const XmlElement& server, const std::vector<std::string>& groups) {
-  ImportedServer s;
-  s.host = SettingText(server, "name");
-  std::string display = SettingText(server, "displayName");
-  std::vector<std::string> path = groups;
-  path.push_back(display.empty() ? s.host : display);
-  s.remark = Join(path, "/");
-  const std::string where = r.file + ": " + s.remark;
-  if (s.host.empty()) return r.result.skipped.push_back({where, Format(Msg::kNoHostName)});
+enum class Password { kNone, kOpened, kUnopened, kTooLong };
 
+// The password a <password> element holds, into `plain`.
+Password ReadPassword(Reader& r, const XmlElement& password, std::string& plain) {
+  if (EqualsIgnoringCase(password.AttributeOr("storeAsClearText"), "True")) {
+    // A password in clear is as it was typed: its blanks are part of it.
+    plain = Bounded(password.text, kMaxPasswordBytes);
+    return plain.empty() ? Password::kNone : Password::kOpened;
+  }
+  const std::string_view text = Trim(password.text);
+  if (text.empty()) return Password::kNone;
+  if (text.size() > kMaxBlobText) return Password::kTooLong;
+  std::optional<std::string> opened;
+  if (auto blob = DecodeBase64(text); blob && r.context.unprotect) {
+    if (auto wide = r.context.unprotect(*blob)) opened = WidePasswordToUtf8(std::move(*wide));
+  }
+  if (!opened) return Password::kUnopened;
+  plain.assign(*opened);
+  WipeText(*opened);
+  return Password::kOpened;
+}
+
+void AddServer(Reader& r, const XmlElement& server, const std::vector<std::string_view>& groups) {
+  ImportedServer s;
+  const std::string_view host = SettingText(server, "name"), display = SettingText(server, "displayName");
+  bool shortened = false;
+  s.remark = Remark(groups, display.empty() ? host : display, shortened);
+  if (host.empty()) return r.result.skipped.push_back({r.file + ": " + s.remark, Format(Msg::kNoHostName)});
+  s.host = Bounded(host, kMaxHostBytes);
+
+  // A connectionSettings that names no port leaves RDCMan's own, the standard one.
   s.port = "3389";
   if (const XmlElement* connection = Effective(server, "connectionSettings")) {
-    const std::string port = SettingText(*connection, "port");
-    if (!port.empty()) s.port = port;
+    const std::string_view port = SettingText(*connection, "port");
+    if (!port.empty()) s.port = Bounded(port, 64);
   }
 
   // Never gatewaySettings: those are the gateway's credentials, not the server's.
+  Password password = Password::kNone;
   if (const XmlElement* credentials = Effective(server, "logonCredentials")) {
     const XmlElement* holder = credentials;
-    const std::string profileName = SettingText(*credentials, "profileName");
+    const std::string_view profileName = SettingText(*credentials, "profileName");
     if (const XmlElement* profile = profileName.empty() ? nullptr : Profile(*credentials, profileName)) holder = profile;
-    s.user = UserWithDomain(SettingText(*holder, "userName"), SettingText(*holder, "domain"));
-    if (const XmlElement* password = holder->Child("password"); password && !Trim(password->text).empty()) {
-      const std::string_view text = Trim(password->text);
-      if (EqualsIgnoringCase(password->AttributeOr("storeAsClearText"), "True")) {
-        s.password = std::string(text);
-      } else {
-        std::optional<std::string> plain;
-        if (auto blob = DecodeBase64(text); blob && r.context.unprotect) {
-          if (auto wide = r.context.unprotect(*blob)) plain = WidePasswordToUtf8(std::move(*wide));
-        }
-        if (plain) {
-          s.password = std::move(*plain);
-        } else {
-          r.result.unopened.push_back(
-              {where, Format(Msg::kRdcmanPasswordForOtherUser)});
-        }
-      }
-    }
+    s.user = UserWithDomain(Bounded(SettingText(*holder, "userName"), kMaxUserBytes),
+                            Bounded(SettingText(*holder, "domain"), kMaxUserBytes));
+    if (const XmlElement* element = holder->Child("password")) password = ReadPassword(r, *element, s.password);
   }
-  r.result.servers.push_back(std::move(s));
+  const std::string where = r.file + ": " + s.remark;
+  if (password == Password::kTooLong) {
+    return r.result.skipped.push_back({where, Format(Msg::kPasswordTooLong, kMaxPasswordBytes)});
+  }
+  if (Admit(r.file, s, r.result, shortened)) {
+    if (password == Password::kUnopened) r.result.unopened.push_back({where, Format(Msg::kRdcmanPasswordForOtherUser)});
+    r.result.servers.push_back(std::move(s));
+  }
 }
 
-void Walk(Reader& r, const XmlElement& level, std::vector<std::string>& groups) {
+void Walk(Reader& r, const XmlElement& level, std::vector<std::string_view>& groups) {
   for (const auto& child : level.children) {
     if (child->name == "server") {
       AddServer(r, *child, groups);
@@ -118,7 +135,7 @@ void ReadRdcman(const std::string& file, const XmlElement& root, ImportContext& 
   const XmlElement* top = root.Child("file");
   if (top == nullptr) return result.errors.push_back({file, Format(Msg::kRdcmanNoFileElement)});
   Reader r{file, context, result};
-  std::vector<std::string> groups;
+  std::vector<std::string_view> groups;
   Walk(r, *top, groups);
 }
 

@@ -11,7 +11,9 @@ namespace korvane::import {
 std::optional<std::string> Utf16LeToUtf8(std::string_view bytes) {
   if (bytes.size() % 2 != 0) return std::nullopt;
   std::string out;
-  out.reserve(bytes.size());
+  // A unit of two bytes takes at most three in UTF-8, a pair of four at most four: with room
+  // for the most, the text never moves, and no copy of a password is left behind unwiped.
+  out.reserve(bytes.size() / 2 * 3);
   auto unit = [&](size_t i) {
     return static_cast<char32_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
   };
@@ -119,6 +121,24 @@ std::string UserWithDomain(const std::string& user, const std::string& domain) {
   return domain + "\\" + user;
 }
 
+std::string_view CutUtf8(std::string_view text, std::size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  std::size_t end = maxBytes;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
+std::string Shown(std::string_view value) {
+  constexpr std::size_t kShown = 64;
+  const std::string_view cut = CutUtf8(value, kShown);
+  return cut.size() == value.size() ? std::string(value) : std::string(cut) + "…";
+}
+
 void WipeText(std::string& text) { mbedtls_platform_zeroize(text.data(), text.size()); }
+
+void WipeAndFree(std::string& text) {
+  WipeText(text);
+  std::string().swap(text);
+}
 
 }  // namespace korvane::import

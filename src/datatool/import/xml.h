@@ -11,7 +11,14 @@
 
 namespace korvane::import {
 
+// A tree may hold passwords in clear (RDCMan keeps some so): its texts and attribute values are
+// wiped when it goes.
 struct XmlElement {
+  XmlElement() = default;
+  XmlElement(const XmlElement&) = delete;
+  XmlElement& operator=(const XmlElement&) = delete;
+  ~XmlElement();
+
   std::string name;  // without its namespace prefix: "mrng:Connections" is "Connections"
   std::vector<std::pair<std::string, std::string>> attributes;
   std::string text;  // the character data directly inside, joined
@@ -22,7 +29,7 @@ struct XmlElement {
   // The attribute's value; null when there is none.
   const std::string* Attribute(std::string_view key) const;
   // The attribute's value, or an empty text.
-  std::string AttributeOr(std::string_view key) const;
+  std::string_view AttributeOr(std::string_view key) const;
   // The first child of that name; null when there is none.
   const XmlElement* Child(std::string_view childName) const;
 };
