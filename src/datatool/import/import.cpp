@@ -117,7 +117,12 @@ ImportResult ReadServersFromBytes(const std::string& name, const std::string& by
     // expat reads the raw bytes: it follows the byte order mark and the encoding declared.
     WipeAndFree(*decoded.text);
     std::string error;
-    const auto root = ParseXml(bytes, error);
+    static const XmlNames names = [] {
+      XmlNames both = kMremotengNames;
+      both.insert(kRdcmanNames.begin(), kRdcmanNames.end());
+      return both;
+    }();
+    const auto root = ParseXml(bytes, error, names);
     if (!root) {
       if (ours) {
         result.recognised = true;

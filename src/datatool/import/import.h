@@ -44,6 +44,9 @@ struct ImportResult {
   std::vector<Note> skipped;   // servers left out on purpose, and why
   std::vector<Note> unopened;  // servers taken with an empty password, and why it did not open
   std::vector<Note> shortened;  // servers taken with a remark cut to kMaxRemarkBytes
+  // The notes of a kind beyond kMaxNotes, counted only: the whole count of skipped servers is
+  // skipped.size() + moreSkipped.
+  std::size_t moreSkipped = 0, moreUnopened = 0, moreShortened = 0;
   // What could not be read. A file with an error gives no servers; in a folder the other
   // files still do.
   std::vector<Note> errors;
@@ -70,6 +73,10 @@ struct ImportContext {
 // Files larger than this are refused unread: a server list is far smaller, and the parser
 // holds the whole document.
 inline constexpr std::size_t kMaxFileSize = 32u << 20;
+
+// Each kind of note names this many servers at most, and counts the rest: a file of a million
+// nameless nodes would otherwise make as many notes, each larger than the node, and print them.
+inline constexpr std::size_t kMaxNotes = 10'000;
 
 // What one server may bring, in bytes of UTF-8. A file may come from anyone, and each value is
 // kept for every server that takes it: bounded, a file cannot make the import hold more than a

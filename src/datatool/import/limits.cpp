@@ -29,7 +29,23 @@ std::optional<std::string> Port(std::string_view text) {
   return std::string(text);
 }
 
+void AddNote(std::vector<Note>& notes, std::size_t& more, std::string where, std::string what) {
+  if (notes.size() < kMaxNotes) {
+    notes.push_back({std::move(where), std::move(what)});
+  } else {
+    ++more;
+  }
+}
+
 }  // namespace
+
+void NoteSkipped(ImportResult& result, std::string where, std::string what) {
+  AddNote(result.skipped, result.moreSkipped, std::move(where), std::move(what));
+}
+
+void NoteUnopened(ImportResult& result, std::string where, std::string what) {
+  AddNote(result.unopened, result.moreUnopened, std::move(where), std::move(what));
+}
 
 std::string Remark(const std::vector<std::string_view>& groups, std::string_view name, bool& shortened) {
   std::size_t whole = name.size();
@@ -85,10 +101,10 @@ bool Admit(const std::string& file, ImportedServer& server, ImportResult& result
   }
   if (refusal) {
     WipeText(server.password);
-    result.skipped.push_back({where(), std::move(*refusal)});
+    NoteSkipped(result, where(), std::move(*refusal));
     return false;
   }
-  if (remarkShortened) result.shortened.push_back({where(), Format(Msg::kRemarkShortened, kMaxRemarkBytes)});
+  if (remarkShortened) AddNote(result.shortened, result.moreShortened, where(), Format(Msg::kRemarkShortened, kMaxRemarkBytes));
   return true;
 }
 
@@ -97,9 +113,15 @@ void AddServer(const std::string& file, ImportedServer server, ImportResult& res
 }
 
 void ApplyLimits(const std::string& file, ImportResult& result) {
-  std::vector<ImportedServer> servers = std::move(result.servers);
-  result.servers.clear();
-  for (auto& server : servers) AddServer(file, std::move(server), result);
+  // In place: the servers may be many, and a second list of them would double what they take.
+  auto& servers = result.servers;
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < servers.size(); ++i) {
+    if (!Admit(file, servers[i], result)) continue;
+    if (kept != i) servers[kept] = std::move(servers[i]);
+    ++kept;
+  }
+  servers.resize(kept);
 }
 
 }  // namespace korvane::import

@@ -136,17 +136,15 @@ std::string_view Resolved(const XmlElement& node, const std::string& field) {
 // the text and the tag (AES-CBC's padding and IV take less).
 constexpr std::size_t kMaxSealedBytes = (3 * 16 + kMaxPasswordBytes + 2) / 3 * 4;
 
-struct Pending {
-  ImportedServer server;
-  std::size_t sealed = 0;  // index into the distinct sealed values, kNone when it has none
-};
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 // The distinct sealed values, once each however many servers share them (a folder's password
-// inherited by all its servers), as views into the document.
+// inherited by all its servers), as views into the document; and for each server taken, the
+// index of its own, or kNone.
 struct SealedValues {
   std::vector<std::string_view> values;
   std::unordered_map<std::string_view, std::size_t> index;
+  std::vector<std::size_t> ofServer;
 
   std::size_t Add(std::string_view value) {
     const auto [it, added] = index.try_emplace(value, values.size());
@@ -155,8 +153,17 @@ struct SealedValues {
   }
 };
 
-void Walk(Reader& r, const XmlElement& parent, std::vector<std::string_view>& groups, std::vector<Pending>& pending,
-          SealedValues& sealed) {
+// How many nodes lie under `parent`, at most: the list of servers is given that room at once.
+// Grown by doubling, at its last step it would be held one and a half times over.
+std::size_t Nodes(const XmlElement& parent) {
+  std::size_t nodes = 0;
+  for (const auto& child : parent.children) {
+    if (child->name == "Node") nodes += 1 + Nodes(*child);
+  }
+  return nodes;
+}
+
+void Walk(Reader& r, const XmlElement& parent, std::vector<std::string_view>& groups, SealedValues& sealed) {
   for (const auto& child : parent.children) {
     if (child->name != "Node") continue;
     const XmlElement& node = *child;
@@ -164,7 +171,7 @@ void Walk(Reader& r, const XmlElement& parent, std::vector<std::string_view>& gr
     if (type == "Container") {
       const std::string* name = node.Attribute("Name");
       groups.push_back(name != nullptr ? std::string_view(*name) : std::string_view());
-      Walk(r, node, groups, pending, sealed);
+      Walk(r, node, groups, sealed);
       groups.pop_back();
       continue;
     }
@@ -176,13 +183,13 @@ void Walk(Reader& r, const XmlElement& parent, std::vector<std::string_view>& gr
     const std::string_view host = Resolved(node, "Hostname");
     const std::string_view sealedPassword = Resolved(node, "Password");
     if (type != "Connection") {
-      r.result.skipped.push_back({where(), Format(Msg::kNodeOfOtherType, Shown(type))});
+      NoteSkipped(r.result, where(), Format(Msg::kNodeOfOtherType, Shown(type)));
     } else if (!EqualsIgnoringCase(protocol, "RDP")) {
-      r.result.skipped.push_back({where(), Format(Msg::kOtherProtocol, Shown(protocol))});
+      NoteSkipped(r.result, where(), Format(Msg::kOtherProtocol, Shown(protocol)));
     } else if (host.empty()) {
-      r.result.skipped.push_back({where(), Format(Msg::kNoHostName)});
+      NoteSkipped(r.result, where(), Format(Msg::kNoHostName));
     } else if (sealedPassword.size() > kMaxSealedBytes) {
-      r.result.skipped.push_back({where(), Format(Msg::kPasswordTooLong, kMaxPasswordBytes)});
+      NoteSkipped(r.result, where(), Format(Msg::kPasswordTooLong, kMaxPasswordBytes));
     } else {
       // Each field is looked at before it is copied: a file may give every server one of a
       // megabyte.
@@ -192,7 +199,8 @@ void Walk(Reader& r, const XmlElement& parent, std::vector<std::string_view>& gr
       s.port = port.empty() ? std::string("3389") : Bounded(port, 64);
       s.user = UserWithDomain(Bounded(user, kMaxUserBytes), Bounded(domain, kMaxUserBytes));
       if (Admit(r.file, s, r.result, shortened)) {
-        pending.push_back({std::move(s), sealedPassword.empty() ? kNone : sealed.Add(sealedPassword)});
+        r.result.servers.push_back(std::move(s));
+        sealed.ofServer.push_back(sealedPassword.empty() ? kNone : sealed.Add(sealedPassword));
       }
     }
   }
@@ -267,28 +275,31 @@ void ReadDocument(Reader& r, const XmlElement& root) {
     ((document += kOpen) += *plain) += kClose;
     WipeAndFree(*plain);
     std::string error;
-    inner = ParseXml(document, error);
+    inner = ParseXml(document, error, kMremotengNames);
     WipeAndFree(document);
     if (!inner) return r.Error(Format(Msg::kContentError, error));
     nodes = inner.get();
   }
 
   std::vector<std::string_view> groups;
-  std::vector<Pending> pending;
   SealedValues sealed;
-  Walk(r, *nodes, groups, pending, sealed);
+  const std::size_t first = r.result.servers.size();
+  const std::size_t most = Nodes(*nodes);
+  r.result.servers.reserve(first + most);
+  sealed.ofServer.reserve(most);
+  Walk(r, *nodes, groups, sealed);
   auto opened = OpenAll(r, *sealing, sealed.values);
   std::vector<bool> fits(opened.size());
   for (std::size_t i = 0; i < opened.size(); ++i) fits[i] = opened[i] && IsUtf8(*opened[i]);
-  for (auto& p : pending) {
-    if (p.sealed != kNone) {
-      if (fits[p.sealed]) {
-        p.server.password = *opened[p.sealed];
-      } else {
-        r.result.unopened.push_back({r.file + ": " + p.server.remark, Format(Msg::kDamagedPassword)});
-      }
+  for (std::size_t i = 0; i < sealed.ofServer.size(); ++i) {
+    const std::size_t value = sealed.ofServer[i];
+    ImportedServer& server = r.result.servers[first + i];
+    if (value == kNone) continue;
+    if (fits[value]) {
+      server.password = *opened[value];
+    } else {
+      NoteUnopened(r.result, r.file + ": " + server.remark, Format(Msg::kDamagedPassword));
     }
-    r.result.servers.push_back(std::move(p.server));
   }
   for (auto& plain : opened) {
     if (plain) WipeText(*plain);
@@ -296,6 +307,11 @@ void ReadDocument(Reader& r, const XmlElement& root) {
 }
 
 }  // namespace
+
+const XmlNames kMremotengNames = {
+    "Connections", "Node", "Name", "Type", "Protocol", "Hostname", "Port", "Username", "Domain", "Password",
+    "InheritProtocol", "InheritHostname", "InheritPort", "InheritUsername", "InheritDomain", "InheritPassword",
+    "BlockCipherMode", "EncryptionEngine", "KdfIterations", "Protected", "FullFileEncryption"};
 
 void ReadMremoteng(const std::string& file, const XmlElement& root, ImportContext& context, ImportResult& result) {
   result.source = "mRemoteNG";
@@ -319,7 +335,7 @@ void ReadSealedMremoteng(const std::string& file, const std::string& sealedFile,
   if (ChoosePassword(r, sealing, sealedFile, isDocument)) {
     auto plain = mremoteng::Open(sealing, r.password, sealedFile);
     std::string error;
-    const auto root = ParseXml(*plain, error);
+    const auto root = ParseXml(*plain, error, kMremotengNames);
     WipeText(*plain);
     if (!root) {
       r.Error(Format(Msg::kContentError, error));

@@ -72,7 +72,7 @@ void ReadRdp(const std::string& file, const std::string& name, const std::string
   s.user = UserWithDomain(Bounded(user, kMaxUserBytes), Bounded(domain, kMaxUserBytes));
   const std::string where = file + ": " + s.remark;
   if (sealedHex.size() > kMaxBlobText) {
-    return result.skipped.push_back({where, Format(Msg::kPasswordTooLong, kMaxPasswordBytes)});
+    return NoteSkipped(result, where, Format(Msg::kPasswordTooLong, kMaxPasswordBytes));
   }
   bool unopened = false;
   if (!sealedHex.empty()) {
@@ -87,7 +87,7 @@ void ReadRdp(const std::string& file, const std::string& name, const std::string
     }
   }
   if (Admit(file, s, result, shortened)) {
-    if (unopened) result.unopened.push_back({where, Format(Msg::kRdpPasswordForOtherUser)});
+    if (unopened) NoteUnopened(result, where, Format(Msg::kRdpPasswordForOtherUser));
     result.servers.push_back(std::move(s));
   }
 }

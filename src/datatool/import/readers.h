@@ -19,12 +19,20 @@ std::string Remark(const std::vector<std::string_view>& groups, std::string_view
 // to leave its server out, without a copy of all of a value that a file may give every server.
 inline std::string Bounded(std::string_view field, std::size_t limit) { return std::string(field.substr(0, limit + 1)); }
 
+// A note of each kind, kept up to kMaxNotes and counted beyond.
+void NoteSkipped(ImportResult& result, std::string where, std::string what);
+void NoteUnopened(ImportResult& result, std::string where, std::string what);
+
 // Whether `server` keeps to the limits of ApplyLimits, its port made plain and a long remark
 // shortened; false after naming it in `skipped`, its password wiped. `remarkShortened`: the
 // reader cut its remark already, and it is named in `shortened`.
 bool Admit(const std::string& file, ImportedServer& server, ImportResult& result, bool remarkShortened = false);
 // Admit, then into `result.servers`.
 void AddServer(const std::string& file, ImportedServer server, ImportResult& result, bool remarkShortened = false);
+
+// The element and attribute names each reader looks at (ParseXml leaves out the others).
+extern const XmlNames kMremotengNames;
+extern const XmlNames kRdcmanNames;
 
 // mRemoteNG: `root` is a parsed Connections element; `sealedFile` a file that older
 // mRemoteNG encrypted whole (base64 text). Servers, notes and errors go into `result`.

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "datatool/import/text.h"
 
@@ -85,6 +86,23 @@ struct Builder {
   std::vector<XmlElement*> open;
   std::string refusal;
   std::size_t elements = 0;
+  const XmlNames* keep = nullptr;
+
+  // The caller's own name equal to `name`, or nullopt when it is none of them.
+  std::optional<std::string_view> Kept(std::string_view name) const {
+    const auto it = keep->find(name);
+    return it == keep->end() ? std::nullopt : std::optional(*it);
+  }
+  std::size_t leftOut = 0;  // how deep inside an element left out the parser is
+  std::size_t size = 0, budget = 0;  // what the tree takes in memory, near enough, and may take
+
+  // False after refusing the document: the tree would grow beyond its budget.
+  bool Take(std::size_t bytes) {
+    size += bytes;
+    if (size <= budget) return true;
+    Refuse(Format(Msg::kXmlTooManyElements));
+    return false;
+  }
 
   void Refuse(std::string why) {
     if (refusal.empty()) refusal = std::move(why);
@@ -92,23 +110,36 @@ struct Builder {
   }
 };
 
-std::string LocalName(const char* name) {
+std::string_view LocalName(const char* name) {
   std::string_view full(name);
   const auto colon = full.rfind(':');
-  return std::string(colon == std::string_view::npos ? full : full.substr(colon + 1));
+  return colon == std::string_view::npos ? full : full.substr(colon + 1);
 }
 
 void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
   auto& b = *static_cast<Builder*>(data);
-  if (b.open.size() >= kMaxXmlDepth) return b.Refuse(Format(Msg::kXmlTooDeep));
+  if (b.open.size() + b.leftOut >= kMaxXmlDepth) return b.Refuse(Format(Msg::kXmlTooDeep));
   if (++b.elements > kMaxXmlElements) return b.Refuse(Format(Msg::kXmlTooManyElements));
-  auto element = std::make_unique<XmlElement>();
-  element->name = LocalName(name);
-  element->line = XML_GetCurrentLineNumber(b.parser);
+  const auto kept = b.Kept(LocalName(name));
+  if (b.leftOut > 0 || (!b.open.empty() && !kept)) {
+    ++b.leftOut;
+    return;
+  }
+  // The element, its allocation's overhead and its place among its parent's children.
+  std::size_t bytes = sizeof(XmlElement) + 2 * sizeof(void*);
   std::size_t count = 0;
-  while (attributes[2 * count] != nullptr) ++count;
+  for (const XML_Char** a = attributes; a[0] != nullptr; a += 2) {
+    if (!b.Kept(a[0])) continue;
+    ++count;
+    bytes += sizeof(std::pair<std::string_view, std::string>) + std::strlen(a[1]);
+  }
+  if (!b.Take(bytes)) return;
+  auto element = std::make_unique<XmlElement>();
+  element->name = kept.value_or(std::string_view());
   element->attributes.reserve(count);  // never moved, so no copy of a value is left behind
-  for (const XML_Char** a = attributes; a[0] != nullptr; a += 2) element->attributes.emplace_back(a[0], a[1]);
+  for (const XML_Char** a = attributes; a[0] != nullptr; a += 2) {
+    if (const auto key = b.Kept(a[0])) element->attributes.emplace_back(*key, a[1]);
+  }
   XmlElement* raw = element.get();
   if (b.open.empty()) {
     b.root = std::move(element);
@@ -119,13 +150,21 @@ void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
   b.open.push_back(raw);
 }
 
-void OnEnd(void* data, const XML_Char*) { static_cast<Builder*>(data)->open.pop_back(); }
+void OnEnd(void* data, const XML_Char*) {
+  auto& b = *static_cast<Builder*>(data);
+  if (b.leftOut > 0) {
+    --b.leftOut;
+  } else {
+    b.open.pop_back();
+  }
+}
 
 void OnText(void* data, const XML_Char* text, int length) {
   auto& b = *static_cast<Builder*>(data);
-  if (b.open.empty()) return;
+  if (b.open.empty() || b.leftOut > 0) return;
   std::string& own = b.open.back()->text;
   const auto size = static_cast<std::size_t>(length);
+  if (!b.Take(size)) return;
   // Expat hands a text over in pieces (at each line break and reference): a text that outgrows
   // its room moves by hand, so that the room it leaves is wiped.
   if (own.size() + size > own.capacity()) {
@@ -146,7 +185,7 @@ void OnDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, in
 
 }  // namespace
 
-std::unique_ptr<XmlElement> ParseXml(std::string_view bytes, std::string& error) {
+std::unique_ptr<XmlElement> ParseXml(std::string_view bytes, std::string& error, const XmlNames& keep) {
   if (bytes.size() > static_cast<size_t>(INT_MAX)) {
     error = Format(Msg::kXmlTooLarge);
     return nullptr;
@@ -158,6 +197,8 @@ std::unique_ptr<XmlElement> ParseXml(std::string_view bytes, std::string& error)
   }
   Builder b;
   b.parser = parser.get();
+  b.keep = &keep;
+  b.budget = kMaxXmlTreeFactor * bytes.size() + (1u << 20);
   XML_SetUserData(b.parser, &b);
   XML_SetElementHandler(b.parser, OnStart, OnEnd);
   XML_SetCharacterDataHandler(b.parser, OnText);
