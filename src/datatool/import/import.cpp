@@ -81,6 +81,7 @@ void ReadFolder(const std::string& folder, ImportContext& context, ImportResult&
   if (ec) return result.errors.push_back({folder, Format(Msg::kImportCannotListFolder, ec.message())});
   if (files.empty()) return result.errors.push_back({folder, Format(Msg::kImportNoRdpFile)});
   std::sort(files.begin(), files.end());
+  result.servers.reserve(files.size());  // never moved as it grows: a moved short password leaves its bytes
   for (const auto& path : files) {
     const std::string file = Utf8Name(path);
     std::string bytes, error;
@@ -97,6 +98,15 @@ void ReadFolder(const std::string& folder, ImportContext& context, ImportResult&
 }
 
 }  // namespace
+
+std::optional<std::string> OpenProtected(const ImportContext& context, const std::string& blob) {
+  if (!context.unprotect) return std::nullopt;
+  std::optional<std::string> wide = context.unprotect(blob);
+  if (!wide) return std::nullopt;
+  std::optional<std::string> text = WidePasswordToUtf8(*wide);
+  WipeText(*wide);
+  return text;
+}
 
 ImportResult ReadServersFromBytes(const std::string& name, const std::string& bytes, ImportContext& context) {
   ImportResult result;

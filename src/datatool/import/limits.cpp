@@ -81,8 +81,7 @@ bool Admit(const std::string& file, ImportedServer& server, ImportResult& result
       groups.push_back(rest.substr(0, slash));
       rest.remove_prefix(slash + kSeparator.size());
     }
-    std::string remark = Remark(groups, rest, remarkShortened);
-    server.remark = std::move(remark);
+    server.remark = Remark(groups, rest, remarkShortened);
   }
   const auto where = [&] { return file + ": " + server.remark; };
   std::optional<std::string> refusal;
@@ -108,17 +107,17 @@ bool Admit(const std::string& file, ImportedServer& server, ImportResult& result
   return true;
 }
 
-void AddServer(const std::string& file, ImportedServer server, ImportResult& result, bool remarkShortened) {
-  if (Admit(file, server, result, remarkShortened)) result.servers.push_back(std::move(server));
-}
-
 void ApplyLimits(const std::string& file, ImportResult& result) {
   // In place: the servers may be many, and a second list of them would double what they take.
   auto& servers = result.servers;
   std::size_t kept = 0;
   for (std::size_t i = 0; i < servers.size(); ++i) {
     if (!Admit(file, servers[i], result)) continue;
-    if (kept != i) servers[kept] = std::move(servers[i]);
+    if (kept != i) {
+      // A copy, then a wipe: a short password moved leaves its bytes where it was.
+      servers[kept] = servers[i];
+      WipeText(servers[i].password);
+    }
     ++kept;
   }
   servers.resize(kept);

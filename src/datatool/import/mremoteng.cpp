@@ -177,7 +177,7 @@ void Walk(Reader& r, const XmlElement& parent, std::vector<std::string_view>& gr
     }
     bool shortened = false;
     ImportedServer s;
-    s.remark = Remark(groups, Trim(node.AttributeOr("Name")), shortened);
+    s.remark = Remark(groups, node.AttributeOr("Name"), shortened);
     const auto where = [&] { return r.file + ": " + s.remark; };
     const std::string_view protocol = Resolved(node, "Protocol");
     const std::string_view host = Resolved(node, "Hostname");

@@ -110,10 +110,8 @@ Password ReadPassword(Reader& r, const XmlElement& password, std::string& plain)
   const std::string_view text = Trim(password.text);
   if (text.empty()) return Password::kNone;
   if (text.size() > kMaxBlobText) return Password::kTooLong;
-  std::optional<std::string> opened;
-  if (auto blob = DecodeBase64(text); blob && r.context.unprotect) {
-    if (auto wide = r.context.unprotect(*blob)) opened = WidePasswordToUtf8(std::move(*wide));
-  }
+  const auto blob = DecodeBase64(text);
+  std::optional<std::string> opened = blob ? OpenProtected(r.context, *blob) : std::nullopt;
   if (!opened) return Password::kUnopened;
   plain.assign(*opened);
   WipeText(*opened);
@@ -148,8 +146,9 @@ void AddServer(Reader& r, const XmlElement& server, const std::vector<std::strin
   }
   if (Admit(r.file, s, r.result, shortened)) {
     if (password == Password::kUnopened) NoteUnopened(r.result, where, Format(Msg::kRdcmanPasswordForOtherUser));
-    r.result.servers.push_back(std::move(s));
+    r.result.servers.push_back(s);  // a copy: a short password moved would leave its bytes in `s`
   }
+  WipeText(s.password);
 }
 
 // How many servers lie under `level`: the list of servers is given that room at once. Grown by

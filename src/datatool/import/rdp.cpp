@@ -13,12 +13,11 @@ namespace {
 // The hexadecimal text of a protected password of kMaxPasswordBytes is far shorter than this.
 constexpr std::size_t kMaxBlobText = 16 << 10;
 
-// Calls `use` with the name (lower case: mstsc reads the names without regard to case) and
-// the value of each "name:type:value" line. Views into the text only: the text may be a CSV
-// of passwords in clear, which this is asked to tell from a connection file.
+// Calls `use` with the name (mstsc reads it without regard to case) and the value of each
+// "name:type:value" line. Views into the text only, never a copy: the text may be a CSV of
+// passwords in clear, which this is asked to tell from a connection file.
 template <typename Use>
 void ForEachLine(std::string_view text, Use use) {
-  std::string key;
   while (!text.empty()) {
     const auto end = text.find('\n');
     const std::string_view line = text.substr(0, end);
@@ -26,9 +25,7 @@ void ForEachLine(std::string_view text, Use use) {
     const auto first = line.find(':');
     const auto second = first == std::string_view::npos ? first : line.find(':', first + 1);
     if (second == std::string_view::npos) continue;
-    key.clear();
-    for (const char c : Trim(line.substr(0, first))) key += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    use(std::string_view(key), Trim(line.substr(second + 1)));
+    use(Trim(line.substr(0, first)), Trim(line.substr(second + 1)));
   }
 }
 
@@ -36,7 +33,7 @@ void ForEachLine(std::string_view text, Use use) {
 
 bool LooksLikeRdp(const std::string& text) {
   bool found = false;
-  ForEachLine(text, [&](std::string_view key, std::string_view) { found = found || key == "full address"; });
+  ForEachLine(text, [&](std::string_view key, std::string_view) { found = found || EqualsIgnoringCase(key, "full address"); });
   return found;
 }
 
@@ -44,11 +41,11 @@ void ReadRdp(const std::string& file, const std::string& name, const std::string
              ImportResult& result) {
   std::string_view address, serverPort, user, domain, sealedHex;
   ForEachLine(text, [&](std::string_view key, std::string_view value) {
-    if (key == "full address") address = value;
-    if (key == "server port") serverPort = value;
-    if (key == "username") user = value;
-    if (key == "domain") domain = value;
-    if (key == "password 51") sealedHex = value;
+    if (EqualsIgnoringCase(key, "full address")) address = value;
+    if (EqualsIgnoringCase(key, "server port")) serverPort = value;
+    if (EqualsIgnoringCase(key, "username")) user = value;
+    if (EqualsIgnoringCase(key, "domain")) domain = value;
+    if (EqualsIgnoringCase(key, "password 51")) sealedHex = value;
   });
   // "host", "host:3390", "[fe80::1]:3390", "[fe80::1]" or a bare IPv6 address, whose colons
   // are its own. A port here wins over a "server port" line, as in mstsc.
@@ -76,10 +73,8 @@ void ReadRdp(const std::string& file, const std::string& name, const std::string
   }
   bool unopened = false;
   if (!sealedHex.empty()) {
-    std::optional<std::string> plain;
-    if (auto blob = DecodeHex(sealedHex); blob && context.unprotect) {
-      if (auto wide = context.unprotect(*blob)) plain = WidePasswordToUtf8(std::move(*wide));
-    }
+    const auto blob = DecodeHex(sealedHex);
+    std::optional<std::string> plain = blob ? OpenProtected(context, *blob) : std::nullopt;
     unopened = !plain;
     if (plain) {
       s.password.assign(*plain);
@@ -88,8 +83,9 @@ void ReadRdp(const std::string& file, const std::string& name, const std::string
   }
   if (Admit(file, s, result, shortened)) {
     if (unopened) NoteUnopened(result, where, Format(Msg::kRdpPasswordForOtherUser));
-    result.servers.push_back(std::move(s));
+    result.servers.push_back(s);  // a copy: a short password moved would leave its bytes in `s`
   }
+  WipeText(s.password);
 }
 
 }  // namespace korvane::import

@@ -1,6 +1,7 @@
 // The readers of each kind of file, as import.cpp hands them what it recognised.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,10 @@ std::string Remark(const std::vector<std::string_view>& groups, std::string_view
 // to leave its server out, without a copy of all of a value that a file may give every server.
 inline std::string Bounded(std::string_view field, std::size_t limit) { return std::string(field.substr(0, limit + 1)); }
 
+// A password that Windows protected for its user (DPAPI), as RDCMan and mstsc keep it, opened
+// by the context; nullopt when it does not open. Every copy on the way is wiped.
+std::optional<std::string> OpenProtected(const ImportContext& context, const std::string& blob);
+
 // A note of each kind, kept up to kMaxNotes and counted beyond.
 void NoteSkipped(ImportResult& result, std::string where, std::string what);
 void NoteUnopened(ImportResult& result, std::string where, std::string what);
@@ -27,8 +32,6 @@ void NoteUnopened(ImportResult& result, std::string where, std::string what);
 // shortened; false after naming it in `skipped`, its password wiped. `remarkShortened`: the
 // reader cut its remark already, and it is named in `shortened`.
 bool Admit(const std::string& file, ImportedServer& server, ImportResult& result, bool remarkShortened = false);
-// Admit, then into `result.servers`.
-void AddServer(const std::string& file, ImportedServer server, ImportResult& result, bool remarkShortened = false);
 
 // The element and attribute names each reader looks at (ParseXml leaves out the others).
 extern const XmlNames kMremotengNames;

@@ -53,12 +53,10 @@ std::optional<std::string> DecodeText(std::string_view bytes) {
   return std::string(bytes);
 }
 
-std::optional<std::string> WidePasswordToUtf8(std::string bytes) {
-  if (bytes.size() % 2 != 0) bytes.pop_back();
-  while (bytes.size() >= 2 && bytes[bytes.size() - 1] == '\0' && bytes[bytes.size() - 2] == '\0') bytes.resize(bytes.size() - 2);
-  auto text = Utf16LeToUtf8(bytes);
-  WipeText(bytes);
-  return text;
+std::optional<std::string> WidePasswordToUtf8(std::string_view bytes) {
+  if (bytes.size() % 2 != 0) bytes.remove_suffix(1);
+  while (bytes.size() >= 2 && bytes[bytes.size() - 1] == '\0' && bytes[bytes.size() - 2] == '\0') bytes.remove_suffix(2);
+  return Utf16LeToUtf8(bytes);
 }
 
 std::optional<std::string> DecodeBase64(std::string_view text) {
@@ -86,6 +84,7 @@ std::optional<std::string> DecodeHex(std::string_view text) {
     return -1;
   };
   std::string out;
+  out.reserve(text.size() / 2);
   for (size_t i = 0; i < text.size(); i += 2) {
     const int high = digit(text[i]), low = digit(text[i + 1]);
     if (high < 0 || low < 0) return std::nullopt;

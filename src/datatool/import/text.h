@@ -22,7 +22,7 @@ std::optional<std::string> DecodeText(std::string_view bytes);
 
 // A password as Windows protects it: UTF-16LE, perhaps with a terminator (and, as korvane
 // itself writes it, one byte more). nullopt when it is not such text.
-std::optional<std::string> WidePasswordToUtf8(std::string bytes);
+std::optional<std::string> WidePasswordToUtf8(std::string_view bytes);
 
 // Base64 and hexadecimal; nullopt when the text is not wholly that.
 std::optional<std::string> DecodeBase64(std::string_view text);
