@@ -70,7 +70,9 @@ void Check(const std::string& name, const Case& c) {
   EXPECT_TRUE(result.recognised);
   EXPECT_EQ(result.servers, c.servers);
   EXPECT_EQ(Notes(result), c.notes);
-  if (c.derivations != 0) EXPECT_EQ(result.derivations, c.derivations);
+  if (c.derivations != 0) {
+    EXPECT_EQ(result.derivations, c.derivations);
+  }
 }
 
 // Known answers from outside this project, from mRemoteNG's rules (salt 00…0f, nonce 10…1f,
