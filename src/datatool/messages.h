@@ -185,6 +185,11 @@ enum class Msg {
   kXmlOutOfMemory,
   kXmlNoElement,
   kXmlLine,
+  kHostTooLong,
+  kUserTooLong,
+  kPasswordTooLong,
+  kBadPort,
+  kRemarkShortened,
 
   // signing-certificate (Windows)
   kSigningUsage,

@@ -39,12 +39,19 @@ bool ReadFile(const fs::path& path, std::string& bytes, std::string& error) {
     error = Format(Msg::kImportTooLarge, kMaxFileSize >> 20);
     return false;
   }
+  // Read into room of the size the file has, and one byte more to see that it has not grown
+  // since: a buffer that grew as it read would leave copies of the content (maybe a CSV of
+  // passwords in clear) behind, unwiped.
   std::ifstream in(path, std::ios::binary);
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (!in.is_open() || in.bad() || bytes.size() > kMaxFileSize) {
+  bytes.resize(static_cast<std::size_t>(size) + 1);
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  const auto got = static_cast<std::size_t>(in.gcount());
+  if (!in.is_open() || in.bad() || got != size) {
+    WipeAndFree(bytes);
     error = Format(Msg::kImportCannotRead);
     return false;
   }
+  bytes.resize(got);
   return true;
 }
 
@@ -74,35 +81,64 @@ void ReadFolder(const std::string& folder, ImportContext& context, ImportResult&
   if (ec) return result.errors.push_back({folder, Format(Msg::kImportCannotListFolder, ec.message())});
   if (files.empty()) return result.errors.push_back({folder, Format(Msg::kImportNoRdpFile)});
   std::sort(files.begin(), files.end());
+  result.servers.reserve(files.size());  // never moved as it grows: a moved short password leaves its bytes
   for (const auto& path : files) {
     const std::string file = Utf8Name(path);
     std::string bytes, error;
     if (!ReadFile(path, bytes, error)) {
       result.errors.push_back({file, error});
-    } else if (const auto text = DecodeText(bytes); !text) {
+    } else if (auto text = DecodeText(bytes); !text) {
       result.errors.push_back({file, Format(Msg::kImportNotText)});
     } else {
       ReadRdp(file, Stem(Utf8Name(path.filename())), *text, context, result);
+      WipeText(*text);
     }
+    WipeText(bytes);
   }
 }
 
 }  // namespace
 
+std::optional<std::string> OpenProtected(const ImportContext& context, const std::string& blob) {
+  if (!context.unprotect) return std::nullopt;
+  std::optional<std::string> wide = context.unprotect(blob);
+  if (!wide) return std::nullopt;
+  std::optional<std::string> text = WidePasswordToUtf8(*wide);
+  WipeText(*wide);
+  return text;
+}
+
 ImportResult ReadServersFromBytes(const std::string& name, const std::string& bytes, ImportContext& context) {
   ImportResult result;
-  const auto text = DecodeText(bytes);
+  // The text is a copy of the file, which may be a CSV of passwords in clear: wiped however
+  // this ends.
+  struct Text {
+    std::optional<std::string> text;
+    ~Text() {
+      if (text) WipeText(*text);
+    }
+  } decoded{DecodeText(bytes)};
+  const std::optional<std::string>& text = decoded.text;
   const std::string_view start = text ? Trim(*text) : std::string_view();
   if (!start.empty() && start.front() == '<') {
-    std::string error;
+    // Only an XML file that names itself as one of the two is taken to be one.
+    const bool ours = start.find("<Connections") != std::string_view::npos ||
+                      start.find(":Connections") != std::string_view::npos || start.find("<RDCMan") != std::string_view::npos;
     // expat reads the raw bytes: it follows the byte order mark and the encoding declared.
-    const auto root = ParseXml(bytes, error);
+    WipeAndFree(*decoded.text);
+    std::string error;
+    static const XmlNames names = [] {
+      XmlNames both = kMremotengNames;
+      both.insert(kRdcmanNames.begin(), kRdcmanNames.end());
+      return both;
+    }();
+    const auto root = ParseXml(bytes, error, names);
     if (!root) {
-      // Only an XML file that names itself as one of the two is taken to be one.
-      const bool ours = start.find("<Connections") != std::string_view::npos ||
-                        start.find(":Connections") != std::string_view::npos ||
-                        start.find("<RDCMan") != std::string_view::npos;
-      if (ours) result = {true, "XML", {}, {}, {}, {{name, Format(Msg::kImportBadXml, error)}}, 0};
+      if (ours) {
+        result.recognised = true;
+        result.source = "XML";
+        result.errors.push_back({name, Format(Msg::kImportBadXml, error)});
+      }
       return result;
     }
     if (root->name == "Connections") {
@@ -121,6 +157,7 @@ ImportResult ReadServersFromBytes(const std::string& name, const std::string& by
     result.recognised = true;
     ReadSealedMremoteng(name, *text, context, result);
   }
+  ApplyLimits(name, result);
   return result;
 }
 
@@ -139,7 +176,9 @@ ImportResult ReadServers(const std::string& path, ImportContext& context) {
     result.errors.push_back({path, error});
     return result;
   }
-  return ReadServersFromBytes(path, bytes, context);
+  ImportResult result = ReadServersFromBytes(path, bytes, context);
+  WipeText(bytes);
+  return result;
 }
 
 }  // namespace korvane::import

@@ -43,6 +43,10 @@ struct ImportResult {
   std::vector<ImportedServer> servers;
   std::vector<Note> skipped;   // servers left out on purpose, and why
   std::vector<Note> unopened;  // servers taken with an empty password, and why it did not open
+  std::vector<Note> shortened;  // servers taken with a remark cut to kMaxRemarkBytes
+  // The notes of a kind beyond kMaxNotes, counted only: the whole count of skipped servers is
+  // skipped.size() + moreSkipped.
+  std::size_t moreSkipped = 0, moreUnopened = 0, moreShortened = 0;
   // What could not be read. A file with an error gives no servers; in a folder the other
   // files still do.
   std::vector<Note> errors;
@@ -69,6 +73,28 @@ struct ImportContext {
 // Files larger than this are refused unread: a server list is far smaller, and the parser
 // holds the whole document.
 inline constexpr std::size_t kMaxFileSize = 32u << 20;
+
+// Each kind of note names this many servers at most, and counts the rest: a file of a million
+// nameless nodes would otherwise make as many notes, each larger than the node, and print them.
+inline constexpr std::size_t kMaxNotes = 10'000;
+
+// What one server may bring, in bytes of UTF-8. A file may come from anyone, and each value is
+// kept for every server that takes it: bounded, a file cannot make the import hold more than a
+// few times its own size. A host name has at most 255 bytes (DNS); a user name, "DOMAIN\user"
+// or "user@dns.domain", fits in 512; a password of 256 characters, the most Windows takes,
+// fits in 768 in any script. The remark holds the folders and the name.
+inline constexpr std::size_t kMaxHostBytes = 255;
+inline constexpr std::size_t kMaxUserBytes = 512;
+inline constexpr std::size_t kMaxPasswordBytes = 768;
+inline constexpr std::size_t kMaxRemarkBytes = 1024;
+
+// Holds the servers of `result` to the limits above, `file` naming them in the notes: a server
+// whose host, user or password is longer, or whose port is not a number from 1 to 65535 (an
+// empty one is let be), moves to `skipped` with its password wiped; the port is kept without
+// blanks or leading zeros; a longer remark keeps the server's own name and gives up its folders
+// ("机房A/…/web-01"), named in `shortened`. ReadServers* have applied it; the CSV import
+// applies it to its rows.
+void ApplyLimits(const std::string& file, ImportResult& result);
 
 // Reads the servers of one file, or of every *.rdp file in a folder. `path` is UTF-8.
 ImportResult ReadServers(const std::string& path, ImportContext& context);

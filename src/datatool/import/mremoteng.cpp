@@ -8,6 +8,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 
 #include <mbedtls/aesni.h>
 
@@ -42,7 +43,7 @@ struct Reader {
   void Error(const std::string& what) { result.errors.push_back({file, what}); }
 };
 
-bool IsTrue(const std::string& value) { return EqualsIgnoringCase(value, "True"); }
+bool IsTrue(std::string_view value) { return EqualsIgnoringCase(value, "True"); }
 
 std::optional<std::string> OpenCounted(Reader& r, const Sealing& sealing, const std::string& password,
                                        std::string_view value) {
@@ -53,18 +54,19 @@ std::optional<std::string> OpenCounted(Reader& r, const Sealing& sealing, const 
 // The password that opens `value` so that `accepts` its plain text: the default one, the one
 // that opened the file so far, else the master password the person types. False after saying
 // why in the errors.
-bool ChoosePassword(Reader& r, const Sealing& sealing, const std::string& value,
+bool ChoosePassword(Reader& r, const Sealing& sealing, std::string_view value,
                     const std::function<bool(const std::string&)>& accepts) {
-  std::vector<std::string> candidates = {mremoteng::kDefaultPassword};
-  if (!r.password.empty() && r.password != candidates[0]) candidates.insert(candidates.begin(), r.password);
-  for (const auto& candidate : candidates) {
-    auto plain = OpenCounted(r, sealing, candidate, value);
+  const auto opens = [&](const std::string& password) {
+    auto plain = OpenCounted(r, sealing, password, value);
     const bool fits = plain && accepts(*plain);
     if (plain) WipeText(*plain);
-    if (fits) {
-      r.password = candidate;
-      return true;
-    }
+    return fits;
+  };
+  if (!r.password.empty() && opens(r.password)) return true;
+  const std::string fallback = mremoteng::kDefaultPassword;
+  if (r.password != fallback && opens(fallback)) {
+    r.password = fallback;
+    return true;
   }
   if (r.asked) {
     r.Error(Format(Msg::kMasterPasswordDoesNotOpen));
@@ -80,16 +82,15 @@ bool ChoosePassword(Reader& r, const Sealing& sealing, const std::string& value,
     r.Error(Format(Msg::kMasterPasswordNotGiven));
     return false;
   }
-  auto plain = OpenCounted(r, sealing, *typed, value);
-  const bool fits = plain && accepts(*plain);
-  if (plain) WipeText(*plain);
-  if (!fits) {
-    WipeText(*typed);
+  const bool fits = opens(*typed);
+  if (fits) {
+    WipeText(r.password);
+    r.password.assign(*typed);
+  } else {
     r.Error(Format(Msg::kMasterPasswordWrong));
-    return false;
   }
-  r.password = std::move(*typed);
-  return true;
+  WipeText(*typed);
+  return fits;
 }
 
 // How the values of this file are sealed, from its root; nullopt after saying why.
@@ -97,9 +98,9 @@ std::optional<Sealing> SealingOf(Reader& r, const XmlElement& root) {
   const std::string* mode = root.Attribute("BlockCipherMode");
   // Files from before the version that named the mode are all AES-CBC.
   if (mode == nullptr) return Sealing{Cipher::AesCbc, 0};
-  const std::string engine = root.AttributeOr("EncryptionEngine");
+  const std::string_view engine = root.AttributeOr("EncryptionEngine");
   if (!EqualsIgnoringCase(*mode, "GCM") || (!engine.empty() && !EqualsIgnoringCase(engine, "AES"))) {
-    r.Error(Format(Msg::kCipherNotRead, engine, *mode));
+    r.Error(Format(Msg::kCipherNotRead, Shown(engine), Shown(*mode)));
     return std::nullopt;
   }
   Sealing sealing{Cipher::AesGcm, 1000};  // what mRemoteNG derived with before it named the count
@@ -112,7 +113,7 @@ std::optional<Sealing> SealingOf(Reader& r, const XmlElement& root) {
       if (valid) rounds = rounds * 10 + static_cast<unsigned long>(c - '0');
     }
     if (!valid || rounds == 0 || rounds > r.context.maxKdfIterations) {
-      r.Error(Format(Msg::kTooManyRounds, *text, r.context.maxKdfIterations));
+      r.Error(Format(Msg::kTooManyRounds, Shown(*text), r.context.maxKdfIterations));
       return std::nullopt;
     }
     sealing.iterations = rounds;
@@ -121,50 +122,94 @@ std::optional<Sealing> SealingOf(Reader& r, const XmlElement& root) {
 }
 
 // A field of a node, taken up the tree while the node inherits it.
-std::string Resolved(const XmlElement& node, const std::string& field) {
+std::string_view Resolved(const XmlElement& node, const std::string& field) {
   for (const XmlElement* n = &node; n != nullptr && n->name == "Node"; n = n->parent) {
-    if (!IsTrue(n->AttributeOr("Inherit" + field))) return n->AttributeOr(field);
+    if (!IsTrue(n->AttributeOr("Inherit" + field))) {
+      const std::string* value = n->Attribute(field);
+      return value != nullptr ? Trim(*value) : std::string_view();
+    }
   }
   return {};  // inherited from mRemoteNG's default connection, which is not in the file
 }
 
-struct Pending {
-  ImportedServer server;
-  std::string sealedPassword;
+// The longest sealed text a password within kMaxPasswordBytes gives: base64 of salt, nonce,
+// the text and the tag (AES-CBC's padding and IV take less).
+constexpr std::size_t kMaxSealedBytes = (3 * 16 + kMaxPasswordBytes + 2) / 3 * 4;
+
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+// The distinct sealed values, once each however many servers share them (a folder's password
+// inherited by all its servers), as views into the document; and for each server taken, the
+// index of its own, or kNone.
+struct SealedValues {
+  std::vector<std::string_view> values;
+  std::unordered_map<std::string_view, std::size_t> index;
+  std::vector<std::size_t> ofServer;
+
+  std::size_t Add(std::string_view value) {
+    const auto [it, added] = index.try_emplace(value, values.size());
+    if (added) values.push_back(value);
+    return it->second;
+  }
 };
 
-void Walk(Reader& r, const XmlElement& parent, std::vector<std::string>& groups, std::vector<Pending>& pending) {
+// How many nodes lie under `parent`, at most: the list of servers is given that room at once.
+// Grown by doubling, at its last step it would be held one and a half times over.
+std::size_t Nodes(const XmlElement& parent) {
+  std::size_t nodes = 0;
+  for (const auto& child : parent.children) {
+    if (child->name == "Node") nodes += 1 + Nodes(*child);
+  }
+  return nodes;
+}
+
+void Walk(Reader& r, const XmlElement& parent, std::vector<std::string_view>& groups, SealedValues& sealed) {
   for (const auto& child : parent.children) {
     if (child->name != "Node") continue;
     const XmlElement& node = *child;
-    const std::string type = node.AttributeOr("Type");
-    groups.push_back(node.AttributeOr("Name"));
-    const std::string where = r.file + ": " + Join(groups, "/");
+    const std::string_view type = Trim(node.AttributeOr("Type"));
     if (type == "Container") {
-      Walk(r, node, groups, pending);
-    } else if (type != "Connection") {
-      r.result.skipped.push_back({where, Format(Msg::kNodeOfOtherType, type)});
-    } else if (const std::string protocol = Resolved(node, "Protocol"); !EqualsIgnoringCase(protocol, "RDP")) {
-      r.result.skipped.push_back({where, Format(Msg::kOtherProtocol, protocol)});
-    } else if (const std::string host = std::string(Trim(Resolved(node, "Hostname"))); host.empty()) {
-      r.result.skipped.push_back({where, Format(Msg::kNoHostName)});
-    } else {
-      Pending& p = pending.emplace_back();
-      p.server.host = host;
-      p.server.port = std::string(Trim(Resolved(node, "Port")));
-      if (p.server.port.empty()) p.server.port = "3389";
-      p.server.user = UserWithDomain(Resolved(node, "Username"), Resolved(node, "Domain"));
-      p.server.remark = Join(groups, "/");
-      p.sealedPassword = std::string(Trim(Resolved(node, "Password")));
+      const std::string* name = node.Attribute("Name");
+      groups.push_back(name != nullptr ? std::string_view(*name) : std::string_view());
+      Walk(r, node, groups, sealed);
+      groups.pop_back();
+      continue;
     }
-    groups.pop_back();
+    bool shortened = false;
+    ImportedServer s;
+    s.remark = Remark(groups, node.AttributeOr("Name"), shortened);
+    const auto where = [&] { return r.file + ": " + s.remark; };
+    const std::string_view protocol = Resolved(node, "Protocol");
+    const std::string_view host = Resolved(node, "Hostname");
+    const std::string_view sealedPassword = Resolved(node, "Password");
+    if (type != "Connection") {
+      NoteSkipped(r.result, where(), Format(Msg::kNodeOfOtherType, Shown(type)));
+    } else if (!EqualsIgnoringCase(protocol, "RDP")) {
+      NoteSkipped(r.result, where(), Format(Msg::kOtherProtocol, Shown(protocol)));
+    } else if (host.empty()) {
+      NoteSkipped(r.result, where(), Format(Msg::kNoHostName));
+    } else if (sealedPassword.size() > kMaxSealedBytes) {
+      NoteSkipped(r.result, where(), Format(Msg::kPasswordTooLong, kMaxPasswordBytes));
+    } else {
+      // Each field is looked at before it is copied: a file may give every server one of a
+      // megabyte.
+      const std::string_view user = Resolved(node, "Username"), domain = Resolved(node, "Domain");
+      const std::string_view port = Resolved(node, "Port");
+      s.host = Bounded(host, kMaxHostBytes);
+      s.port = port.empty() ? std::string("3389") : Bounded(port, 64);
+      s.user = UserWithDomain(Bounded(user, kMaxUserBytes), Bounded(domain, kMaxUserBytes));
+      if (Admit(r.file, s, r.result, shortened)) {
+        r.result.servers.push_back(std::move(s));
+        sealed.ofServer.push_back(sealedPassword.empty() ? kNone : sealed.Add(sealedPassword));
+      }
+    }
   }
 }
 
 // Opens every value, one key derivation each, on as many threads as the context allows; the
 // calling thread reports the progress meanwhile.
 std::vector<std::optional<std::string>> OpenAll(Reader& r, const Sealing& sealing,
-                                                const std::vector<const std::string*>& values) {
+                                                const std::vector<std::string_view>& values) {
   const size_t total = values.size();
   std::vector<std::optional<std::string>> opened(total);
   if (total == 0) return opened;
@@ -175,7 +220,7 @@ std::vector<std::optional<std::string>> OpenAll(Reader& r, const Sealing& sealin
   size_t done = 0;
   auto work = [&] {
     for (size_t i = next++; i < total; i = next++) {
-      opened[i] = mremoteng::Open(sealing, r.password, *values[i]);
+      opened[i] = mremoteng::Open(sealing, r.password, values[i]);
       std::lock_guard lock(mutex);
       ++done;
       changed.notify_one();
@@ -224,37 +269,49 @@ void ReadDocument(Reader& r, const XmlElement& root) {
   if (IsTrue(root.AttributeOr("FullFileEncryption"))) {
     auto plain = OpenCounted(r, *sealing, r.password, root.text);
     if (!plain) return r.Error(Format(Msg::kContentDoesNotOpen));
+    constexpr std::string_view kOpen = "<Connections>", kClose = "</Connections>";
+    std::string document;
+    document.reserve(kOpen.size() + plain->size() + kClose.size());
+    ((document += kOpen) += *plain) += kClose;
+    WipeAndFree(*plain);
     std::string error;
-    inner = ParseXml("<Connections>" + *plain + "</Connections>", error);
-    WipeText(*plain);
+    inner = ParseXml(document, error, kMremotengNames);
+    WipeAndFree(document);
     if (!inner) return r.Error(Format(Msg::kContentError, error));
     nodes = inner.get();
   }
 
-  std::vector<std::string> groups;
-  std::vector<Pending> pending;
-  Walk(r, *nodes, groups, pending);
-  std::vector<const std::string*> sealed;
-  for (const auto& p : pending) {
-    if (!p.sealedPassword.empty()) sealed.push_back(&p.sealedPassword);
-  }
-  auto opened = OpenAll(r, *sealing, sealed);
-  size_t next = 0;
-  for (auto& p : pending) {
-    if (!p.sealedPassword.empty()) {
-      auto& plain = opened[next++];
-      if (plain && IsUtf8(*plain)) {
-        p.server.password = std::move(*plain);
-      } else {
-        r.result.unopened.push_back({r.file + ": " + p.server.remark, Format(Msg::kDamagedPassword)});
-      }
-      if (plain) WipeText(*plain);
+  std::vector<std::string_view> groups;
+  SealedValues sealed;
+  const std::size_t first = r.result.servers.size();
+  const std::size_t most = Nodes(*nodes);
+  r.result.servers.reserve(first + most);
+  sealed.ofServer.reserve(most);
+  Walk(r, *nodes, groups, sealed);
+  auto opened = OpenAll(r, *sealing, sealed.values);
+  std::vector<bool> fits(opened.size());
+  for (std::size_t i = 0; i < opened.size(); ++i) fits[i] = opened[i] && IsUtf8(*opened[i]);
+  for (std::size_t i = 0; i < sealed.ofServer.size(); ++i) {
+    const std::size_t value = sealed.ofServer[i];
+    ImportedServer& server = r.result.servers[first + i];
+    if (value == kNone) continue;
+    if (fits[value]) {
+      server.password = *opened[value];
+    } else {
+      NoteUnopened(r.result, r.file + ": " + server.remark, Format(Msg::kDamagedPassword));
     }
-    r.result.servers.push_back(std::move(p.server));
+  }
+  for (auto& plain : opened) {
+    if (plain) WipeText(*plain);
   }
 }
 
 }  // namespace
+
+const XmlNames kMremotengNames = {
+    "Connections", "Node", "Name", "Type", "Protocol", "Hostname", "Port", "Username", "Domain", "Password",
+    "InheritProtocol", "InheritHostname", "InheritPort", "InheritUsername", "InheritDomain", "InheritPassword",
+    "BlockCipherMode", "EncryptionEngine", "KdfIterations", "Protected", "FullFileEncryption"};
 
 void ReadMremoteng(const std::string& file, const XmlElement& root, ImportContext& context, ImportResult& result) {
   result.source = "mRemoteNG";
@@ -270,13 +327,15 @@ void ReadSealedMremoteng(const std::string& file, const std::string& sealedFile,
   // Before 2.6 a file sealed whole is one AES-CBC value holding the whole document.
   const Sealing sealing{Cipher::AesCbc, 0};
   const auto isDocument = [](const std::string& plain) {
-    const auto text = DecodeText(plain);
-    return text && Trim(*text).substr(0, 1) == "<";
+    auto text = DecodeText(plain);
+    const bool document = text && Trim(*text).substr(0, 1) == "<";
+    if (text) WipeText(*text);
+    return document;
   };
   if (ChoosePassword(r, sealing, sealedFile, isDocument)) {
     auto plain = mremoteng::Open(sealing, r.password, sealedFile);
     std::string error;
-    const auto root = ParseXml(*plain, error);
+    const auto root = ParseXml(*plain, error, kMremotengNames);
     WipeText(*plain);
     if (!root) {
       r.Error(Format(Msg::kContentError, error));

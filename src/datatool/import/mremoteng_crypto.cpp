@@ -26,18 +26,43 @@ struct Key {
   ~Key() { mbedtls_platform_zeroize(bytes, sizeof bytes); }
 };
 
+// The bytes mRemoteNG derives the GCM key from: one byte per UTF-16 unit of the password
+// (BouncyCastle's PKCS#5 password bytes, .NET's Convert.ToByte of each character), so only
+// characters up to U+00FF, each as its Latin-1 byte. A password with any other character makes
+// mRemoteNG fail rather than save, so no file was sealed with it: its UTF-8 bytes are as good a
+// guess as any. Text that is not UTF-8 goes as it is.
+std::string DerivationBytes(const std::string& password) {
+  if (!IsUtf8(password)) return password;
+  std::string latin1;
+  latin1.reserve(password.size());
+  for (std::size_t i = 0; i < password.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(password[i]);
+    if (lead < 0x80) {
+      latin1 += static_cast<char>(lead);
+    } else if (lead == 0xC2 || lead == 0xC3) {  // U+0080 to U+00FF, two bytes each
+      latin1 += static_cast<char>((lead & 0x03) << 6 | (static_cast<unsigned char>(password[++i]) & 0x3F));
+    } else {
+      WipeText(latin1);
+      return password;
+    }
+  }
+  return latin1;
+}
+
 std::optional<std::string> OpenGcm(const std::string& sealed, const std::string& password, unsigned long iterations) {
   if (sealed.size() < 3 * kBlock || iterations == 0 || iterations > 0xFFFFFFFFul) return std::nullopt;
   const size_t textSize = sealed.size() - 3 * kBlock;
   Key key;
   {
+    std::string bytes = DerivationBytes(password);
     mbedtls_md_context_t md;
     mbedtls_md_init(&md);
     const int derived =
         mbedtls_md_setup(&md, mbedtls_md_info_from_type(MBEDTLS_MD_SHA1), 1) == 0 &&
-        mbedtls_pkcs5_pbkdf2_hmac(&md, Bytes(password), password.size(), Bytes(sealed), kBlock,
+        mbedtls_pkcs5_pbkdf2_hmac(&md, Bytes(bytes), bytes.size(), Bytes(sealed), kBlock,
                                   static_cast<unsigned int>(iterations), sizeof key.bytes, key.bytes) == 0;
     mbedtls_md_free(&md);
+    WipeText(bytes);
     if (!derived) return std::nullopt;
   }
   mbedtls_gcm_context gcm;

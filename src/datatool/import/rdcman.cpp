@@ -11,43 +11,85 @@ using tool::Format;
 using tool::Msg;
 namespace {
 
-bool IsLevel(const XmlElement& e) { return e.name == "server" || e.name == "group" || e.name == "file"; }
-
-// A child of a server, group or file, whichever of the two places it sits in.
-const XmlElement* Setting(const XmlElement& level, std::string_view name) {
-  if (const XmlElement* direct = level.Child(name)) return direct;
-  const XmlElement* properties = level.Child("properties");
+// A child of a small element (credentials, a profile, connection settings), whichever of the
+// two places it sits in.
+const XmlElement* Setting(const XmlElement& element, std::string_view name) {
+  if (const XmlElement* direct = element.Child(name)) return direct;
+  const XmlElement* properties = element.Child("properties");
   return properties ? properties->Child(name) : nullptr;
 }
 
-std::string SettingText(const XmlElement& level, std::string_view name) {
-  const XmlElement* e = Setting(level, name);
-  return e ? std::string(Trim(e->text)) : std::string();
+std::string_view SettingText(const XmlElement& element, std::string_view name) {
+  const XmlElement* e = Setting(element, name);
+  return e ? Trim(e->text) : std::string_view();
 }
 
-// The settings element that holds for this level: its own, or, where it is missing or says
-// inherit="FromParent", the nearest group's up to the file's.
-const XmlElement* Effective(const XmlElement& level, std::string_view name) {
-  for (const XmlElement* n = &level; n != nullptr && IsLevel(*n); n = n->parent) {
-    const XmlElement* settings = Setting(*n, name);
-    if (settings != nullptr && settings->AttributeOr("inherit") != "FromParent") return settings;
+std::string_view TextOf(const XmlElement* element) { return element ? Trim(element->text) : std::string_view(); }
+
+// The base64 text of a protected password of kMaxPasswordBytes is far shorter than this.
+constexpr std::size_t kMaxBlobText = 16 << 10;
+
+// What a file, group or server says itself, found in one pass over its children and those of
+// its properties (a direct child first). A group may hold a hundred thousand servers: looking
+// each setting up anew for each of them would take the square of that.
+struct Own {
+  const XmlElement *name = nullptr, *displayName = nullptr, *connection = nullptr, *credentials = nullptr,
+                   *profiles = nullptr;
+};
+
+Own OwnOf(const XmlElement& level) {
+  Own own;
+  const XmlElement* properties = nullptr;
+  const auto take = [&](const XmlElement& e) {
+    const XmlElement** slot = e.name == "name"                 ? &own.name
+                              : e.name == "displayName"        ? &own.displayName
+                              : e.name == "connectionSettings" ? &own.connection
+                              : e.name == "logonCredentials"   ? &own.credentials
+                              : e.name == "credentialsProfiles" ? &own.profiles
+                              : e.name == "properties"         ? &properties
+                                                               : nullptr;
+    if (slot != nullptr && *slot == nullptr) *slot = &e;
+  };
+  for (const auto& child : level.children) take(*child);
+  if (properties != nullptr) {
+    for (const auto& child : properties->children) take(*child);
   }
-  return nullptr;
+  return own;
 }
 
-// A credentials profile of that name kept in the file (by the group that holds the
-// credentials, or any group above it); RDCMan keeps others in the user's own settings.
-const XmlElement* Profile(const XmlElement& credentials, const std::string& name) {
-  for (const XmlElement* n = credentials.parent; n != nullptr; n = n->parent) {
-    if (const XmlElement* profiles = n->Child("credentialsProfiles")) {
-      for (const auto& profile : profiles->children) {
-        if (profile->name == "credentialsProfile" && Trim(SettingText(*profile, "profileName")) == name) {
-          return profile.get();
+// What a level takes from the levels around it: the settings that hold there, and the lists of
+// credentials profiles kept in the file at it and above it, the nearest last.
+struct Inherited {
+  const XmlElement* connection = nullptr;
+  const XmlElement* credentials = nullptr;  // the logonCredentials, or the profile they name
+  std::vector<const XmlElement*> profiles;
+};
+
+bool Inherits(const XmlElement* settings) {
+  return settings == nullptr || settings->AttributeOr("inherit") == "FromParent";
+}
+
+// The settings that hold at a level with `own` inside `outer`. Credentials that name a profile
+// kept in the file are that profile's; RDCMan keeps others in the user's own settings.
+Inherited Apply(const Own& own, const Inherited& outer) {
+  Inherited here{outer.connection, outer.credentials, {}};
+  if (!Inherits(own.connection)) here.connection = own.connection;
+  if (!Inherits(own.credentials)) {
+    here.credentials = own.credentials;
+    const std::string_view name = SettingText(*own.credentials, "profileName");
+    bool found = name.empty();
+    const auto look = [&](const XmlElement* list) {
+      for (const auto& profile : list->children) {
+        if (!found && profile->name == "credentialsProfile" && SettingText(*profile, "profileName") == name) {
+          here.credentials = profile.get();
+          found = true;
         }
       }
-    }
+    };
+    if (own.profiles != nullptr) look(own.profiles);
+    for (auto it = outer.profiles.rbegin(); it != outer.profiles.rend(); ++it) look(*it);
   }
-  return nullptr;
+  return here;
 }
 
 struct Reader {
@@ -56,56 +98,78 @@ struct Reader {
   ImportResult& result;
 };
 
-void AddServer(Reader& r, const XmlElement& server, const std::vector<std::string>& groups) {
-  ImportedServer s;
-  s.host = SettingText(server, "name");
-  std::string display = SettingText(server, "displayName");
-  std::vector<std::string> path = groups;
-  path.push_back(display.empty() ? s.host : display);
-  s.remark = Join(path, "/");
-  const std::string where = r.file + ": " + s.remark;
-  if (s.host.empty()) return r.result.skipped.push_back({where, Format(Msg::kNoHostName)});
+enum class Password { kNone, kOpened, kUnopened, kTooLong };
 
-  s.port = "3389";
-  if (const XmlElement* connection = Effective(server, "connectionSettings")) {
-    const std::string port = SettingText(*connection, "port");
-    if (!port.empty()) s.port = port;
+// The password a <password> element holds, into `plain`.
+Password ReadPassword(Reader& r, const XmlElement& password, std::string& plain) {
+  if (EqualsIgnoringCase(password.AttributeOr("storeAsClearText"), "True")) {
+    // A password in clear is as it was typed: its blanks are part of it.
+    plain = Bounded(password.text, kMaxPasswordBytes);
+    return plain.empty() ? Password::kNone : Password::kOpened;
   }
-
-  // Never gatewaySettings: those are the gateway's credentials, not the server's.
-  if (const XmlElement* credentials = Effective(server, "logonCredentials")) {
-    const XmlElement* holder = credentials;
-    const std::string profileName = SettingText(*credentials, "profileName");
-    if (const XmlElement* profile = profileName.empty() ? nullptr : Profile(*credentials, profileName)) holder = profile;
-    s.user = UserWithDomain(SettingText(*holder, "userName"), SettingText(*holder, "domain"));
-    if (const XmlElement* password = holder->Child("password"); password && !Trim(password->text).empty()) {
-      const std::string_view text = Trim(password->text);
-      if (EqualsIgnoringCase(password->AttributeOr("storeAsClearText"), "True")) {
-        s.password = std::string(text);
-      } else {
-        std::optional<std::string> plain;
-        if (auto blob = DecodeBase64(text); blob && r.context.unprotect) {
-          if (auto wide = r.context.unprotect(*blob)) plain = WidePasswordToUtf8(std::move(*wide));
-        }
-        if (plain) {
-          s.password = std::move(*plain);
-        } else {
-          r.result.unopened.push_back(
-              {where, Format(Msg::kRdcmanPasswordForOtherUser)});
-        }
-      }
-    }
-  }
-  r.result.servers.push_back(std::move(s));
+  const std::string_view text = Trim(password.text);
+  if (text.empty()) return Password::kNone;
+  if (text.size() > kMaxBlobText) return Password::kTooLong;
+  const auto blob = DecodeBase64(text);
+  std::optional<std::string> opened = blob ? OpenProtected(r.context, *blob) : std::nullopt;
+  if (!opened) return Password::kUnopened;
+  plain.assign(*opened);
+  WipeText(*opened);
+  return Password::kOpened;
 }
 
-void Walk(Reader& r, const XmlElement& level, std::vector<std::string>& groups) {
+void AddServer(Reader& r, const XmlElement& server, const std::vector<std::string_view>& groups,
+               const Inherited& outer) {
+  const Own own = OwnOf(server);
+  const Inherited here = Apply(own, outer);
+  ImportedServer s;
+  const std::string_view host = TextOf(own.name), display = TextOf(own.displayName);
+  bool shortened = false;
+  s.remark = Remark(groups, display.empty() ? host : display, shortened);
+  if (host.empty()) return NoteSkipped(r.result, r.file + ": " + s.remark, Format(Msg::kNoHostName));
+  s.host = Bounded(host, kMaxHostBytes);
+
+  // A connectionSettings that names no port leaves RDCMan's own, the standard one.
+  const std::string_view port = here.connection ? SettingText(*here.connection, "port") : std::string_view();
+  s.port = port.empty() ? std::string("3389") : Bounded(port, 64);
+
+  // Never gatewaySettings: those are the gateway's credentials, not the server's.
+  Password password = Password::kNone;
+  if (const XmlElement* holder = here.credentials) {
+    s.user = UserWithDomain(Bounded(SettingText(*holder, "userName"), kMaxUserBytes),
+                            Bounded(SettingText(*holder, "domain"), kMaxUserBytes));
+    if (const XmlElement* element = holder->Child("password")) password = ReadPassword(r, *element, s.password);
+  }
+  const std::string where = r.file + ": " + s.remark;
+  if (password == Password::kTooLong) {
+    return NoteSkipped(r.result, where, Format(Msg::kPasswordTooLong, kMaxPasswordBytes));
+  }
+  if (Admit(r.file, s, r.result, shortened)) {
+    if (password == Password::kUnopened) NoteUnopened(r.result, where, Format(Msg::kRdcmanPasswordForOtherUser));
+    r.result.servers.push_back(s);  // a copy: a short password moved would leave its bytes in `s`
+  }
+  WipeText(s.password);
+}
+
+// How many servers lie under `level`: the list of servers is given that room at once. Grown by
+// doubling, at its last step it would be held one and a half times over.
+std::size_t Servers(const XmlElement& level) {
+  std::size_t servers = 0;
+  for (const auto& child : level.children) servers += child->name == "server" ? 1 : child->name == "group" ? Servers(*child) : 0;
+  return servers;
+}
+
+void Walk(Reader& r, const XmlElement& level, std::vector<std::string_view>& groups, const Inherited& outer) {
+  const Own own = OwnOf(level);
+  Inherited here = Apply(own, outer);
+  here.profiles = outer.profiles;
+  if (own.profiles != nullptr) here.profiles.push_back(own.profiles);
   for (const auto& child : level.children) {
     if (child->name == "server") {
-      AddServer(r, *child, groups);
+      AddServer(r, *child, groups, here);
     } else if (child->name == "group") {
-      groups.push_back(SettingText(*child, "name"));
-      Walk(r, *child, groups);
+      groups.push_back(TextOf(OwnOf(*child).name));
+      Walk(r, *child, groups, here);
       groups.pop_back();
     }
   }
@@ -113,13 +177,19 @@ void Walk(Reader& r, const XmlElement& level, std::vector<std::string>& groups) 
 
 }  // namespace
 
+const XmlNames kRdcmanNames = {
+    "RDCMan", "file", "group", "server", "properties", "name", "displayName", "connectionSettings", "port",
+    "logonCredentials", "credentialsProfiles", "credentialsProfile", "profileName", "userName", "password", "domain",
+    "inherit", "storeAsClearText"};
+
 void ReadRdcman(const std::string& file, const XmlElement& root, ImportContext& context, ImportResult& result) {
   result.source = "RDCMan";
   const XmlElement* top = root.Child("file");
   if (top == nullptr) return result.errors.push_back({file, Format(Msg::kRdcmanNoFileElement)});
   Reader r{file, context, result};
-  std::vector<std::string> groups;
-  Walk(r, *top, groups);
+  result.servers.reserve(result.servers.size() + Servers(*top));
+  std::vector<std::string_view> groups;
+  Walk(r, *top, groups, {});
 }
 
 }  // namespace korvane::import

@@ -1,7 +1,5 @@
 // Remote Desktop connection files: lines of "name:type:value", UTF-16LE as mstsc saves them
 // or UTF-8 as other programs write them (DecodeText in import.cpp has made them UTF-8).
-#include <sstream>
-
 #include "datatool/import/readers.h"
 #include "datatool/import/text.h"
 #include "datatool/messages.h"
@@ -12,81 +10,82 @@ using tool::Format;
 using tool::Msg;
 namespace {
 
-struct Line {
-  std::string key;  // lower case; mstsc reads the names without regard to case
-  std::string value;
-};
+// The hexadecimal text of a protected password of kMaxPasswordBytes is far shorter than this.
+constexpr std::size_t kMaxBlobText = 16 << 10;
 
-std::optional<Line> Split(std::string_view line) {
-  const auto first = line.find(':');
-  if (first == std::string_view::npos) return std::nullopt;
-  const auto second = line.find(':', first + 1);
-  if (second == std::string_view::npos) return std::nullopt;
-  Line l;
-  for (const char c : Trim(line.substr(0, first))) l.key += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  l.value = std::string(Trim(line.substr(second + 1)));
-  return l;
-}
-
-std::vector<Line> Lines(const std::string& text) {
-  std::vector<Line> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (auto l = Split(line)) lines.push_back(std::move(*l));
+// Calls `use` with the name (mstsc reads it without regard to case) and the value of each
+// "name:type:value" line. Views into the text only, never a copy: the text may be a CSV of
+// passwords in clear, which this is asked to tell from a connection file.
+template <typename Use>
+void ForEachLine(std::string_view text, Use use) {
+  while (!text.empty()) {
+    const auto end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    const auto first = line.find(':');
+    const auto second = first == std::string_view::npos ? first : line.find(':', first + 1);
+    if (second == std::string_view::npos) continue;
+    use(Trim(line.substr(0, first)), Trim(line.substr(second + 1)));
   }
-  return lines;
 }
 
 }  // namespace
 
 bool LooksLikeRdp(const std::string& text) {
-  for (const auto& line : Lines(text)) {
-    if (line.key == "full address") return true;
-  }
-  return false;
+  bool found = false;
+  ForEachLine(text, [&](std::string_view key, std::string_view) { found = found || EqualsIgnoringCase(key, "full address"); });
+  return found;
 }
 
 void ReadRdp(const std::string& file, const std::string& name, const std::string& text, ImportContext& context,
              ImportResult& result) {
+  std::string_view address, serverPort, user, domain, sealedHex;
+  ForEachLine(text, [&](std::string_view key, std::string_view value) {
+    if (EqualsIgnoringCase(key, "full address")) address = value;
+    if (EqualsIgnoringCase(key, "server port")) serverPort = value;
+    if (EqualsIgnoringCase(key, "username")) user = value;
+    if (EqualsIgnoringCase(key, "domain")) domain = value;
+    if (EqualsIgnoringCase(key, "password 51")) sealedHex = value;
+  });
+  // "host", "host:3390", "[fe80::1]:3390", "[fe80::1]" or a bare IPv6 address, whose colons
+  // are its own. A port here wins over a "server port" line, as in mstsc.
+  std::string_view host = address, port;
+  if (host.starts_with('[')) {
+    if (const auto close = host.find(']'); close != std::string_view::npos) {
+      if (host.substr(close + 1).starts_with(':')) port = host.substr(close + 2);
+      host = host.substr(1, close - 1);
+    }
+  } else if (const auto colon = host.rfind(':'); colon != std::string_view::npos && host.find(':') == colon) {
+    port = host.substr(colon + 1);
+    host = host.substr(0, colon);
+  }
+  host = Trim(host), port = Trim(port);
+  if (host.empty()) return result.errors.push_back({file, Format(Msg::kRdpNoAddress)});
   ImportedServer s;
-  s.remark = name;
-  std::string address, serverPort, sealedHex;
-  for (const auto& line : Lines(text)) {
-    if (line.key == "full address") address = line.value;
-    if (line.key == "server port") serverPort = line.value;
-    if (line.key == "username") s.user = line.value;
-    if (line.key == "password 51") sealedHex = line.value;
+  bool shortened = false;
+  s.remark = Remark({}, name, shortened);
+  s.host = Bounded(host, kMaxHostBytes);
+  s.port = Bounded(!port.empty() ? port : !serverPort.empty() ? serverPort : "3389", 64);
+  s.user = UserWithDomain(Bounded(user, kMaxUserBytes), Bounded(domain, kMaxUserBytes));
+  const std::string where = file + ": " + s.remark;
+  if (sealedHex.size() > kMaxBlobText) {
+    return NoteSkipped(result, where, Format(Msg::kPasswordTooLong, kMaxPasswordBytes));
   }
-  // "host", "host:3390", "[fe80::1]:3390" or a bare IPv6 address, which has colons of its own.
-  std::string port;
-  if (!address.empty() && address.front() == '[') {
-    const auto close = address.find(']');
-    if (close != std::string::npos) {
-      if (address.compare(close + 1, 1, ":") == 0) port = address.substr(close + 2);
-      address = address.substr(1, close - 1);
-    }
-  } else if (const auto colon = address.rfind(':');
-             colon != std::string::npos && address.find(':') == colon) {
-    port = address.substr(colon + 1);
-    address.resize(colon);
-  }
-  s.host = std::string(Trim(address));
-  if (s.host.empty()) return result.errors.push_back({file, Format(Msg::kRdpNoAddress)});
-  s.port = !port.empty() ? port : !serverPort.empty() ? serverPort : "3389";
-
+  bool unopened = false;
   if (!sealedHex.empty()) {
-    std::optional<std::string> plain;
-    if (auto blob = DecodeHex(sealedHex); blob && context.unprotect) {
-      if (auto wide = context.unprotect(*blob)) plain = WidePasswordToUtf8(std::move(*wide));
-    }
+    const auto blob = DecodeHex(sealedHex);
+    std::optional<std::string> plain = blob ? OpenProtected(context, *blob) : std::nullopt;
+    unopened = !plain;
     if (plain) {
-      s.password = std::move(*plain);
-    } else {
-      result.unopened.push_back(
-          {file + ": " + name, Format(Msg::kRdpPasswordForOtherUser)});
+      s.password.assign(*plain);
+      WipeText(*plain);
     }
   }
-  result.servers.push_back(std::move(s));
+  if (Admit(file, s, result, shortened)) {
+    if (unopened) NoteUnopened(result, where, Format(Msg::kRdpPasswordForOtherUser));
+    result.servers.push_back(s);  // a copy: a short password moved would leave its bytes in `s`
+  }
+  WipeText(s.password);
 }
 
 }  // namespace korvane::import

@@ -1,12 +1,41 @@
 // The readers of each kind of file, as import.cpp hands them what it recognised.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "datatool/import/import.h"
 #include "datatool/import/xml.h"
 
 namespace korvane::import {
+
+// The remark of a server named `name` inside `groups`: "机房A/Web/web-01", built no longer
+// than kMaxRemarkBytes (never whole first: a file may give a thousand servers one folder of a
+// megabyte). `shortened` tells whether the folders, or the name itself, had to give way.
+std::string Remark(const std::vector<std::string_view>& groups, std::string_view name, bool& shortened);
+
+// A field no longer than `limit` as it is, a longer one cut to one byte more: enough for Admit
+// to leave its server out, without a copy of all of a value that a file may give every server.
+inline std::string Bounded(std::string_view field, std::size_t limit) { return std::string(field.substr(0, limit + 1)); }
+
+// A password that Windows protected for its user (DPAPI), as RDCMan and mstsc keep it, opened
+// by the context; nullopt when it does not open. Every copy on the way is wiped.
+std::optional<std::string> OpenProtected(const ImportContext& context, const std::string& blob);
+
+// A note of each kind, kept up to kMaxNotes and counted beyond.
+void NoteSkipped(ImportResult& result, std::string where, std::string what);
+void NoteUnopened(ImportResult& result, std::string where, std::string what);
+
+// Whether `server` keeps to the limits of ApplyLimits, its port made plain and a long remark
+// shortened; false after naming it in `skipped`, its password wiped. `remarkShortened`: the
+// reader cut its remark already, and it is named in `shortened`.
+bool Admit(const std::string& file, ImportedServer& server, ImportResult& result, bool remarkShortened = false);
+
+// The element and attribute names each reader looks at (ParseXml leaves out the others).
+extern const XmlNames kMremotengNames;
+extern const XmlNames kRdcmanNames;
 
 // mRemoteNG: `root` is a parsed Connections element; `sealedFile` a file that older
 // mRemoteNG encrypted whole (base64 text). Servers, notes and errors go into `result`.

@@ -11,7 +11,9 @@ namespace korvane::import {
 std::optional<std::string> Utf16LeToUtf8(std::string_view bytes) {
   if (bytes.size() % 2 != 0) return std::nullopt;
   std::string out;
-  out.reserve(bytes.size());
+  // A unit of two bytes takes at most three in UTF-8, a pair of four at most four: with room
+  // for the most, the text never moves, and no copy of a password is left behind unwiped.
+  out.reserve(bytes.size() / 2 * 3);
   auto unit = [&](size_t i) {
     return static_cast<char32_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
   };
@@ -51,12 +53,10 @@ std::optional<std::string> DecodeText(std::string_view bytes) {
   return std::string(bytes);
 }
 
-std::optional<std::string> WidePasswordToUtf8(std::string bytes) {
-  if (bytes.size() % 2 != 0) bytes.pop_back();
-  while (bytes.size() >= 2 && bytes[bytes.size() - 1] == '\0' && bytes[bytes.size() - 2] == '\0') bytes.resize(bytes.size() - 2);
-  auto text = Utf16LeToUtf8(bytes);
-  WipeText(bytes);
-  return text;
+std::optional<std::string> WidePasswordToUtf8(std::string_view bytes) {
+  if (bytes.size() % 2 != 0) bytes.remove_suffix(1);
+  while (bytes.size() >= 2 && bytes[bytes.size() - 1] == '\0' && bytes[bytes.size() - 2] == '\0') bytes.remove_suffix(2);
+  return Utf16LeToUtf8(bytes);
 }
 
 std::optional<std::string> DecodeBase64(std::string_view text) {
@@ -84,6 +84,7 @@ std::optional<std::string> DecodeHex(std::string_view text) {
     return -1;
   };
   std::string out;
+  out.reserve(text.size() / 2);
   for (size_t i = 0; i < text.size(); i += 2) {
     const int high = digit(text[i]), low = digit(text[i + 1]);
     if (high < 0 || low < 0) return std::nullopt;
@@ -119,6 +120,24 @@ std::string UserWithDomain(const std::string& user, const std::string& domain) {
   return domain + "\\" + user;
 }
 
+std::string_view CutUtf8(std::string_view text, std::size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  std::size_t end = maxBytes;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
+std::string Shown(std::string_view value) {
+  constexpr std::size_t kShown = 64;
+  const std::string_view cut = CutUtf8(value, kShown);
+  return cut.size() == value.size() ? std::string(value) : std::string(cut) + "…";
+}
+
 void WipeText(std::string& text) { mbedtls_platform_zeroize(text.data(), text.size()); }
+
+void WipeAndFree(std::string& text) {
+  WipeText(text);
+  std::string().swap(text);
+}
 
 }  // namespace korvane::import

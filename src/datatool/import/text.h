@@ -22,7 +22,7 @@ std::optional<std::string> DecodeText(std::string_view bytes);
 
 // A password as Windows protects it: UTF-16LE, perhaps with a terminator (and, as korvane
 // itself writes it, one byte more). nullopt when it is not such text.
-std::optional<std::string> WidePasswordToUtf8(std::string bytes);
+std::optional<std::string> WidePasswordToUtf8(std::string_view bytes);
 
 // Base64 and hexadecimal; nullopt when the text is not wholly that.
 std::optional<std::string> DecodeBase64(std::string_view text);
@@ -35,7 +35,15 @@ std::string Join(const std::vector<std::string>& pieces, std::string_view separa
 // "DOMAIN\user", or the user alone when the domain is empty or the user already names one.
 std::string UserWithDomain(const std::string& user, const std::string& domain);
 
-// Overwrites a secret before its memory goes.
+// The longest start of UTF-8 `text` that is whole characters and at most `maxBytes` long.
+std::string_view CutUtf8(std::string_view text, std::size_t maxBytes);
+
+// A value from the file as a note quotes it: its first 64 bytes and "…" after a longer one, so
+// that a note never grows with what a file holds.
+std::string Shown(std::string_view value);
+
+// Overwrites a secret before its memory goes; WipeAndFree also hands the memory back.
 void WipeText(std::string& text);
+void WipeAndFree(std::string& text);
 
 }  // namespace korvane::import

@@ -2,13 +2,26 @@
 #include "datatool/messages.h"
 
 #include <expat.h>
+#include <mbedtls/platform_util.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+#include "datatool/import/text.h"
 
 namespace korvane::import {
 
 using tool::Format;
 using tool::Msg;
+
+XmlElement::~XmlElement() {
+  WipeText(text);
+  for (auto& [key, value] : attributes) WipeText(value);
+}
 
 const std::string* XmlElement::Attribute(std::string_view key) const {
   for (const auto& [k, v] : attributes) {
@@ -17,9 +30,9 @@ const std::string* XmlElement::Attribute(std::string_view key) const {
   return nullptr;
 }
 
-std::string XmlElement::AttributeOr(std::string_view key) const {
+std::string_view XmlElement::AttributeOr(std::string_view key) const {
   const std::string* value = Attribute(key);
-  return value ? *value : std::string();
+  return value ? std::string_view(*value) : std::string_view();
 }
 
 const XmlElement* XmlElement::Child(std::string_view childName) const {
@@ -31,6 +44,38 @@ const XmlElement* XmlElement::Child(std::string_view childName) const {
 
 namespace {
 
+// Expat's own memory, which holds the document's text while it parses (passwords too), is
+// wiped before it goes back: each block carries its size in front of it.
+constexpr std::size_t kHeader = alignof(std::max_align_t);
+
+void* Allocate(std::size_t size) {
+  auto* block = static_cast<unsigned char*>(std::malloc(kHeader + size));
+  if (block == nullptr) return nullptr;
+  std::memcpy(block, &size, sizeof size);
+  return block + kHeader;
+}
+
+void Free(void* memory) {
+  if (memory == nullptr) return;
+  auto* block = static_cast<unsigned char*>(memory) - kHeader;
+  std::size_t size = 0;
+  std::memcpy(&size, block, sizeof size);
+  mbedtls_platform_zeroize(memory, size);
+  std::free(block);
+}
+
+void* Reallocate(void* memory, std::size_t size) {
+  void* moved = Allocate(size);
+  if (moved == nullptr || memory == nullptr) return moved;
+  std::size_t old = 0;
+  std::memcpy(&old, static_cast<unsigned char*>(memory) - kHeader, sizeof old);
+  std::memcpy(moved, memory, old < size ? old : size);
+  Free(memory);
+  return moved;
+}
+
+const XML_Memory_Handling_Suite kWipingMemory = {Allocate, Reallocate, Free};
+
 struct ParserDeleter {
   void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
 };
@@ -41,6 +86,23 @@ struct Builder {
   std::vector<XmlElement*> open;
   std::string refusal;
   std::size_t elements = 0;
+  const XmlNames* keep = nullptr;
+
+  // The caller's own name equal to `name`, or nullopt when it is none of them.
+  std::optional<std::string_view> Kept(std::string_view name) const {
+    const auto it = keep->find(name);
+    return it == keep->end() ? std::nullopt : std::optional(*it);
+  }
+  std::size_t leftOut = 0;  // how deep inside an element left out the parser is
+  std::size_t size = 0, budget = 0;  // what the tree takes in memory, near enough, and may take
+
+  // False after refusing the document: the tree would grow beyond its budget.
+  bool Take(std::size_t bytes) {
+    size += bytes;
+    if (size <= budget) return true;
+    Refuse(Format(Msg::kXmlTooManyElements));
+    return false;
+  }
 
   void Refuse(std::string why) {
     if (refusal.empty()) refusal = std::move(why);
@@ -48,20 +110,36 @@ struct Builder {
   }
 };
 
-std::string LocalName(const char* name) {
+std::string_view LocalName(const char* name) {
   std::string_view full(name);
   const auto colon = full.rfind(':');
-  return std::string(colon == std::string_view::npos ? full : full.substr(colon + 1));
+  return colon == std::string_view::npos ? full : full.substr(colon + 1);
 }
 
 void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
   auto& b = *static_cast<Builder*>(data);
-  if (b.open.size() >= kMaxXmlDepth) return b.Refuse(Format(Msg::kXmlTooDeep));
+  if (b.open.size() + b.leftOut >= kMaxXmlDepth) return b.Refuse(Format(Msg::kXmlTooDeep));
   if (++b.elements > kMaxXmlElements) return b.Refuse(Format(Msg::kXmlTooManyElements));
+  const auto kept = b.Kept(LocalName(name));
+  if (b.leftOut > 0 || (!b.open.empty() && !kept)) {
+    ++b.leftOut;
+    return;
+  }
+  // The element, its allocation's overhead and its place among its parent's children.
+  std::size_t bytes = sizeof(XmlElement) + 2 * sizeof(void*);
+  std::size_t count = 0;
+  for (const XML_Char** a = attributes; a[0] != nullptr; a += 2) {
+    if (!b.Kept(a[0])) continue;
+    ++count;
+    bytes += sizeof(std::pair<std::string_view, std::string>) + std::strlen(a[1]);
+  }
+  if (!b.Take(bytes)) return;
   auto element = std::make_unique<XmlElement>();
-  element->name = LocalName(name);
-  element->line = XML_GetCurrentLineNumber(b.parser);
-  for (const XML_Char** a = attributes; a[0] != nullptr; a += 2) element->attributes.emplace_back(a[0], a[1]);
+  element->name = kept.value_or(std::string_view());
+  element->attributes.reserve(count);  // never moved, so no copy of a value is left behind
+  for (const XML_Char** a = attributes; a[0] != nullptr; a += 2) {
+    if (const auto key = b.Kept(a[0])) element->attributes.emplace_back(*key, a[1]);
+  }
   XmlElement* raw = element.get();
   if (b.open.empty()) {
     b.root = std::move(element);
@@ -72,11 +150,31 @@ void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
   b.open.push_back(raw);
 }
 
-void OnEnd(void* data, const XML_Char*) { static_cast<Builder*>(data)->open.pop_back(); }
+void OnEnd(void* data, const XML_Char*) {
+  auto& b = *static_cast<Builder*>(data);
+  if (b.leftOut > 0) {
+    --b.leftOut;
+  } else {
+    b.open.pop_back();
+  }
+}
 
 void OnText(void* data, const XML_Char* text, int length) {
   auto& b = *static_cast<Builder*>(data);
-  if (!b.open.empty()) b.open.back()->text.append(text, static_cast<size_t>(length));
+  if (b.open.empty() || b.leftOut > 0) return;
+  std::string& own = b.open.back()->text;
+  const auto size = static_cast<std::size_t>(length);
+  if (!b.Take(size)) return;
+  // Expat hands a text over in pieces (at each line break and reference): a text that outgrows
+  // its room moves by hand, so that the room it leaves is wiped.
+  if (own.size() + size > own.capacity()) {
+    std::string larger;
+    larger.reserve(std::max(2 * own.capacity(), own.size() + size));
+    larger = own;
+    WipeText(own);
+    own.swap(larger);
+  }
+  own.append(text, size);
 }
 
 // Entities are how an XML file makes a parser grow a few bytes into gigabytes or read files
@@ -87,24 +185,36 @@ void OnDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, in
 
 }  // namespace
 
-std::unique_ptr<XmlElement> ParseXml(std::string_view bytes, std::string& error) {
+std::unique_ptr<XmlElement> ParseXml(std::string_view bytes, std::string& error, const XmlNames& keep) {
   if (bytes.size() > static_cast<size_t>(INT_MAX)) {
     error = Format(Msg::kXmlTooLarge);
     return nullptr;
   }
-  std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
+  std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate_MM(nullptr, &kWipingMemory, nullptr));
   if (!parser) {
     error = Format(Msg::kXmlOutOfMemory);
     return nullptr;
   }
   Builder b;
   b.parser = parser.get();
+  b.keep = &keep;
+  b.budget = kMaxXmlTreeFactor * bytes.size() + (1u << 20);
   XML_SetUserData(b.parser, &b);
   XML_SetElementHandler(b.parser, OnStart, OnEnd);
   XML_SetCharacterDataHandler(b.parser, OnText);
   XML_SetStartDoctypeDeclHandler(b.parser, OnDoctype);
   XML_SetParamEntityParsing(b.parser, XML_PARAM_ENTITY_PARSING_NEVER);
-  const bool parsed = XML_Parse(b.parser, bytes.data(), static_cast<int>(bytes.size()), XML_TRUE) == XML_STATUS_OK;
+  // In pieces: given the whole document at once, expat would copy all of it into a buffer of
+  // its own first.
+  constexpr std::size_t kPiece = 64 << 10;
+  bool parsed;
+  std::size_t at = 0;
+  do {
+    const std::size_t size = std::min(kPiece, bytes.size() - at);
+    const bool last = at + size == bytes.size();
+    parsed = XML_Parse(b.parser, bytes.data() + at, static_cast<int>(size), last) == XML_STATUS_OK;
+    at += size;
+  } while (parsed && at < bytes.size());
   if (!parsed || !b.root) {
     const std::string what = !b.refusal.empty() ? b.refusal
                              : parsed           ? Format(Msg::kXmlNoElement)
