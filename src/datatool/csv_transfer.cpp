@@ -300,8 +300,10 @@ std::string RowLabel(const import::ImportedServer& row) {
 }
 
 // The notes a reader left, every text of the file kept on its line as list shows values.
-void SayNotes(const Invocation& call, const std::vector<import::Note>& notes, Msg kind) {
+// `more` counts the notes of the kind that were not kept.
+void SayNotes(const Invocation& call, const std::vector<import::Note>& notes, std::size_t more, Msg kind) {
   for (const auto& note : notes) Fail(call.err, Format(kind, Printable(note.where), Printable(note.what)));
+  if (more > 0) Fail(call.err, Format(Msg::kMoreNotes, more));
 }
 
 // Wipes the clear passwords of the rows read, on every way out of the import.
@@ -334,13 +336,15 @@ int Import(const Invocation& call) {
   }
   import::ImportResult read = import::ReadServers(source, context);
   WipedRows wiped{read.servers};
-  if (!read.recognised && !ReadCsvServers(call, source, read.servers)) {
-    return Fail(call.err, Format(Msg::kNothingImportedFrom, shownSource));
+  if (!read.recognised) {
+    if (!ReadCsvServers(call, source, read.servers)) return Fail(call.err, Format(Msg::kNothingImportedFrom, shownSource));
+    import::ApplyLimits(source, read, import::PortCheck::kAsGiven);
   }
-  SayNotes(call, read.skipped, Msg::kSkipped);
-  SayNotes(call, read.unopened, Msg::kPathProblem);
+  SayNotes(call, read.skipped, read.moreSkipped, Msg::kSkipped);
+  SayNotes(call, read.unopened, read.moreUnopened, Msg::kPathProblem);
+  SayNotes(call, read.shortened, read.moreShortened, Msg::kPathProblem);
   if (!read.errors.empty()) {
-    SayNotes(call, read.errors, Msg::kPathProblem);
+    SayNotes(call, read.errors, 0, Msg::kPathProblem);
     return Fail(call.err, Format(Msg::kNothingImportedFrom, shownSource));
   }
 
@@ -353,8 +357,8 @@ int Import(const Invocation& call) {
   std::string counts;
   for (const auto& [count, what] : {std::pair{sorting.alreadyThere, Msg::kAlreadyThere},
                                     std::pair{sorting.beside.size(), Msg::kBesideCount},
-                                    std::pair{read.skipped.size(), Msg::kSkippedCount},
-                                    std::pair{read.unopened.size(), Msg::kWithoutPassword}}) {
+                                    std::pair{read.skipped.size() + read.moreSkipped, Msg::kSkippedCount},
+                                    std::pair{read.unopened.size() + read.moreUnopened, Msg::kWithoutPassword}}) {
     if (count > 0) counts += Format(counts.empty() ? Msg::kCountsOpen : Msg::kCountsSeparator) + Format(what, count);
   }
   if (!counts.empty()) counts += Format(Msg::kCountsClose);

@@ -423,6 +423,8 @@ const MessageText kMessageTable[] = {
      "{0}：将与一台主机、端口和用户相同但密码不同的服务器并存：{1}"},
     {Msg::kAddedBeside, "{0}: added beside a server with another password: {1}",
      "{0}：已添加，与一台主机、端口和用户相同但密码不同的服务器并存：{1}"},
+    {Msg::kMoreNotes, "{0} more like these, not listed",
+     "另有 {0} 条同类说明，未列出"},
 #include "datatool/import/messages.inc"
     {Msg::kSigningUsage,
     "usage: korvane-data signing-certificate list\n"

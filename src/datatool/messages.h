@@ -151,6 +151,7 @@ enum class Msg {
   kImportedServerLabel,
   kWouldAddBeside,
   kAddedBeside,
+  kMoreNotes,
 
   // Importers
   kImportCannotReadBecause,

@@ -94,7 +94,10 @@ inline constexpr std::size_t kMaxRemarkBytes = 1024;
 // blanks or leading zeros; a longer remark keeps the server's own name and gives up its folders
 // ("机房A/…/web-01"), named in `shortened`. ReadServers* have applied it; the CSV import
 // applies it to its rows.
-void ApplyLimits(const std::string& file, ImportResult& result);
+// Ports are checked and tidied only where another tool wrote them: a CSV comes from export,
+// which gives back whatever port the data file holds, and must come back byte for byte.
+enum class PortCheck { kNumber, kAsGiven };
+void ApplyLimits(const std::string& file, ImportResult& result, PortCheck ports = PortCheck::kNumber);
 
 // Reads the servers of one file, or of every *.rdp file in a folder. `path` is UTF-8.
 ImportResult ReadServers(const std::string& path, ImportContext& context);

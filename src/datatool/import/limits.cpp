@@ -72,7 +72,8 @@ std::string Remark(const std::vector<std::string_view>& groups, std::string_view
   return (remark += mark) += name;
 }
 
-bool Admit(const std::string& file, ImportedServer& server, ImportResult& result, bool remarkShortened) {
+bool Admit(const std::string& file, ImportedServer& server, ImportResult& result, bool remarkShortened,
+           PortCheck ports) {
   if (server.remark.size() > kMaxRemarkBytes) {
     // A remark from a CSV row: its folders are what stand before its last slash.
     std::vector<std::string_view> groups;
@@ -91,7 +92,7 @@ bool Admit(const std::string& file, ImportedServer& server, ImportResult& result
     refusal = Format(Msg::kUserTooLong, kMaxUserBytes);
   } else if (server.password.size() > kMaxPasswordBytes) {
     refusal = Format(Msg::kPasswordTooLong, kMaxPasswordBytes);
-  } else if (!server.port.empty()) {
+  } else if (ports == PortCheck::kNumber && !server.port.empty()) {
     if (auto port = Port(server.port)) {
       server.port = std::move(*port);
     } else {
@@ -107,12 +108,12 @@ bool Admit(const std::string& file, ImportedServer& server, ImportResult& result
   return true;
 }
 
-void ApplyLimits(const std::string& file, ImportResult& result) {
+void ApplyLimits(const std::string& file, ImportResult& result, PortCheck ports) {
   // In place: the servers may be many, and a second list of them would double what they take.
   auto& servers = result.servers;
   std::size_t kept = 0;
   for (std::size_t i = 0; i < servers.size(); ++i) {
-    if (!Admit(file, servers[i], result)) continue;
+    if (!Admit(file, servers[i], result, false, ports)) continue;
     if (kept != i) {
       // A copy, then a wipe: a short password moved leaves its bytes where it was.
       servers[kept] = servers[i];

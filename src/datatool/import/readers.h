@@ -31,7 +31,8 @@ void NoteUnopened(ImportResult& result, std::string where, std::string what);
 // Whether `server` keeps to the limits of ApplyLimits, its port made plain and a long remark
 // shortened; false after naming it in `skipped`, its password wiped. `remarkShortened`: the
 // reader cut its remark already, and it is named in `shortened`.
-bool Admit(const std::string& file, ImportedServer& server, ImportResult& result, bool remarkShortened = false);
+bool Admit(const std::string& file, ImportedServer& server, ImportResult& result, bool remarkShortened = false,
+           PortCheck ports = PortCheck::kNumber);
 
 // The element and attribute names each reader looks at (ParseXml leaves out the others).
 extern const XmlNames kMremotengNames;
