@@ -308,7 +308,10 @@ TEST_F(WorkingDayTest, AnOperatorsWholeDay) {
   // A new login password, then 退出.
   Click(ControlWithText(main, L"Button", L"改密"));
   HWND newPassword = nullptr;
-  for (int i = 0; i < 100 && !(newPassword = At(main, L"Edit", at::kNewLoginPassword)); ++i) std::this_thread::sleep_for(50ms);
+  // Until 改密 has been handled, a details box stands where the new password's will be.
+  for (int i = 0; i < 100 && !(ControlWithText(main, L"Button", L"更新") && (newPassword = At(main, L"Edit", at::kNewLoginPassword)));
+       ++i)
+    std::this_thread::sleep_for(50ms);
   ASSERT_NE(newPassword, nullptr) << "no box for the new password";
   EXPECT_EQ(At(main, L"Edit", at::kHost), nullptr);  // the details give way to it
   TypeInto(newPassword, L"新口令 2");

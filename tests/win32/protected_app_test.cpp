@@ -97,7 +97,10 @@ TEST_P(EscDuringTheDerivation, EndsTheProgramAndChangesNothing) {
     ASSERT_NE(window = app.WaitForWindow(L"Korvane    http"), nullptr);
     testing::Click(testing::ControlWithText(window, L"Button", L"改密"));
     HWND box = nullptr;
-    for (int i = 0; i < 200 && !(box = testing::ControlAt(window, L"Edit", 500, 188)); ++i)
+    // Until 改密 has been handled, a details box stands where the new password's will be.
+    for (int i = 0; i < 200 && !(testing::ControlWithText(window, L"Button", L"更新") &&
+                                 (box = testing::ControlAt(window, L"Edit", 500, 188)));
+         ++i)
       std::this_thread::sleep_for(50ms);
     ASSERT_NE(box, nullptr);
     testing::TypeInto(box, L"新 口令");
