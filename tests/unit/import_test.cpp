@@ -236,6 +236,7 @@ TEST(ImportLimits, AtTheLimitTakenOnePastLeftOut) {
                     {"a", "3389", "", std::string(769, 'p'), "password"},
                     {"a", "65536", "", "", "port"},
                     {"a", "0", "", "", "port 0"},
+                    {"a", "33a9", "", "", "port 33a9"},
                     {"a", " 03389 ", "", "", "机房A/" + std::string(30, 'g') + "/" + longName}};
   ApplyLimits("servers.csv", result);
   ASSERT_EQ(result.servers.size(), 2u);
@@ -243,7 +244,7 @@ TEST(ImportLimits, AtTheLimitTakenOnePastLeftOut) {
   EXPECT_EQ(result.servers[1].port, "3389");
   EXPECT_EQ(result.servers[1].remark, "机房A/…/" + longName);
   EXPECT_EQ(Notes(result), "S servers.csv: host\nS servers.csv: user\nS servers.csv: password\nS servers.csv: port\n"
-                           "S servers.csv: port 0\nL servers.csv: 机房A/…/" + longName + "\n");
+                           "S servers.csv: port 0\nS servers.csv: port 33a9\nL servers.csv: 机房A/…/" + longName + "\n");
 }
 
 TEST(ImportHostileFiles, RefusedWithoutServersOrHanging) {
@@ -264,6 +265,7 @@ TEST(ImportHostileFiles, RefusedWithoutServersOrHanging) {
       "<RDCMan><file>" + deep + "</file></RDCMan>",
       "<RDCMan><file>" + tiny + "</file></RDCMan>",  // a tree twenty times the file
       "<Connections BlockCipherMode=\"GCM\" KdfIterations=\"4000000000\" Protected=\"x\"/>",
+      "<?xml version=\"1.0\"?>\n<Connections Name=\"Connections\"><Node Name=\"cut short",
   };
   for (const auto& file : cases) {
     ImportContext context;
