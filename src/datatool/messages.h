@@ -209,11 +209,14 @@ enum class Msg {
   kCount
 };
 
-struct MessageText {
-  Msg id;
+// A line of a table of texts: what names it, then its words in each language.
+template <typename Id>
+struct BilingualText {
+  Id id;
   const char* english;
   const char* chinese;
 };
+using MessageText = BilingualText<Msg>;
 
 // The table of every message, in the order of Msg.
 extern const MessageText kMessageTable[];
@@ -226,11 +229,7 @@ std::string FillIn(std::string_view pattern, std::initializer_list<std::string_v
 
 // The data file's reasons, in both languages (store_reasons.cpp), in the order of StoreReason
 // from the first after kNone. {0} stands for the path, {1} the server's id, {2} the detail.
-struct StoreReasonText {
-  StoreReason reason;
-  const char* english;
-  const char* chinese;
-};
+using StoreReasonText = BilingualText<StoreReason>;
 extern const StoreReasonText kStoreReasonTable[];
 extern const std::size_t kStoreReasonTableSize;
 

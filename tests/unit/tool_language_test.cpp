@@ -81,9 +81,9 @@ TEST_F(ChineseTool, EveryReasonOfTheDataFileComesInChinese) {
   for (size_t i = 0; i < tool::kStoreReasonTableSize; ++i) {
     const tool::StoreReasonText& entry = tool::kStoreReasonTable[i];
     SCOPED_TRACE(entry.english);
-    EXPECT_EQ(static_cast<size_t>(entry.reason), i + 1) << "out of order";
+    EXPECT_EQ(static_cast<size_t>(entry.id), i + 1) << "out of order";
     EXPECT_EQ(Placeholders(entry.english), Placeholders(entry.chinese));
-    const std::string said = tool::Say({entry.reason, "", 7, ""});
+    const std::string said = tool::Say({entry.id, "", 7, ""});
     EXPECT_FALSE(said.empty());
     EXPECT_FALSE(std::regex_search(said, std::regex("[A-Za-z]"))) << said;
   }
