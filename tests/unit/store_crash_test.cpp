@@ -53,9 +53,15 @@ class Writer {
     std::string exe = std::string("Z:") + KORVANE_STORE_WRITER;
     std::string command = "\"" + exe + "\" \"" + dataFile + "\" " + first + " " + seedText;
     PROCESS_INFORMATION info{};
-    if (CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
-      process_ = info.hProcess;
-      CloseHandle(info.hThread);
+    // Wine now and then refuses to start a program at all, as it does the test programs
+    // themselves; what this test watches begins once the writer runs, so it gets a second try.
+    for (int attempt = 0; attempt < 2 && process_ == nullptr; ++attempt) {
+      if (CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+        process_ = info.hProcess;
+        CloseHandle(info.hThread);
+      } else {
+        startError_ = GetLastError();
+      }
     }
     CloseHandle(write);
 #else
@@ -85,6 +91,9 @@ class Writer {
   }
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
+
+  // Why the writer could not be started (Windows' error code), for the failure message.
+  unsigned long StartError() const { return startError_; }
 
   bool Started() const {
 #ifdef _WIN32
@@ -145,6 +154,7 @@ class Writer {
   pid_t pid_ = -1;
 #endif
   std::string buffer_;
+  unsigned long startError_ = 0;
   bool killed_ = false;
   bool killedRunning_ = false;
 };
@@ -164,7 +174,7 @@ TEST(StoreCrash, AWriterKilledAtRandomMomentsLosesNoReportedWriteAndLeavesASound
     const long long first = (run + 1) * 1000000LL;
     long long next = first;
     Writer writer(path, first, static_cast<unsigned>(random()));
-    ASSERT_TRUE(writer.Started());
+    ASSERT_TRUE(writer.Started()) << "error " << writer.StartError();
     const auto take = [&](const std::string& line) {
       std::istringstream fields(line);
       std::string id;
