@@ -49,6 +49,14 @@ const StoreReasonText kStoreReasonTable[] = {
      "无法写入登录密码：{2}"},
     {StoreReason::kRebuildFailed, "protected, but rebuilding the file failed: {2}; old passwords may remain in plain text in its free space",
      "已受保护，但重建文件失败：{2}；其空闲空间中可能仍留有明文的旧密码"},
+    {StoreReason::kNotTeamMember, "the file belongs to no team",
+     "该文件不属于任何团队"},
+    {StoreReason::kTeamMember, "the file belongs to a team: leave the team first (team leave)",
+     "该文件属于一个团队：请先退出团队（team leave）"},
+    {StoreReason::kMembershipDoesNotOpen, "the file's team membership does not open with its login key: it was changed or copied from another file",
+     "该文件的团队成员信息无法用其登录密钥解开：它被改动过，或是从另一个文件复制来的"},
+    {StoreReason::kCannotReadMembership, "cannot read the file's team membership: {2}",
+     "无法读取文件的团队成员信息：{2}"},
 };
 // clang-format on
 

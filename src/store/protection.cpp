@@ -3,7 +3,9 @@
 #include <functional>
 #include <vector>
 
+#include "store/membership.h"
 #include "store/schema.h"
+#include "store/sealed_value.h"
 #include "store/sqlite_util.h"
 
 namespace korvane {
@@ -15,63 +17,21 @@ using crypto::Secret;
 // The labels that split one master key into two that tell nothing about each other.
 constexpr std::string_view kVerifierLabel = "Korvane login verifier";
 constexpr std::string_view kSealingLabel = "Korvane server password sealing key";
+constexpr std::string_view kMembershipLabel = "Korvane team membership key";
 
-// A sealed value: this prefix, the nonce, a colon and the cipher text with its tag, both in
-// hexadecimal. The prefix names the cipher and the format's version; it and the server's host
-// are bound into the tag as associated data, so that a value cannot pass for one of another
-// format, nor for the password of another host.
-constexpr std::string_view kSealedFormat = "aes-256-gcm:1";
-
+// A server password is bound to its host: it cannot pass for the password of another host.
 std::string AssociatedText(std::string_view host) {
-  return std::string(kSealedFormat) + "\n" + std::string(host);
+  return std::string(sealed::kFormat) + "\n" + std::string(host);
 }
 
-std::string Hex(const unsigned char* bytes, std::size_t size) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(size * 2);
-  for (std::size_t i = 0; i < size; ++i) {
-    text += kDigits[bytes[i] >> 4];
-    text += kDigits[bytes[i] & 0xF];
-  }
-  return text;
+// What a team membership's secrets are bound to: the purpose, which no host's text begins with.
+std::string MembershipText(std::string_view purpose) {
+  return std::string(sealed::kFormat) + "\nteam membership\n" + std::string(purpose);
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::optional<Bytes> FromHex(std::string_view text) {
-  if (text.size() % 2 != 0) return std::nullopt;
-  Bytes bytes;
-  bytes.reserve(text.size() / 2);
-  for (std::size_t i = 0; i < text.size(); i += 2) {
-    const int high = HexDigit(text[i]), low = HexDigit(text[i + 1]);
-    if (high < 0 || low < 0) return std::nullopt;
-    bytes.push_back(static_cast<unsigned char>(high << 4 | low));
-  }
-  return bytes;
-}
-
-// The nonce and the sealed bytes of a sealed value.
-struct SealedParts {
-  Bytes nonce, sealed;
-};
-
-std::optional<SealedParts> Parse(const std::string& stored) {
-  const std::string prefix = std::string(kSealedFormat) + ":";
-  const std::size_t nonceEnd = prefix.size() + crypto::kGcmNonceSize * 2;
-  if (stored.compare(0, prefix.size(), prefix) != 0 || stored.size() <= nonceEnd || stored[nonceEnd] != ':') {
-    return std::nullopt;
-  }
-  auto nonce = FromHex(std::string_view(stored).substr(prefix.size(), nonceEnd - prefix.size()));
-  auto sealed = FromHex(std::string_view(stored).substr(nonceEnd + 1));
-  if (!nonce || !sealed || sealed->size() < crypto::kGcmTagSize) return std::nullopt;
-  return SealedParts{std::move(*nonce), std::move(*sealed)};
-}
+using sealed::FromHex;
+using sealed::Hex;
+using sealed::WipeText;
 
 std::string ColumnText(sqlite3_stmt* statement, int column) {
   const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
@@ -82,11 +42,6 @@ std::string ColumnText(sqlite3_stmt* statement, int column) {
 bool Run(sqlite3* db, const std::string& sql, const std::vector<SqlValue>& values) {
   auto statement = sqlite::Prepare(db, sql);
   return statement && sqlite::Bind(statement.get(), values) && sqlite::RunToEnd(statement.get());
-}
-
-void WipeText(std::string& text) {
-  crypto::Wipe(text.data(), text.size());
-  text.clear();
 }
 
 // BEGIN IMMEDIATE now, ROLLBACK unless committed. Freed space is overwritten while it runs, so
@@ -230,7 +185,8 @@ std::optional<LoginKeys> LoginKeys::Derive(std::string_view password, const Prot
   keys.settings_ = settings;
   if (!crypto::Pbkdf2Sha256(password, settings.salt, settings.iterations, master) ||
       !crypto::HmacSha256(master, kVerifierLabel, keys.verifier_) ||
-      !crypto::HmacSha256(master, kSealingLabel, keys.sealing_)) {
+      !crypto::HmacSha256(master, kSealingLabel, keys.sealing_) ||
+      !crypto::HmacSha256(master, kMembershipLabel, keys.membership_)) {
     return std::nullopt;
   }
   return keys;
@@ -254,29 +210,22 @@ bool LoginKeys::Verifies(const std::string& stored) const {
 }
 
 std::optional<std::string> LoginKeys::Seal(std::string_view password, std::string_view host) const {
-  if (password.empty()) return std::string();
-  Bytes nonce(crypto::kGcmNonceSize), sealed;
-  if (!crypto::RandomBytes(nonce) ||
-      !crypto::AesGcmSeal(sealing_, nonce, AssociatedText(host), password, sealed)) {
-    return std::nullopt;
-  }
-  return std::string(kSealedFormat) + ":" + Hex(nonce.data(), nonce.size()) + ":" + Hex(sealed.data(), sealed.size());
+  return sealed::Seal(sealing_, AssociatedText(host), password);
 }
 
 std::optional<std::string> LoginKeys::Open(const std::string& stored, std::string_view host) const {
-  // Opened in the text that is returned, and every path returns that one object, so that the
-  // compiler builds it in the caller's place: a copy moved out of a local would leave a short
-  // password in the local's own buffer.
-  std::optional<std::string> plain(std::in_place);
-  if (stored.empty()) return plain;
-  const auto parts = Parse(stored);
-  if (!parts || !crypto::AesGcmOpen(sealing_, parts->nonce, AssociatedText(host), parts->sealed, *plain)) {
-    plain.reset();
-  }
-  return plain;
+  return sealed::Open(sealing_, AssociatedText(host), stored);
 }
 
-bool LooksSealed(const std::string& stored) { return Parse(stored).has_value(); }
+std::optional<std::string> LoginKeys::SealMembership(std::string_view secret, std::string_view purpose) const {
+  return sealed::Seal(membership_, MembershipText(purpose), secret);
+}
+
+std::optional<std::string> LoginKeys::OpenMembership(const std::string& stored, std::string_view purpose) const {
+  return sealed::Open(membership_, MembershipText(purpose), stored);
+}
+
+bool LooksSealed(const std::string& stored) { return sealed::LooksSealed(stored); }
 
 StoredLogin ReadStoredLogin(sqlite3* db, const std::string& key) {
   StoredLogin stored;
@@ -364,6 +313,11 @@ bool UnprotectDataFile(sqlite3* db, std::string_view loginPassword, StoreError& 
     error = {StoreReason::kNotProtected};
     return false;
   }
+  // The membership's secrets are sealed under the login key, which a plain file has not.
+  if (IsTeamMember(db)) {
+    error = {StoreReason::kTeamMember};
+    return false;
+  }
   const auto keys = CheckLoginPassword(db, kLoginKey, loginPassword);
   if (!keys) {
     error = {StoreReason::kNotLoginPassword};
@@ -436,6 +390,7 @@ std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKe
             return resealed;
           },
           StoreReason::kServerDoesNotOpen, error, unopened) &&
+      ResealMembership(db, current, newKeys, error) &&
       WriteLoginPass(db, newKeys.VerifierText(), error);
   if (!written) return std::nullopt;
   // The count too: the keys may come from elsewhere, and a file whose row says otherwise

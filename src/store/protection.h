@@ -72,11 +72,18 @@ class LoginKeys {
   // changed bytes, sealed under another key or for another host.
   std::optional<std::string> Open(const std::string& stored, std::string_view host) const;
 
+  // The secrets of the file's team membership (the database password, the team key), sealed
+  // under a key of their own and bound to what each is, so that neither passes for a server
+  // password nor for the other.
+  std::optional<std::string> SealMembership(std::string_view secret, std::string_view purpose) const;
+  std::optional<std::string> OpenMembership(const std::string& stored, std::string_view purpose) const;
+
  private:
   LoginKeys() = default;
   ProtectionSettings settings_;
   crypto::Secret verifier_;
   crypto::Secret sealing_;
+  crypto::Secret membership_;
 };
 
 // True when the text has the form of a sealed value (it may still fail to open).

@@ -33,6 +33,11 @@ enum class StoreReason {
   kCannotWriteServerPassword,  // server
   kCannotWriteLoginPassword,
   kRebuildFailed,  // the file is protected all the same
+  // A team's membership.
+  kNotTeamMember,
+  kTeamMember,              // a plain file holds no membership: leave the team first
+  kMembershipDoesNotOpen,   // its secrets do not open with the login key
+  kCannotReadMembership,    // detail: SQLite's words
 
   kCount
 };
