@@ -98,7 +98,9 @@ void EditorWindow::SaveServer() {
     // A half-written record must not be saved by the next open. Closing the window now would
     // throw away what the operator typed without a word, so it stays open.
     records.CancelUpdate();
-    platform_.ShowMessage(kSaveFailedMessage, kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
+    if (!main_.ReportTeamFailure()) {
+      platform_.ShowMessage(kSaveFailedMessage, kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
+    }
     return;
   }
   main_.LoadServerList();

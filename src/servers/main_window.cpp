@@ -7,6 +7,7 @@
 #include "app/data_file_failure.h"
 #include "app/program.h"
 #include "launch/connect.h"
+#include "servers/team_messages.h"
 #include "store/schema.h"
 #include "store/sqlite_util.h"
 
@@ -89,6 +90,19 @@ void MainWindow::OnMainWindowCreated() {
     EndAfterDataFileFailure(platform_, UnopenableDataFileMessage(DataFilePath()));
     return;
   }
+  // A team's list that cannot be opened ends the run like a file that cannot: an empty list
+  // would pass for the team's.
+  TeamError why;
+  switch (数据库连接.OpenTeam(session_, why)) {
+    case DBConnection::TeamOpening::kFailed:
+      EndAfterDataFileFailure(platform_, TeamUnopenableMessage(数据库连接.TeamServerName(), why));
+      return;
+    case DBConnection::TeamOpening::kOpened:
+      form_.SetText(Id(C::分组框1), kTeamListCaption + 数据库连接.TeamName());
+      break;
+    case DBConnection::TeamOpening::kNoTeam:
+      break;
+  }
   LoadServerList();
 }
 
@@ -101,7 +115,9 @@ bool MainWindow::OpenMainDatabase(const std::string& fileName) {
 void MainWindow::LoadServerList() {
   // Only the four columns the list shows, in table order: the snapshot then holds no password
   // for as long as it stays open.
-  记录集.OpenSql("select id, 备注, 服务器名, 端口 from Server order by rowid", {});
+  const bool read = 记录集.OpenSql("select id, 备注, 服务器名, 端口 from Server order by rowid", {});
+  // A team's database out of reach: the list stays as it was, and the operator is told.
+  if (!read && ReportTeamFailure()) return;
   // Counted from the record count; -1 (the table cannot be read) leaves the list empty.
   const int count = 记录集.RecordCount();
   std::vector<std::vector<std::string>> rows;
@@ -120,7 +136,11 @@ void MainWindow::FillDetailsFromRow() {
   const int row = form_.ListCurrentRow(kList);
   if (row == -1) return;
   const std::string host = form_.ListCell(kList, row, 2), port = form_.ListCell(kList, row, 3);
-  记录集.OpenSql("select * from Server where id=?", {IdValue(form_.ListCell(kList, row, 0))});
+  if (!记录集.OpenSql("select * from Server where id=?", {IdValue(form_.ListCell(kList, row, 0))}) &&
+      ReportTeamFailure()) {
+    ClearDetails();
+    return;
+  }
   // Host and port come from the list, user name and password from the file now. Should the
   // file hold another host or port for this id, or have been protected or unprotected since
   // the login, the two halves would make up a server that does not exist: a password beside
@@ -128,7 +148,8 @@ void MainWindow::FillDetailsFromRow() {
   const bool gone = 记录集.RecordCount() <= 0;
   if (!gone && (记录集.ReadText("服务器名") != host || 记录集.ReadText("端口") != port ||
                 !session_.Matches(数据库连接.Handle()))) {
-    ReportChangedFile();
+    ReportChangedFile(数据库连接.InTeam() && session_.Matches(数据库连接.Handle()) ? kTeamServerChangedMessage
+                                                                            : kChangedFileMessage);
     return;
   }
   form_.SetText(Id(C::编辑框_Host), host);
@@ -152,11 +173,23 @@ bool MainWindow::FileAsAtLogin() {
   return false;
 }
 
-void MainWindow::ReportChangedFile() {
+void MainWindow::ReportChangedFile(const char* message) {
   ClearDetails();
   // Listed anew first, so the message stands over the list as the file holds it now.
   LoadServerList();
-  Inform(kChangedFileMessage);
+  Inform(message);
+}
+
+bool MainWindow::ReportTeamFailure() {
+  if (!数据库连接.InTeam()) return false;
+  const TeamError& why = 数据库连接.TeamFailure();
+  if (why.reason == TeamReason::kChangedByAnother || why.reason == TeamReason::kGone) {
+    ReportChangedFile(kChangedByAnotherMessage);
+  } else {
+    const std::string message = TeamActionFailedMessage(数据库连接.TeamServerName(), why);
+    Inform(message.c_str());
+  }
+  return true;
 }
 
 void MainWindow::ReportSealedPassword() { Inform(kSealedPasswordMessage); }
@@ -220,6 +253,7 @@ void MainWindow::DeleteServer() {
   const int row = form_.ListCurrentRow(kList);
   if (row == -1) return;
   const bool deleted = 数据库连接.ExecuteSql("delete from Server where id=?", {IdValue(form_.ListCell(kList, row, 0))});
+  if (!deleted && ReportTeamFailure()) return;
   // Rebuilt either way, so the list shows what the table holds.
   LoadServerList();
   if (!deleted) Inform(kDeleteFailedMessage);

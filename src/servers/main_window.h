@@ -69,9 +69,12 @@ class MainWindow : public EventSink {
   // Shows that a sealed server password did not open.
   void ReportSealedPassword();
   // Empties the details, says that another program changed the data file and lists it anew.
-  void ReportChangedFile();
+  void ReportChangedFile(const char* message = kChangedFileMessage);
   // True while the file is protected (or plain) as at the login; otherwise ReportChangedFile.
   bool FileAsAtLogin();
+  // After a failed read or write: for a team's servers, says why (another operator's change
+  // lists them anew) and gives true; false for the data file's own, whose callers say it.
+  bool ReportTeamFailure();
 
  private:
   void Connect();

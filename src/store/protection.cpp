@@ -414,6 +414,7 @@ bool LoginSession::Matches(sqlite3* db) const {
 }
 
 std::optional<std::string> LoginSession::Open(const std::string& stored, std::string_view host) const {
+  if (serversOpenedByStore_) return stored;
   // A plain file holding sealed text (a protected file whose marker was removed) has no
   // password there, only bytes that would be sent as one.
   if (!keys_) return LooksSealed(stored) ? std::nullopt : std::optional<std::string>(stored);
@@ -421,6 +422,7 @@ std::optional<std::string> LoginSession::Open(const std::string& stored, std::st
 }
 
 std::optional<std::string> LoginSession::Seal(const std::string& typed, std::string_view host) const {
+  if (serversOpenedByStore_) return typed;
   if (!keys_) return typed;
   return keys_->Seal(typed, host);
 }

@@ -137,8 +137,15 @@ std::optional<LoginKeys> ChangeProtectedLoginPassword(sqlite3* db, const LoginKe
 // program ends.
 class LoginSession {
  public:
-  void Start(std::optional<LoginKeys> keys) { keys_ = std::move(keys); }
+  void Start(std::optional<LoginKeys> keys) {
+    keys_ = std::move(keys);
+    serversOpenedByStore_ = false;
+  }
   bool IsProtected() const { return keys_.has_value(); }
+  const LoginKeys* keys() const { return keys_ ? &*keys_ : nullptr; }
+  // The file's servers are a team's, whose store seals and opens their passwords itself: Open
+  // and Seal pass them as they are from now on.
+  void ServersOpenedByStore() { serversOpenedByStore_ = true; }
 
   // True while the file still has the protection (or none) that the login found: a file that
   // the data tool protected, unprotected or gave a new password since must not be written
@@ -157,6 +164,7 @@ class LoginSession {
 
  private:
   std::optional<LoginKeys> keys_;
+  bool serversOpenedByStore_ = false;
 };
 
 }  // namespace korvane

@@ -3,8 +3,11 @@
 #include <climits>
 #include <system_error>
 
+#include "store/membership.h"
 #include "store/schema.h"
+#include "store/sealed_value.h"
 #include "store/sqlite_util.h"
+#include "store/team_table.h"
 
 namespace korvane {
 
@@ -14,11 +17,19 @@ namespace store_detail {
 // Close and OpenAccess, so that a bound record set always sees the connection's current state.
 struct Session {
   sqlite::DatabasePtr db;
+  // Set while the file's servers are a team's.
+  std::shared_ptr<TeamTable> team;
+
+  TeamTable* TeamFor(const std::string& sql) const {
+    return team && TeamTable::NamesServerTable(sql) ? team.get() : nullptr;
+  }
 };
 
 }  // namespace store_detail
 
 using store_detail::Session;
+using store_detail::TableRow;
+using store_detail::TeamTable;
 
 namespace {
 
@@ -132,7 +143,45 @@ bool DBConnection::Reopen(const std::string& path, const std::string& password) 
   return true;
 }
 
-void DBConnection::Close() { impl_->session->db.reset(); }
+void DBConnection::Close() {
+  impl_->session->db.reset();
+  impl_->session->team.reset();
+}
+
+DBConnection::TeamOpening DBConnection::OpenTeam(LoginSession& session, TeamError& error) {
+  sqlite3* db = Handle();
+  if (db == nullptr || !IsTeamMember(db)) return TeamOpening::kNoTeam;
+  StoreError why;
+  auto membership = session.keys() ? ReadMembership(db, *session.keys(), why) : std::nullopt;
+  auto key = membership ? TeamKey::FromText(membership->teamKey) : std::nullopt;
+  if (!key) {
+    error = {TeamReason::kMembershipDoesNotOpen, why.detail};
+    failedServer_.clear();
+    return TeamOpening::kFailed;
+  }
+  auto store = std::make_unique<TeamStore>();
+  if (!store->Connect(membership->connection, membership->password, error) || !store->UseKey(std::move(*key), error)) {
+    // The server's name stays for the message, though the store goes.
+    failedServer_ = store->ServerName();
+    return TeamOpening::kFailed;
+  }
+  impl_->session->team = std::make_shared<TeamTable>(std::move(store), membership->name);
+  session.ServersOpenedByStore();
+  return TeamOpening::kOpened;
+}
+
+bool DBConnection::InTeam() const { return impl_->session->team != nullptr; }
+
+std::string DBConnection::TeamName() const { return InTeam() ? impl_->session->team->Name() : std::string(); }
+
+std::string DBConnection::TeamServerName() const {
+  return InTeam() ? impl_->session->team->ServerName() : failedServer_;
+}
+
+const TeamError& DBConnection::TeamFailure() const {
+  static const TeamError kNone;
+  return InTeam() ? impl_->session->team->LastError() : kNone;
+}
 
 bool DBConnection::IsOpen() const { return impl_->session->db != nullptr; }
 
@@ -142,6 +191,7 @@ bool DBConnection::ExecuteSql(const std::string& statement) { return ExecuteSql(
 
 bool DBConnection::ExecuteSql(const std::string& statement,
                               const std::vector<SqlValue>& parameters) {
+  if (TeamTable* team = impl_->session->TeamFor(statement)) return team->Execute(statement, parameters);
   sqlite3* db = Handle();
   auto prepared = sqlite::Prepare(db, statement);
   if (!prepared || !sqlite::Bind(prepared.get(), parameters)) return false;
@@ -182,9 +232,26 @@ struct RecordSet::Impl {
   std::vector<bool> written;   // the fields the pending change set
   size_t positionBeforeAdd = 0;
 
+  // The team whose servers this record set holds, if any.
+  std::shared_ptr<TeamTable> team;
+
   sqlite3* Db() const {
     const auto live = session.lock();
     return live ? live->db.get() : nullptr;
+  }
+
+  std::shared_ptr<TeamTable> TeamFor(const std::string& sql) const {
+    const auto live = session.lock();
+    return live && live->TeamFor(sql) ? live->team : nullptr;
+  }
+
+  // A team's rows as the record set holds them; a password in them is in clear.
+  bool OpenedFromTeam(std::shared_ptr<TeamTable> from, std::vector<TableRow> teamRows) {
+    for (TableRow& row : teamRows) rows.push_back(Row{row.id, std::move(row.values)});
+    team = std::move(from);
+    open = true;
+    current = 0;
+    return true;
   }
 
   Row* CurrentRow() { return current < rows.size() ? &rows[current] : nullptr; }
@@ -222,6 +289,14 @@ struct RecordSet::Impl {
   }
 
   void Reset() {
+    if (team) {
+      for (Row& row : rows) {
+        for (SqlValue& value : row.values) {
+          if (auto* text = std::get_if<std::string>(&value)) sealed::WipeText(*text);
+        }
+      }
+      team.reset();
+    }
     open = false;
     table.clear();
     fields.clear();
@@ -265,12 +340,22 @@ struct RecordSet::Impl {
   bool SavePending() {
     if (pending == Pending::kNone) return true;
     sqlite3* db = Db();
-    if (db != nullptr && WriteThrough(db)) {
+    if (team ? WriteToTeam() : db != nullptr && WriteThrough(db)) {
       pending = Pending::kNone;
       return true;
     }
     CancelPending();
     return false;
+  }
+
+  bool WriteToTeam() {
+    Row& row = rows[pendingRow];
+    long long id = row.rowid;
+    if (!team->Write(pending == Pending::kNew, fields, row.values, id)) return false;
+    row.rowid = id;
+    const int idField = FieldIndex("id");
+    if (idField >= 0) row.values[static_cast<size_t>(idField)] = id;
+    return true;
   }
 
   // One transaction per saved record: the write, then the row read back so that the snapshot
@@ -351,6 +436,8 @@ bool RecordSet::Open(const std::string& source, int kind) {
   if (db == nullptr || source.empty()) return false;
   if (kind == kSourceSql) return OpenSql(source, {});
   if (kind != kSourceTable) return false;
+  // A team's whole table is never read with its passwords: the windows ask for what they show.
+  if (impl_->TeamFor("select * from " + source)) return false;
   // Table order is rowid order; the rowid is kept for writing back and hidden from the fields.
   auto statement = sqlite::Prepare(
       db, "SELECT rowid, * FROM " + sqlite::QuoteIdentifier(source) + " ORDER BY rowid");
@@ -363,6 +450,19 @@ bool RecordSet::Open(const std::string& source, int kind) {
 bool RecordSet::OpenTableWhere(const std::string& table, const std::string& condition,
                                const std::vector<SqlValue>& parameters) {
   impl_->SaveAndReset();
+  if (auto team = impl_->TeamFor("select * from " + table)) {
+    // The one row the editor writes back, by id.
+    std::vector<TableRow> rows;
+    const auto* id = parameters.size() == 1 ? std::get_if<long long>(&parameters[0]) : nullptr;
+    if (id == nullptr || condition.find_first_not_of("id =?") != std::string::npos ||
+        !team->SelectForWrite(*id, impl_->fields, rows)) {
+      impl_->Reset();
+      return false;
+    }
+    impl_->OpenedFromTeam(std::move(team), std::move(rows));
+    impl_->table = table;
+    return true;
+  }
   sqlite3* db = impl_->Db();
   if (db == nullptr || table.empty()) return false;
   auto statement = sqlite::Prepare(
@@ -377,6 +477,14 @@ bool RecordSet::OpenTableWhere(const std::string& table, const std::string& cond
 
 bool RecordSet::OpenSql(const std::string& sql, const std::vector<SqlValue>& parameters) {
   impl_->SaveAndReset();
+  if (auto team = impl_->TeamFor(sql)) {
+    std::vector<TableRow> rows;
+    if (!team->Select(sql, parameters, true, impl_->fields, rows)) {
+      impl_->Reset();
+      return false;
+    }
+    return impl_->OpenedFromTeam(std::move(team), std::move(rows));
+  }
   auto statement = sqlite::Prepare(impl_->Db(), sql);
   // Reading only: a query text must never change the file.
   if (!statement || !sqlite3_stmt_readonly(statement.get()) ||

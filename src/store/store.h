@@ -16,6 +16,9 @@ struct sqlite3;
 
 namespace korvane {
 
+class LoginSession;
+struct TeamError;
+
 // A value bound to an SQL parameter: null, an integer or a text. Operator text only ever
 // reaches SQL this way.
 using SqlValue = std::variant<std::monostate, long long, std::string>;
@@ -43,12 +46,28 @@ class DBConnection {
 
   sqlite3* Handle() const;
 
+  // A data file that belongs to a team keeps its Login rows, but its servers are the team's:
+  // once the team is open, every statement and record set on table Server reaches the team's
+  // database, with the passwords opened and sealed there (the session then passes them as they
+  // are). A file of no team gives kNoTeam and stays as it is. kFailed says why in `error`: the
+  // database cannot be reached, or the membership or the team's key does not fit.
+  enum class TeamOpening { kNoTeam, kOpened, kFailed };
+  TeamOpening OpenTeam(LoginSession& session, TeamError& error);
+  bool InTeam() const;
+  // The team's name and its database server, for the windows to show.
+  std::string TeamName() const;
+  std::string TeamServerName() const;
+  // Why the last statement or write on a team's servers failed: another operator changed the
+  // server meanwhile, or the database could not be reached (the next one connects again).
+  const TeamError& TeamFailure() const;
+
  private:
   // A record set reaches the connection through a shared session, so that one which outlives
   // its connection finds it gone instead of following a dangling pointer.
   friend class RecordSet;
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  std::string failedServer_;  // the team's server that OpenTeam could not reach
 };
 
 // Kinds for RecordSet::Open.

@@ -42,6 +42,7 @@ enum class TeamReason {
   kChangedByAnother,    // the row no longer has the version the operator saw
   kGone,                // the row was deleted meanwhile
   kDoesNotOpen,         // a sealed password does not open; row: its id
+  kMembershipDoesNotOpen,  // the data file's membership does not open with the login key
   kCount
 };
 

@@ -1,0 +1,51 @@
+#include "servers/team_messages.h"
+
+namespace korvane {
+
+std::string TeamReasonText(const TeamError& error) {
+  switch (error.reason) {
+    case TeamReason::kCannotConnect:
+      return "无法连接：" + error.detail;
+    case TeamReason::kRefused:
+      return "数据库拒绝执行或连接已中断：" + error.detail;
+    case TeamReason::kNotATeam:
+      return "该数据库中没有团队服务器列表";
+    case TeamReason::kNewerSchema:
+      return "团队列表由更新版本的程序建立（版本 " + error.detail + "），请先升级本程序";
+    case TeamReason::kNotEmpty:
+      return "该数据库不是空的";
+    case TeamReason::kWrongPassphrase:
+      return "团队口令不对";
+    case TeamReason::kKeyChanged:
+      return "团队口令已更换，请用 korvane-data 的 team leave 和 team join 重新加入团队";
+    case TeamReason::kCryptographyRefused:
+      return "系统的加密功能（" + error.detail + "）拒绝执行";
+    case TeamReason::kChangedByAnother:
+      return "服务器已被其他操作员修改";
+    case TeamReason::kGone:
+      return "服务器已被其他操作员删除";
+    case TeamReason::kDoesNotOpen:
+      return "服务器 " + std::to_string(error.row) + " 的密码无法解开";
+    case TeamReason::kMembershipDoesNotOpen:
+      return "数据文件中的团队成员信息无法用登录密码解开";
+    case TeamReason::kNone:
+    case TeamReason::kCount:
+      break;
+  }
+  return error.detail;
+}
+
+namespace {
+std::string Where(const std::string& server) { return server.empty() ? std::string() : "（" + server + "）"; }
+}  // namespace
+
+std::string TeamUnopenableMessage(const std::string& server, const TeamError& error) {
+  return "无法打开团队服务器列表" + Where(server) + "：" + TeamReasonText(error) + "\r\n本次运行将取消.";
+}
+
+std::string TeamActionFailedMessage(const std::string& server, const TeamError& error) {
+  return "团队服务器列表" + Where(server) + "操作失败：" + TeamReasonText(error) +
+         "\r\n没有做任何更改；下次操作时将重新连接。";
+}
+
+}  // namespace korvane

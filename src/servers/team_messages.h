@@ -1,0 +1,24 @@
+// What the windows say when the servers are a team's and its database refused or could not be
+// reached.
+#pragma once
+
+#include <string>
+
+#include "store/team.h"
+
+namespace korvane {
+
+inline constexpr const char* kTeamListCaption = "服务器列表 — 团队 ";
+inline constexpr const char* kChangedByAnotherMessage =
+    "此服务器刚被其他操作员修改或删除，您的操作未执行。服务器列表已重新载入，请查看后再试。";
+inline constexpr const char* kTeamServerChangedMessage =
+    "此服务器已被其他操作员改动，服务器列表已重新载入。请再次选择服务器。";
+
+// Why, in a few words.
+std::string TeamReasonText(const TeamError& error);
+// At the start: the team's list cannot be opened and the program ends.
+std::string TeamUnopenableMessage(const std::string& server, const TeamError& error);
+// During work: an action failed; nothing changed, and the next one connects again.
+std::string TeamActionFailedMessage(const std::string& server, const TeamError& error);
+
+}  // namespace korvane

@@ -1,0 +1,54 @@
+// Table Server as the windows reach it when their data file belongs to a team: the few
+// statements they use on it, answered from the team's database instead of the file.
+//
+// It also remembers the version of each server as the operator last saw it (in the list or in
+// the details), so that a change or a delete touches the row only as the operator saw it.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/store.h"
+#include "store/team.h"
+
+namespace korvane::store_detail {
+
+struct TableRow {
+  long long id = 0;
+  std::vector<SqlValue> values;
+};
+
+class TeamTable {
+ public:
+  TeamTable(std::unique_ptr<TeamStore> store, std::string name);
+
+  // Whether a statement is about table Server, and so the team's to answer.
+  static bool NamesServerTable(const std::string& sql);
+
+  // A query on Server: the fields it asks for and the rows. A query by id counts as the
+  // operator seeing that server; `seen` false reads without (a read before a write).
+  bool Select(const std::string& sql, const std::vector<SqlValue>& parameters, bool seen,
+              std::vector<std::string>& fields, std::vector<TableRow>& rows);
+  // A row by id for writing, as OpenTableWhere reads it.
+  bool SelectForWrite(long long id, std::vector<std::string>& fields, std::vector<TableRow>& rows);
+  // A statement that changes Server: only the delete of one server by id.
+  bool Execute(const std::string& sql, const std::vector<SqlValue>& parameters);
+  // Saves a new row (`add`) or a change of row `id`, from the fields and values the record set
+  // holds; a new row's id is filled in.
+  bool Write(bool add, const std::vector<std::string>& fields, const std::vector<SqlValue>& values, long long& id);
+
+  const TeamError& LastError() const { return error_; }
+  const std::string& Name() const { return name_; }
+  std::string ServerName() const { return store_->ServerName(); }
+
+ private:
+  std::unique_ptr<TeamStore> store_;
+  std::string name_;
+  TeamError error_;
+  std::map<long long, long long> seen_;  // id: version as the operator last saw it
+  std::map<long long, long long> read_;  // id: version as last read for a write
+};
+
+}  // namespace korvane::store_detail

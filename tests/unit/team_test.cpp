@@ -1,0 +1,262 @@
+// A team's list on the private PostgreSQL of the test run: the team's own rules, and the
+// windows working on a team's servers through the same store as on the data file's.
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include "app/program.h"
+#include "servers/main_layout.h"
+#include "servers/main_window.h"
+#include "servers/team_messages.h"
+#include "store/membership.h"
+#include "store/protection.h"
+#include "store/schema.h"
+#include "store/team.h"
+#include "support/data_files.h"
+#include "support/fake_form.h"
+#include "support/fake_platform.h"
+#include "support/scripted_editor.h"
+#include "support/test_pg.h"
+
+namespace korvane {
+namespace {
+
+using C = MainControl;
+using testing::FreshDatabase;
+constexpr ControlId kList = Id(C::超级列表框1);
+// Few rounds: the tests are about the rules, not the cost of guessing.
+constexpr unsigned long kRounds = 1000;
+
+std::vector<std::vector<SqlValue>> Rows(OdbcConnection& db, const std::string& sql) {
+  OdbcStatement select(db);
+  EXPECT_TRUE(select.Prepare(sql) && select.Execute({})) << select.Error().message;
+  std::vector<std::vector<SqlValue>> rows;
+  std::vector<SqlValue> row;
+  while (select.Fetch(row) == OdbcStatement::Fetched::kRow) rows.push_back(row);
+  return rows;
+}
+
+TeamServer Server(std::string host, std::string password, std::string remark = "r") {
+  return {0, 0, std::move(host), "3389", "ops", std::move(password), std::move(remark)};
+}
+
+// A team made anew in an empty database, and the members' stores connected to it.
+class TeamTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testing::FindServer(server)) GTEST_SKIP() << "no test server: scripts/test starts one";
+    database = std::make_unique<FreshDatabase>(server);
+    TeamError error;
+    ASSERT_TRUE(admin.Connect(database->connection, server.password, error)) << error.detail;
+    ASSERT_TRUE(admin.Init("passphrase one", error, kRounds)) << error.detail;
+  }
+
+  // Another member: its own connection, the key from the passphrase.
+  std::unique_ptr<TeamStore> Member(std::string_view passphrase = "passphrase one") {
+    auto store = std::make_unique<TeamStore>();
+    TeamError error;
+    EXPECT_TRUE(store->Connect(database->connection, server.password, error)) << error.detail;
+    auto key = store->KeyOf(passphrase, error);
+    EXPECT_TRUE(key && store->UseKey(std::move(*key), error)) << error.detail;
+    return store;
+  }
+
+  OdbcConnection& Raw() {
+    if (!raw.IsConnected()) EXPECT_TRUE(raw.Connect(database->connection + "Pwd=" + server.password + ";"));
+    return raw;
+  }
+
+  testing::TestServer server;
+  std::unique_ptr<FreshDatabase> database;
+  TeamStore admin;
+  OdbcConnection raw;
+};
+
+TEST_F(TeamTest, PasswordsReachTheDatabaseOnlySealedAndOpenOnlyInTheirOwnRow) {
+  auto member = Member();
+  TeamServer a = Server("10.0.0.1", "W3b!pass"), b = Server("10.0.0.2", "另一个密码");
+  TeamError error;
+  ASSERT_TRUE(member->Add(a, error) && member->Add(b, error)) << error.detail;
+
+  for (const auto& row : Rows(Raw(), "SELECT host, port, username, password, remark FROM server")) {
+    const std::string password = std::get<std::string>(row[3]);
+    EXPECT_EQ(password.find("W3b!pass"), std::string::npos);
+    EXPECT_EQ(password.find("另一个密码"), std::string::npos);
+    EXPECT_TRUE(password.starts_with("aes-256-gcm:1:")) << password;
+  }
+  // A sealed value copied into another row does not open there.
+  ASSERT_EQ(Raw().Execute("UPDATE server SET password = (SELECT password FROM server WHERE id = ?) WHERE id = ?",
+                          {a.id, b.id}),
+            1);
+  EXPECT_FALSE(member->Read(b.id, error));
+  EXPECT_EQ(error.reason, TeamReason::kDoesNotOpen);
+  EXPECT_EQ(error.row, b.id);
+  auto read = member->Read(a.id, error);
+  ASSERT_TRUE(read) << error.detail;
+  EXPECT_EQ(read->password, "W3b!pass");
+}
+
+TEST_F(TeamTest, AChangeOrDeleteOfAnOutdatedVersionIsRefusedAndTheOtherChangeStays) {
+  auto alice = Member(), bob = Member();
+  TeamServer added = Server("db.corp", "old");
+  TeamError error;
+  ASSERT_TRUE(alice->Add(added, error)) << error.detail;
+  auto seenByAlice = alice->Read(added.id, error);
+  auto seenByBob = bob->Read(added.id, error);
+  ASSERT_TRUE(seenByAlice && seenByBob);
+
+  seenByBob->password = "bob's";
+  ASSERT_TRUE(bob->Change(*seenByBob, error)) << error.detail;
+  seenByAlice->password = "alice's";
+  EXPECT_FALSE(alice->Change(*seenByAlice, error));
+  EXPECT_EQ(error.reason, TeamReason::kChangedByAnother);
+  EXPECT_FALSE(alice->Delete(added.id, seenByAlice->version, error));
+  EXPECT_EQ(error.reason, TeamReason::kChangedByAnother);
+  auto now = alice->Read(added.id, error);
+  ASSERT_TRUE(now);
+  EXPECT_EQ(now->password, "bob's");
+  EXPECT_EQ(now->version, 2);
+
+  // Seen as it is now, the delete goes through; a second one finds it gone and is content.
+  EXPECT_TRUE(alice->Delete(added.id, now->version, error)) << error.detail;
+  EXPECT_TRUE(bob->Delete(added.id, now->version, error)) << error.detail;
+  seenByBob->password = "again";
+  EXPECT_FALSE(bob->Change(*seenByBob, error));
+  EXPECT_EQ(error.reason, TeamReason::kGone);
+}
+
+TEST_F(TeamTest, RefusesAUsedDatabaseAWrongPassphraseANewerSchemaAndTheOldKeyAfterARekey) {
+  TeamError error;
+  EXPECT_FALSE(admin.Init("passphrase one", error, kRounds));
+  EXPECT_EQ(error.reason, TeamReason::kNotEmpty);
+
+  TeamStore stranger;
+  ASSERT_TRUE(stranger.Connect(database->connection, server.password, error));
+  EXPECT_FALSE(stranger.KeyOf("passphrase two", error));
+  EXPECT_EQ(error.reason, TeamReason::kWrongPassphrase);
+
+  auto stale = Member();
+  TeamServer kept = Server("10.1.1.1", "kept");
+  ASSERT_TRUE(stale->Add(kept, error)) << error.detail;
+  auto rekeying = Member();
+  ASSERT_TRUE(rekeying->Rekey("passphrase two", error, kRounds)) << error.detail;
+  // A member still holding the old key can neither add nor change: what it sealed would not
+  // open for anyone else.
+  TeamServer late = Server("10.1.1.2", "late");
+  EXPECT_FALSE(stale->Add(late, error));
+  EXPECT_EQ(error.reason, TeamReason::kKeyChanged);
+  auto fresh = Member("passphrase two");
+  auto read = fresh->Read(kept.id, error);
+  ASSERT_TRUE(read) << error.detail;
+  EXPECT_EQ(read->password, "kept");
+  EXPECT_EQ(fresh->List(error)->size(), 1u);
+
+  ASSERT_EQ(Raw().Execute("UPDATE korvane_team SET value = '2' WHERE name = 'schema version'"), 1);
+  EXPECT_FALSE(fresh->ReadSettings(error));
+  EXPECT_EQ(error.reason, TeamReason::kNewerSchema);
+}
+
+// The main window over a protected data file that belongs to the team.
+class TeamWindowTest : public TeamTest {
+ protected:
+  TeamWindowTest() : dir("korvane 团队") {
+    SetProgramDirectoryFromExecutable(dir.File("korvane.exe"));
+    testing::MakeDataFile(DataFilePath());
+  }
+
+  void Join(const std::string& connection) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(DataFilePath().c_str(), &db), SQLITE_OK);
+    StoreError error;
+    ASSERT_TRUE(ProtectDataFile(db, "admin", error, kRounds));
+    auto keys = CheckLoginPassword(db, kLoginKey, "admin");
+    ASSERT_TRUE(keys);
+    TeamError teamError;
+    auto key = admin.KeyOf("passphrase one", teamError);
+    ASSERT_TRUE(key);
+    Membership membership;
+    membership.connection = connection;
+    membership.name = database->name();
+    membership.password = server.password;
+    membership.teamKey = key->Text();
+    ASSERT_TRUE(WriteMembership(db, *keys, membership, error));
+    sqlite3_close(db);
+    session.Start(std::move(keys));
+  }
+
+  std::vector<std::string> Row(int row) const {
+    std::vector<std::string> cells;
+    for (int column = 0; column < 4; ++column) cells.push_back(form.ListCell(kList, row, column));
+    return cells;
+  }
+
+  testing::TempDir dir;
+  testing::FakeForm form{MainLayout()};
+  testing::FakePlatform platform;
+  testing::ScriptedEditor editors{platform};
+  LoginSession session;
+  MainWindow window{form, platform, editors, session};
+};
+
+TEST_F(TeamWindowTest, ListsChangesAndRefusesAnOutdatedChangeOfTheTeamsServers) {
+  Join(database->connection);
+  auto other = Member();
+  TeamServer first = Server("10.0.0.7", "W3b!pass", "机房 A");
+  TeamError error;
+  ASSERT_TRUE(other->Add(first, error));
+
+  window.OnMainWindowCreated();
+  ASSERT_TRUE(platform.messages.empty()) << platform.messages[0].text;
+  EXPECT_EQ(form.Text(Id(C::分组框1)), std::string(kTeamListCaption) + database->name());
+  ASSERT_EQ(form.ListRowCount(kList), 1);
+  EXPECT_EQ(Row(0), (std::vector<std::string>{std::to_string(first.id), "机房 A", "10.0.0.7", "3389"}));
+  form.SelectRow(kList, 0);
+  window.OnEvent({EventKind::LeftClick, kList});
+  EXPECT_EQ(form.Text(Id(C::编辑框_密码)), "W3b!pass");
+
+  // Added through the editor: in the team's database, sealed, for the other member to read.
+  editors.script = [](testing::FakeForm& editor, EditorWindow& window) {
+    editor.SetText(Id(EditorControl::编辑框_Host), "10.0.0.8");
+    editor.SetText(Id(EditorControl::编辑框_端口), "3390");
+    editor.SetText(Id(EditorControl::编辑框_用户名), "CORP\\ops");
+    editor.SetText(Id(EditorControl::编辑框_密码), "新密码");
+    editor.SetText(Id(EditorControl::编辑框_备注), "web");
+    window.SaveServer();
+  };
+  window.OpenEditorForAdd();
+  ASSERT_EQ(form.ListRowCount(kList), 2);
+  auto all = other->ListWithPasswords(error);
+  ASSERT_TRUE(all && all->size() == 2);
+  EXPECT_EQ((*all)[1].user, "CORP\\ops");
+  EXPECT_EQ((*all)[1].password, "新密码");
+
+  // The other member changes the first server while this one has it open in the editor.
+  form.SelectRow(kList, 0);
+  editors.script = [&](testing::FakeForm& editor, EditorWindow& window) {
+    auto theirs = other->Read(first.id, error);
+    theirs->remark = "theirs";
+    ASSERT_TRUE(other->Change(*theirs, error));
+    editor.SetText(Id(EditorControl::编辑框_备注), "mine");
+    window.SaveServer();
+  };
+  window.OpenEditorForModify();
+  ASSERT_FALSE(platform.messages.empty());
+  EXPECT_EQ(platform.messages.back().text, kChangedByAnotherMessage);
+  EXPECT_EQ(Row(0)[1], "theirs");
+  EXPECT_EQ(other->Read(first.id, error)->remark, "theirs");
+}
+
+TEST_F(TeamWindowTest, ATeamOutOfReachEndsTheRunNamingTheServerAndWritesNothing) {
+  // Nothing listens on port 1.
+  const std::string unreachable = testing::Replaced(database->connection, "Port=", "Port=1;Unused=");
+  Join(unreachable);
+  window.OnMainWindowCreated();
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_TRUE(platform.messages[0].text.starts_with("无法打开团队服务器列表（127.0.0.1）：无法连接："))
+      << platform.messages[0].text;
+  EXPECT_EQ(platform.endProgramCalls, 1);
+  EXPECT_EQ(form.ListRowCount(kList), 0);
+}
+
+}  // namespace
+}  // namespace korvane
