@@ -52,7 +52,7 @@ const StoreReasonText kStoreReasonTable[] = {
     {StoreReason::kNotTeamMember, "the file belongs to no team",
      "该文件不属于任何团队"},
     {StoreReason::kTeamMember, "the file belongs to a team: leave the team first (team leave)",
-     "该文件属于一个团队：请先退出团队（team leave）"},
+     "该文件属于一个团队：请先退出团队"},
     {StoreReason::kMembershipDoesNotOpen, "the file's team membership does not open with its login key: it was changed or copied from another file",
      "该文件的团队成员信息无法用其登录密钥解开：它被改动过，或是从另一个文件复制来的"},
     {StoreReason::kCannotReadMembership, "cannot read the file's team membership: {2}",
