@@ -247,6 +247,7 @@ struct RecordSet::Impl {
 
   // A team's rows as the record set holds them; a password in them is in clear.
   bool OpenedFromTeam(std::shared_ptr<TeamTable> from, std::vector<TableRow> teamRows) {
+    rows.reserve(teamRows.size());
     for (TableRow& row : teamRows) rows.push_back(Row{row.id, std::move(row.values)});
     team = std::move(from);
     open = true;

@@ -34,6 +34,12 @@ std::string Text(const SqlValue& value) {
   return std::string();
 }
 
+// The text of a fetched value, moved out of it.
+std::string Take(SqlValue& value) {
+  if (auto* text = std::get_if<std::string>(&value)) return std::move(*text);
+  return Text(value);
+}
+
 long long Number(const SqlValue& value) {
   if (const auto* number = std::get_if<long long>(&value)) return *number;
   return 0;
@@ -323,8 +329,9 @@ std::optional<TeamKey> TeamStore::KeyOf(std::string_view passphrase, TeamError& 
 std::optional<std::vector<TeamServer>> TeamStore::Select(bool passwords, TeamError& error) {
   if (!Ready(error)) return std::nullopt;
   OdbcStatement select(db_);
-  const std::string columns = passwords ? "id, version, host, port, username, remark, password"
-                                        : "id, version, host, port, username, remark";
+  // The list leaves out what it does not show: every column costs a call per row.
+  const std::string columns = passwords ? "id, version, host, port, remark, username, password"
+                                        : "id, version, host, port, remark";
   if (!select.Prepare("SELECT " + columns + " FROM server ORDER BY id") || !select.Execute({})) {
     Failed(TeamReason::kRefused, select.Error(), error);
     return std::nullopt;
@@ -336,11 +343,11 @@ std::optional<std::vector<TeamServer>> TeamStore::Select(bool passwords, TeamErr
     TeamServer& server = servers.emplace_back();
     server.id = Number(row[0]);
     server.version = Number(row[1]);
-    server.host = Text(row[2]);
-    server.port = Text(row[3]);
-    server.user = Text(row[4]);
-    server.remark = Text(row[5]);
+    server.host = Take(row[2]);
+    server.port = Take(row[3]);
+    server.remark = Take(row[4]);
     if (passwords) {
+      server.user = Take(row[5]);
       std::string& stored = std::get<std::string>(row[6] = Text(row[6]));
       auto plain = key_ ? key_->Open(stored, server.id) : std::nullopt;
       sealed::WipeText(stored);

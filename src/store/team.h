@@ -116,7 +116,7 @@ class TeamStore {
   // The passphrase's key, checked against the team's (kWrongPassphrase).
   std::optional<TeamKey> KeyOf(std::string_view passphrase, TeamError& error);
 
-  // The list without passwords (`password` stays empty), in id order.
+  // The list as the window shows it (no user name, no password), in id order.
   std::optional<std::vector<TeamServer>> List(TeamError& error);
   // The same with every password opened; kDoesNotOpen names the first that does not.
   std::optional<std::vector<TeamServer>> ListWithPasswords(TeamError& error);

@@ -40,16 +40,23 @@ std::string Normalized(const std::string& sql) {
   return text;
 }
 
-SqlValue Cell(const TeamServer& server, const Column& column) {
-  if (column.field == nullptr) return server.id;
-  const std::string& text = server.*column.field;
-  // As the data file gives them: an empty value is null.
-  return text.empty() ? SqlValue{} : SqlValue{text};
-}
-
-TableRow RowOf(const TeamServer& server, const std::vector<const Column*>& columns) {
+// The server's values moved into a row: a list of thousands is not copied twice.
+TableRow RowOf(TeamServer& server, const std::vector<const Column*>& columns) {
   TableRow row{server.id, {}};
-  for (const Column* column : columns) row.values.push_back(Cell(server, *column));
+  row.values.reserve(columns.size());
+  for (const Column* column : columns) {
+    if (column->field == nullptr) {
+      row.values.emplace_back(server.id);
+      continue;
+    }
+    std::string& text = server.*column->field;
+    // As the data file gives them: an empty value is null.
+    if (text.empty()) {
+      row.values.emplace_back();
+    } else {
+      row.values.emplace_back(std::move(text));
+    }
+  }
   return row;
 }
 
@@ -106,6 +113,7 @@ bool TeamTable::Select(const std::string& sql, const std::vector<SqlValue>& para
     auto servers = passwords ? store_->ListWithPasswords(error_) : store_->List(error_);
     if (!servers) return false;
     seen_.clear();
+    rows.reserve(servers->size());
     for (TeamServer& server : *servers) {
       seen_[server.id] = server.version;
       rows.push_back(RowOf(server, columns));

@@ -5,7 +5,7 @@
 // the details), so that a change or a delete touches the row only as the operator saw it.
 #pragma once
 
-#include <map>
+#include <unordered_map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,8 +47,8 @@ class TeamTable {
   std::unique_ptr<TeamStore> store_;
   std::string name_;
   TeamError error_;
-  std::map<long long, long long> seen_;  // id: version as the operator last saw it
-  std::map<long long, long long> read_;  // id: version as last read for a write
+  std::unordered_map<long long, long long> seen_;  // id: version as the operator last saw it
+  std::unordered_map<long long, long long> read_;  // id: version as last read for a write
 };
 
 }  // namespace korvane::store_detail

@@ -13,7 +13,11 @@
 #include "launch/connect.h"
 #include "platform/platform_win32.h"
 #include "platform/text_win32.h"
+#include "servers/main_layout.h"
+#include "servers/main_window.h"
 #include "support/main_window_form.h"
+#include "support/scripted_editor.h"
+#include "team_fixture.h"
 
 namespace korvane::bench {
 namespace {
@@ -62,6 +66,62 @@ void BM_Connect(benchmark::State& state) {
   ReportFloor(state, "protect + write directly", directSeconds, 2.0);
 }
 BENCHMARK(BM_Connect)->UseManualTime()->Repetitions(5)->ReportAggregatesOnly();
+
+// A team's server: the row read from PostgreSQL and its password opened when the operator
+// picks it, then the same connect; against reading the row bare, opening the password with the
+// team's key and protecting and writing the file straight through Win32.
+void BM_TeamConnect(benchmark::State& state) {
+  BenchTeam team;
+  if (!team.Make(state, 1000)) return;
+  NoClientPlatform platform;
+  testing::FakeForm form(MainLayout());
+  testing::ScriptedEditor editors(platform);
+  MainWindow window(form, platform, editors, team.session);
+  window.OnMainWindowCreated();
+  const ControlId list = Id(MainControl::超级列表框1);
+  form.SelectRow(list, 500);
+  const long long id = std::stoll(form.ListCell(list, 500, 0));
+  window.OnEvent({EventKind::LeftClick, list});
+  ConnectToServer(form, platform);
+  const std::string path = platform.TempDirectory() + "text.rdp";
+  std::string bytes;
+  {
+    std::ifstream written(std::filesystem::u8path(path), std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(written), {});
+  }
+  if (platform.messages != 0 || bytes.empty()) state.SkipWithError("the connect did not write its file");
+  OdbcConnection bare;
+  bare.Connect(team.BareConnection());
+  const std::wstring widePath = Widen(path);
+  double directSeconds = 0;
+  for (auto _ : state) {
+    state.SetIterationTime(Seconds([&] {
+      window.OnEvent({EventKind::LeftClick, list});
+      ConnectToServer(form, platform);
+    }));
+    directSeconds += Seconds([&] {
+      OdbcStatement select(bare);
+      std::vector<SqlValue> row;
+      select.Prepare("SELECT host, port, username, password FROM server WHERE id = ?");
+      select.Execute({id});
+      select.Fetch(row);
+      auto password = team.key->Open(std::get<std::string>(row[3]), id);
+      const std::wstring wide = Widen(password.value_or(""));
+      std::vector<BYTE> clear((wide.size() + 1) * sizeof(wchar_t) + 1, 0);
+      std::memcpy(clear.data(), wide.data(), wide.size() * sizeof(wchar_t));
+      DATA_BLOB in{static_cast<DWORD>(clear.size()), clear.data()}, out{};
+      CryptProtectData(&in, L"psw", nullptr, nullptr, nullptr, 0, &out);
+      LocalFree(out.pbData);
+      HANDLE file = CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+      DWORD done = 0;
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+      CloseHandle(file);
+    });
+  }
+  if (platform.messages != 0) state.SkipWithError("the connect showed a message");
+  ReportFloor(state, "read + open + protect + write directly", directSeconds, 2.0);
+}
+BENCHMARK(BM_TeamConnect)->UseManualTime()->Repetitions(5)->ReportAggregatesOnly();
 
 }  // namespace
 }  // namespace korvane::bench

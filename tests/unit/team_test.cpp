@@ -2,13 +2,10 @@
 // windows working on a team's servers through the same store as on the data file's.
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
-
 #include "app/program.h"
 #include "servers/main_layout.h"
 #include "servers/main_window.h"
 #include "servers/team_messages.h"
-#include "store/membership.h"
 #include "store/protection.h"
 #include "store/schema.h"
 #include "store/team.h"
@@ -16,6 +13,7 @@
 #include "support/fake_form.h"
 #include "support/fake_platform.h"
 #include "support/scripted_editor.h"
+#include "support/team_member.h"
 #include "support/test_pg.h"
 
 namespace korvane {
@@ -165,23 +163,10 @@ class TeamWindowTest : public TeamTest {
   }
 
   void Join(const std::string& connection) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(DataFilePath().c_str(), &db), SQLITE_OK);
-    StoreError error;
-    ASSERT_TRUE(ProtectDataFile(db, "admin", error, kRounds));
-    auto keys = CheckLoginPassword(db, kLoginKey, "admin");
-    ASSERT_TRUE(keys);
-    TeamError teamError;
-    auto key = admin.KeyOf("passphrase one", teamError);
-    ASSERT_TRUE(key);
-    Membership membership;
-    membership.connection = connection;
-    membership.name = database->name();
-    membership.password = server.password;
-    membership.teamKey = key->Text();
-    ASSERT_TRUE(WriteMembership(db, *keys, membership, error));
-    sqlite3_close(db);
-    session.Start(std::move(keys));
+    TeamError error;
+    auto key = admin.KeyOf("passphrase one", error);
+    ASSERT_TRUE(key) << error.detail;
+    session.Start(testing::JoinTeam(DataFilePath(), connection, server.password, *key, database->name()));
   }
 
   std::vector<std::string> Row(int row) const {
