@@ -4,50 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "support/test_server.h"
 
 namespace korvane {
 namespace {
 
-struct TestServer {
-  std::string connection;  // without the password
-  std::string password;
-  std::string ca;
-};
-
-// scripts/test exports these; a test program run alone, without that server, skips.
-bool FindServer(TestServer& server) {
-  const char* connection = std::getenv("KORVANE_TEST_PG");
-  const char* password = std::getenv("KORVANE_TEST_PG_PASSWORD");
-  const char* ca = std::getenv("KORVANE_TEST_PG_CA");
-  if (!connection || !password || !ca) return false;
-  server = {connection, password, ca};
-  return true;
-}
-
-#define REQUIRE_SERVER(server)                                                              \
-  TestServer server;                                                                        \
-  if (!FindServer(server))                                                                  \
-  GTEST_SKIP() << "no test server: KORVANE_TEST_PG, KORVANE_TEST_PG_PASSWORD and "          \
-                  "KORVANE_TEST_PG_CA are set by scripts/test, which starts a private PostgreSQL"
-
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  auto at = text.find(from);
-  if (at != std::string::npos) text.replace(at, from.size(), to);
-  return text;
-}
-
-std::vector<std::vector<SqlValue>> Rows(OdbcConnection& connection, const std::string& sql) {
-  OdbcStatement select(connection);
-  EXPECT_TRUE(select.Prepare(sql) && select.Execute({})) << select.Error().message;
-  std::vector<std::vector<SqlValue>> rows;
-  std::vector<SqlValue> row;
-  while (select.Fetch(row) == OdbcStatement::Fetched::kRow) rows.push_back(row);
-  EXPECT_TRUE(select.Error().empty()) << select.Error().message;
-  return rows;
-}
+using testing::Replaced;
+using testing::Rows;
 
 TEST(OdbcTest, ConnectionsSucceedOrFailWithTheDriversReason) {
   REQUIRE_SERVER(server);
