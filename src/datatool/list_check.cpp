@@ -115,8 +115,9 @@ class Checker {
   }
 
   // A protected file: its row, its sealed values, and that each opens with the login password
-  // the operator gives. True for a protected file. A plain file must hold no sealed values: the
-  // program would take one for the password itself.
+  // the operator gives; `keys` gets its keys, for the team of a member file. True for a
+  // protected file. A plain file must hold no sealed values: the program would take one for the
+  // password itself.
   bool CheckProtection(const Invocation& call, std::optional<LoginKeys>& keys) {
     const FileProtection protection = ReadProtection(db_);
     if (protection == FileProtection::kUnusable) {
