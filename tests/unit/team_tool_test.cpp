@@ -156,6 +156,14 @@ TEST_F(TeamToolTest, JoinTakesOnlyAProtectedFileAndEverySecretRight) {
   EXPECT_EQ(membership->connection, member);
   EXPECT_EQ(membership->name, name_);
   EXPECT_EQ(membership->password, "member pw");
+  // The connection string is plain in the file; one changed behind the member's back must not
+  // send the database password to another server.
+  const std::string elsewhere = testing::Replaced(member, "Server=127.0.0.1;", "Server=localhost;");
+  testing::RunSql(file, "UPDATE Team SET value = '" + elsewhere + "' WHERE name = 'connection'");
+  EXPECT_FALSE(MembershipOf(file));
+  EXPECT_EQ(Tool({"list", file}), 1);
+  EXPECT_NE(err_.str().find("membership does not open"), std::string::npos) << err_.str();
+  testing::RunSql(file, "UPDATE Team SET value = '" + member + "' WHERE name = 'connection'");
   // The member's user reads and writes the team's list with the role alone.
   ASSERT_EQ(Tool({"add-server", file, "10.0.0.9", "3389", "ops", "pw", "web"}), 0) << err_.str();
   ASSERT_EQ(Tool({"list", file}), 0) << err_.str();
