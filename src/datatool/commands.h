@@ -14,6 +14,10 @@
 #include "store/protection.h"
 #include "store/sqlite_util.h"
 
+namespace korvane {
+class TeamStore;
+}
+
 namespace korvane::tool {
 
 // One command as the dispatcher hands it over: its operands in order and its flags.
@@ -34,11 +38,35 @@ int Export(const Invocation& call);
 int Import(const Invocation& call);
 int Protect(const Invocation& call);
 int Unprotect(const Invocation& call);
+int TeamInit(const Invocation& call);
+int TeamJoin(const Invocation& call);
+int TeamPush(const Invocation& call);
+int TeamLeave(const Invocation& call);
+int TeamRekey(const Invocation& call);
+
+// add-server, list and check on a member file, whose servers are its team's (team_servers.cpp).
+int TeamAddServer(const Invocation& call, sqlite3* db);
+int TeamList(const Invocation& call, sqlite3* db);
+// check's last step: the team of a member file that passed the file's own checks, reached
+// with the keys of its login password; `ownServers` counts the file's own.
+int TeamCheck(const Invocation& call, sqlite3* db, const LoginKeys& keys, std::size_t ownServers);
+
+// The team of a member file, connected and using the key the file keeps: the membership opened
+// with the keys of its login password, which the second form asks for. `name` gets the team's
+// name when given. False after saying why on `err`.
+bool MemberTeam(const Invocation& call, sqlite3* db, const std::string& path, const LoginKeys& keys,
+                TeamStore& store, std::string* name = nullptr);
+bool MemberTeam(const Invocation& call, sqlite3* db, const std::string& path, TeamStore& store,
+                std::string* name = nullptr);
 
 // One secret: typed on the terminal without echo after the prompt, or else the next line of
 // standard input. nullopt after saying on `err` that none came, and then `outcome`.
 std::optional<std::string> ReadSecret(const Invocation& call, const std::string& prompt,
                                       Msg outcome = Msg::kNothingDone);
+
+// A new secret: asked twice on a terminal, where a typing slip cannot be seen, after `prompt`;
+// read once from a pipe, where a script gives it. nullopt after saying why on `err`.
+std::optional<std::string> ReadNewSecret(const Invocation& call, Msg prompt);
 
 // What a command needs to read or write the server passwords of the file: for a protected file
 // the keys of its login password, which it asks for and checks; nothing for a plain one. False

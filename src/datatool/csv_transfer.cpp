@@ -8,10 +8,12 @@
 #include <system_error>
 
 #include "app/program.h"
+#include "store/membership.h"
 #include "store/store.h"
 #include "datatool/commands.h"
 #include "datatool/csv_text.h"
 #include "datatool/private_file.h"
+#include "datatool/server_lists.h"
 #include "datatool/import/import.h"
 
 namespace korvane::tool {
@@ -129,6 +131,45 @@ SqlValue TextOrNull(const std::string& text) {
   return text;
 }
 
+// One server as a record of the CSV; its values are wiped on the way.
+void AppendRecord(std::string& text, std::vector<std::string>& fields) {
+  for (auto& field : fields) {
+    std::string shown = ForSpreadsheet(field);
+    Wipe(field);
+    field = std::move(shown);
+  }
+  text += CsvLine(fields);
+  for (auto& field : fields) Wipe(field);
+}
+
+// The names need no quotes; bare, the header reads as what it is. The byte order mark makes
+// a spreadsheet read the file as UTF-8 rather than in the ANSI code page (GBK on a Chinese
+// Windows), which would garble every Chinese remark; import skips it.
+std::string CsvStart() { return "\xEF\xBB\xBF" + JoinedHeader() + "\r\n"; }
+
+// export on a member file: the team's servers, every password opened with the team's key.
+int ExportTeam(const Invocation& call, sqlite3* db) {
+  const std::string& path = call.operands[0];
+  const std::string& csvPath = call.operands[1];
+  TeamStore store;
+  if (!MemberTeam(call, db, path, store)) return 1;
+  TeamError why;
+  auto servers = store.ListWithPasswords(why);
+  if (!servers) return Fail(call.err, Format(Msg::kPathNothingDone, path, Say(why, Printable(store.ServerName()))));
+  std::string text = CsvStart();
+  for (TeamServer& server : *servers) {
+    std::vector<std::string> fields = {server.host, server.port, server.user, server.password, server.remark};
+    Wipe(server.password);
+    AppendRecord(text, fields);
+  }
+  std::string error;
+  const bool written = WriteNewFile(csvPath, text, error);
+  Wipe(text);
+  if (!written) return Fail(call.err, error);
+  call.out << Format(Msg::kExported, Servers(servers->size()), csvPath) << "\n";
+  return 0;
+}
+
 }  // namespace
 
 int Export(const Invocation& call) {
@@ -140,6 +181,7 @@ int Export(const Invocation& call) {
   std::string error;
   const auto db = OpenForReading(path, error);
   if (!db) return Fail(call.err, error);
+  if (IsTeamMember(db.get())) return ExportTeam(call, db.get());
   // A protected file's passwords are opened for the CSV with its login password.
   std::optional<LoginKeys> keys;
   if (!KeysForPasswords(call, db.get(), path, keys)) return 1;
@@ -148,10 +190,7 @@ int Export(const Invocation& call) {
   if (!statement) {
     return Fail(call.err, Format(Msg::kCannotReadServers, path, sqlite3_errmsg(db.get())));
   }
-  // The names need no quotes; bare, the header reads as what it is. The byte order mark makes
-  // a spreadsheet read the file as UTF-8 rather than in the ANSI code page (GBK on a Chinese
-  // Windows), which would garble every Chinese remark; import skips it.
-  std::string text = "\xEF\xBB\xBF" + JoinedHeader() + "\r\n";
+  std::string text = CsvStart();
   std::size_t servers = 0;
   int rc;
   std::vector<std::string> unopened;
@@ -166,13 +205,7 @@ int Export(const Invocation& call) {
       Wipe(fields[3]);
       fields[3] = opened.value_or("");
     }
-    for (auto& field : fields) {
-      std::string shown = ForSpreadsheet(field);
-      Wipe(field);
-      field = std::move(shown);
-    }
-    text += CsvLine(fields);
-    for (auto& field : fields) Wipe(field);
+    AppendRecord(text, fields);
     ++servers;
   }
   // A CSV without one of the passwords would pass for a whole one: none is written.
@@ -227,77 +260,81 @@ bool ReadCsvServers(const Invocation& call, const std::string& csvPath, std::vec
   return true;
 }
 
-// A server of the file as an import compares it: host, port, user and the password in clear.
-struct HeldServer {
-  std::string host, port, user, password;
-  bool opens = true;  // false for a sealed password that does not open: it equals no row's
-  ~HeldServer() { Wipe(password); }
-};
+// The data file's own table Server. A protected file's login password is asked for only when
+// a password is to be opened or sealed.
+class FileServers : public ServerList {
+ public:
+  FileServers(const Invocation& call, sqlite3* db, const std::string& path) : call_(call), db_(db), path_(path) {}
 
-// How the rows of one source stand against the servers the file held before the import.
-struct Sorting {
-  std::vector<const import::ImportedServer*> added;
-  // Among those added: rows whose host, port and user a server of the file has with another
-  // password. Both are kept; the operator is told, so that the stale one can be deleted.
-  std::vector<const import::ImportedServer*> beside;
-  std::size_t alreadyThere = 0;
-};
-
-// Every row of the source is added, its own repeats included: a row is already there only
-// when the file held a server with the same host, port, user and password before this
-// import (the remark may differ). Only where host, port and user match does a password need
-// comparing, so a protected file's login password is asked for only then. False after saying
-// why on `err`.
-bool SortRows(const Invocation& call, sqlite3* db, const std::string& path,
-              const std::vector<import::ImportedServer>& rows, std::optional<LoginKeys>& keys, bool& keysRead,
-              Sorting& sorting) {
-  auto read = sqlite::Prepare(db, "SELECT 服务器名, 端口, 用户名, 密码 FROM Server");
-  if (!read) return Fail(call.err, Format(Msg::kCannotReadServers, path, sqlite3_errmsg(db))), false;
-  std::vector<HeldServer> held;
-  int rc;
-  while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
-    held.push_back({ColumnText(read.get(), 0), ColumnText(read.get(), 1), ColumnText(read.get(), 2),
-                    ColumnText(read.get(), 3)});
-  }
-  if (rc != SQLITE_DONE) return Fail(call.err, Format(Msg::kCannotReadServers, path, sqlite3_errmsg(db))), false;
-  read.reset();
-  // A sealed password is opened once, and only when some row needs it.
-  std::vector<bool> opened(held.size(), false);
-  for (const auto& row : rows) {
-    bool sameServer = false, samePassword = false;
-    for (std::size_t i = 0; i < held.size() && !samePassword; ++i) {
-      HeldServer& h = held[i];
-      if (h.host != row.host || h.port != row.port || h.user != row.user) continue;
-      sameServer = true;
-      if (!opened[i]) {
-        if (!keysRead && !KeysForPasswords(call, db, path, keys)) return false;
-        keysRead = true;
-        if (keys) {
-          // One that does not open counts as another password: the row is added.
-          auto plain = keys->Open(h.password, h.host);
-          Wipe(h.password);
-          h.opens = plain.has_value();
-          if (plain) h.password = std::move(*plain);
-        }
-        opened[i] = true;
-      }
-      samePassword = h.opens && h.password == row.password;
+  bool Read(std::vector<HeldServer>& held) override {
+    auto read = sqlite::Prepare(db_, "SELECT 服务器名, 端口, 用户名, 密码 FROM Server");
+    if (!read) return Fail(call_.err, Format(Msg::kCannotReadServers, path_, sqlite3_errmsg(db_))), false;
+    int rc;
+    while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
+      held.push_back({ColumnText(read.get(), 0), ColumnText(read.get(), 1), ColumnText(read.get(), 2),
+                      ColumnText(read.get(), 3)});
     }
-    if (samePassword) {
-      ++sorting.alreadyThere;
-    } else {
-      sorting.added.push_back(&row);
-      if (sameServer) sorting.beside.push_back(&row);
-    }
+    if (rc != SQLITE_DONE) return Fail(call_.err, Format(Msg::kCannotReadServers, path_, sqlite3_errmsg(db_))), false;
+    return true;
   }
-  return true;
-}
 
-// "web-01 (host 10.0.0.7, port 3389, user ops)", for a message.
-std::string RowLabel(const import::ImportedServer& row) {
-  return Format(Msg::kImportedServerLabel, Printable(row.remark), Printable(row.host), Printable(row.port),
-                Printable(row.user));
-}
+  bool Open(HeldServer& server) override {
+    if (!Keys()) return false;
+    if (keys_) {
+      // One that does not open counts as another password: the row is added.
+      auto plain = keys_->Open(server.password, server.host);
+      Wipe(server.password);
+      server.opens = plain.has_value();
+      if (plain) server.password = std::move(*plain);
+    }
+    return true;
+  }
+
+  bool AddAll(const std::vector<const import::ImportedServer*>& added) override {
+    if (!added.empty() && !Keys()) return false;
+    // All or nothing: the servers of one file arrive together or not at all.
+    if (!sqlite::Exec(db_, "BEGIN IMMEDIATE")) {
+      return Fail(call_.err, Format(Msg::kCannotWriteNothingImported, path_, sqlite3_errmsg(db_))), false;
+    }
+    auto insert = sqlite::Prepare(db_, "INSERT INTO Server (" + ColumnList() + ") VALUES (?, ?, ?, ?, ?)");
+    bool ok = insert != nullptr;
+    for (std::size_t i = 0; ok && i < added.size(); ++i) {
+      const import::ImportedServer& s = *added[i];
+      // The password goes in as the file keeps it: sealed for a protected file, never a clear
+      // copy that is then replaced and left unwiped.
+      std::optional<std::string> stored = keys_ ? keys_->Seal(s.password, s.host) : std::optional(s.password);
+      ok = stored.has_value();
+      std::vector<SqlValue> values = {TextOrNull(s.host), TextOrNull(s.port), TextOrNull(s.user), std::monostate{},
+                                      TextOrNull(s.remark)};
+      if (stored && !stored->empty()) values[3] = std::move(*stored);
+      ok = ok && sqlite::Bind(insert.get(), values) && sqlite3_step(insert.get()) == SQLITE_DONE;
+      sqlite3_reset(insert.get());
+      sqlite3_clear_bindings(insert.get());
+      if (auto* text = std::get_if<std::string>(&values[3])) Wipe(*text);
+      if (stored) Wipe(*stored);
+    }
+    insert.reset();
+    if (!ok || !sqlite::Exec(db_, "COMMIT")) {
+      const std::string why = sqlite3_errmsg(db_);
+      sqlite::Exec(db_, "ROLLBACK");
+      return Fail(call_.err, Format(Msg::kCannotAddServers, path_, why)), false;
+    }
+    return true;
+  }
+
+ private:
+  bool Keys() {
+    if (!keysRead_ && !KeysForPasswords(call_, db_, path_, keys_)) return false;
+    keysRead_ = true;
+    return true;
+  }
+
+  const Invocation& call_;
+  sqlite3* db_;
+  const std::string& path_;
+  std::optional<LoginKeys> keys_;
+  bool keysRead_ = false;
+};
 
 // The notes a reader left, every text of the file kept on its line as list shows values.
 // `more` counts the notes of the kind that were not kept.
@@ -305,14 +342,6 @@ void SayNotes(const Invocation& call, const std::vector<import::Note>& notes, st
   for (const auto& note : notes) Fail(call.err, Format(kind, Printable(note.where), Printable(note.what)));
   if (more > 0) Fail(call.err, Format(Msg::kMoreNotes, more));
 }
-
-// Wipes the clear passwords of the rows read, on every way out of the import.
-struct WipedRows {
-  std::vector<import::ImportedServer>& rows;
-  ~WipedRows() {
-    for (auto& row : rows) Wipe(row.password);
-  }
-};
 
 }  // namespace
 
@@ -348,20 +377,24 @@ int Import(const Invocation& call) {
     return Fail(call.err, Format(Msg::kNothingImportedFrom, shownSource));
   }
 
-  // A protected file takes the passwords sealed, under the key of its login password.
-  std::optional<LoginKeys> keys;
-  bool keysRead = false;
-  Sorting sorting;
-  if (!SortRows(call, db, path, read.servers, keys, keysRead, sorting)) return 1;
-  const auto& added = sorting.added;
-  std::string counts;
-  for (const auto& [count, what] : {std::pair{sorting.alreadyThere, Msg::kAlreadyThere},
-                                    std::pair{sorting.beside.size(), Msg::kBesideCount},
-                                    std::pair{read.skipped.size() + read.moreSkipped, Msg::kSkippedCount},
-                                    std::pair{read.unopened.size() + read.moreUnopened, Msg::kWithoutPassword}}) {
-    if (count > 0) counts += Format(counts.empty() ? Msg::kCountsOpen : Msg::kCountsSeparator) + Format(what, count);
+  // A protected file takes the passwords sealed, under the key of its login password; a
+  // member file's servers are its team's.
+  FileServers fileServers(call, db, path);
+  TeamStore store;
+  std::optional<TeamServers> teamServers;
+  if (IsTeamMember(db)) {
+    if (!MemberTeam(call, db, path, store)) return 1;
+    teamServers.emplace(call, store, path, Msg::kCannotAddServers);
   }
-  if (!counts.empty()) counts += Format(Msg::kCountsClose);
+  ServerList& list = teamServers ? static_cast<ServerList&>(*teamServers) : fileServers;
+  Sorting sorting;
+  if (!SortRows(list, read.servers, sorting)) return 1;
+  const auto& added = sorting.added;
+  const std::string counts =
+      CountsText({{sorting.alreadyThere, Msg::kAlreadyThere},
+                  {sorting.beside.size(), Msg::kBesideCount},
+                  {read.skipped.size() + read.moreSkipped, Msg::kSkippedCount},
+                  {read.unopened.size() + read.moreUnopened, Msg::kWithoutPassword}});
   if (dryRun) {
     for (const auto* server : added) {
       call.out << Format(Msg::kWouldAdd) << "\t" << OneLine(server->remark) << "\t" << OneLine(server->host) << "\t"
@@ -372,34 +405,7 @@ int Import(const Invocation& call) {
     return 0;
   }
 
-  if (!added.empty() && !keysRead && !KeysForPasswords(call, db, path, keys)) return 1;
-  // All or nothing: the servers of one file arrive together or not at all.
-  if (!sqlite::Exec(db, "BEGIN IMMEDIATE")) {
-    return Fail(call.err, Format(Msg::kCannotWriteNothingImported, path, sqlite3_errmsg(db)));
-  }
-  auto insert = sqlite::Prepare(db, "INSERT INTO Server (" + ColumnList() + ") VALUES (?, ?, ?, ?, ?)");
-  bool ok = insert != nullptr;
-  for (std::size_t i = 0; ok && i < added.size(); ++i) {
-    const import::ImportedServer& s = *added[i];
-    // The password goes in as the file keeps it: sealed for a protected file, never a clear
-    // copy that is then replaced and left unwiped.
-    std::optional<std::string> stored = keys ? keys->Seal(s.password, s.host) : std::optional(s.password);
-    ok = stored.has_value();
-    std::vector<SqlValue> values = {TextOrNull(s.host), TextOrNull(s.port), TextOrNull(s.user), std::monostate{},
-                                    TextOrNull(s.remark)};
-    if (stored && !stored->empty()) values[3] = std::move(*stored);
-    ok = ok && sqlite::Bind(insert.get(), values) && sqlite3_step(insert.get()) == SQLITE_DONE;
-    sqlite3_reset(insert.get());
-    sqlite3_clear_bindings(insert.get());
-    if (auto* text = std::get_if<std::string>(&values[3])) Wipe(*text);
-    if (stored) Wipe(*stored);
-  }
-  insert.reset();
-  if (!ok || !sqlite::Exec(db, "COMMIT")) {
-    const std::string why = sqlite3_errmsg(db);
-    sqlite::Exec(db, "ROLLBACK");
-    return Fail(call.err, Format(Msg::kCannotAddServers, path, why));
-  }
+  if (!list.AddAll(added)) return 1;
   for (const auto* row : sorting.beside) Fail(call.err, Format(Msg::kAddedBeside, shownSource, RowLabel(*row)));
   call.out << Format(Msg::kImported, Servers(added.size()), shownSource, counts) << "\n";
   return 0;

@@ -1,10 +1,12 @@
 #include "datatool/data_tool.h"
 
 #include <ostream>
+#include <string_view>
 
 #include <sqlite3.h>
 
 #include "app/program.h"
+#include "store/membership.h"
 #include "store/schema.h"
 #include "store/store.h"
 #include "datatool/commands.h"
@@ -38,6 +40,7 @@ int AddServer(const Invocation& call) {
   if (!connection.OpenAccess(path, kDatabasePassword)) {
     return Fail(call.err, tool::WhyNotWritable(path));
   }
+  if (IsTeamMember(connection.Handle())) return tool::TeamAddServer(call, connection.Handle());
   // A protected file takes the password sealed: the login password is asked for first.
   std::optional<LoginKeys> keys;
   if (!tool::KeysForPasswords(call, connection.Handle(), path, keys)) return 1;
@@ -76,7 +79,15 @@ const Command kCommands[] = {
     {"import", "FILE SOURCE [--dry-run]", 2, 2, "--dry-run", Msg::kImportSummary, Msg::kImportHelp, tool::Import},
     {"protect", "FILE", 1, 1, nullptr, Msg::kProtectSummary, Msg::kProtectHelp, tool::Protect},
     {"unprotect", "FILE", 1, 1, nullptr, Msg::kUnprotectSummary, Msg::kUnprotectHelp, tool::Unprotect},
+    {"team init", "CONNECTION", 1, 1, nullptr, Msg::kTeamInitSummary, Msg::kTeamInitHelp, tool::TeamInit},
+    {"team join", "FILE CONNECTION", 2, 2, nullptr, Msg::kTeamJoinSummary, Msg::kTeamJoinHelp, tool::TeamJoin},
+    {"team push", "FILE", 1, 1, nullptr, Msg::kTeamPushSummary, Msg::kTeamPushHelp, tool::TeamPush},
+    {"team leave", "FILE", 1, 1, nullptr, Msg::kTeamLeaveSummary, Msg::kTeamLeaveHelp, tool::TeamLeave},
+    {"team rekey", "FILE", 1, 1, nullptr, Msg::kTeamRekeySummary, Msg::kTeamRekeyHelp, tool::TeamRekey},
 };
+
+// The word that groups commands such as "team init"; it is no command of its own.
+constexpr std::string_view kTeamWord = "team";
 
 // "list FILE [--show-passwords]"
 std::string NameAndOperands(const Command& command) {
@@ -114,19 +125,30 @@ int RunDataTool(const std::vector<std::string>& arguments, ToolInput& input, std
     out << Overview();
     return 0;
   }
+  // "team init": the group's word and the command's take the first two arguments.
+  const bool grouped = name == kTeamWord;
+  if (grouped && arguments.size() < 2) {
+    err << "korvane-data: " << Format(Msg::kTeamNeedsCommand) << "\n" << Overview();
+    return 2;
+  }
+  if (grouped && arguments[1] == "--help") {
+    out << Overview();
+    return 0;
+  }
+  const std::string full = grouped ? name + " " + arguments[1] : name;
   const Command* command = nullptr;
   for (const auto& candidate : kCommands) {
-    if (name == candidate.name) command = &candidate;
+    if (full == candidate.name) command = &candidate;
   }
   if (command == nullptr) {
-    err << "korvane-data: " << Format(Msg::kNoCommand, name) << "\n" << Overview();
+    err << "korvane-data: " << Format(Msg::kNoCommand, full) << "\n" << Overview();
     return 2;
   }
 
   Invocation call{{}, {}, input, out, err};
   // "--" ends the options, for a value that begins with two dashes.
   bool optionsEnded = false;
-  for (size_t i = 1; i < arguments.size(); ++i) {
+  for (size_t i = grouped ? 2 : 1; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (!optionsEnded && argument == "--") {
       optionsEnded = true;

@@ -37,6 +37,13 @@ struct ToolInput {
 //   import FILE CSV
 //   protect FILE
 //   unprotect FILE
+//   team init CONNECTION
+//   team join FILE CONNECTION
+//   team push FILE
+//   team leave FILE
+//   team rekey FILE
+// On a file that belongs to a team (team join), add-server, list, check, export and import
+// work on the team's servers.
 int RunDataTool(const std::vector<std::string>& arguments, ToolInput& input, std::ostream& out,
                 std::ostream& err);
 // The same with nothing to read: a command that needs a secret fails.

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/program.h"
+#include "store/membership.h"
 #include "store/schema.h"
 #include "datatool/commands.h"
 
@@ -114,9 +115,10 @@ class Checker {
   }
 
   // A protected file: its row, its sealed values, and that each opens with the login password
-  // the operator gives. True for a protected file. A plain file must hold no sealed values: the
-  // program would take one for the password itself.
-  bool CheckProtection(const Invocation& call) {
+  // the operator gives; `keys` gets its keys, for the team of a member file. True for a
+  // protected file. A plain file must hold no sealed values: the program would take one for the
+  // password itself.
+  bool CheckProtection(const Invocation& call, std::optional<LoginKeys>& keys) {
     const FileProtection protection = ReadProtection(db_);
     if (protection == FileProtection::kUnusable) {
       // This program only ever writes a table of that name; a view can only be someone else's.
@@ -153,7 +155,7 @@ class Checker {
       Add(Format(Msg::kNoLoginPasswordGiven));
       return true;
     }
-    const auto keys = CheckLoginPassword(db_, kLoginKey, *password);
+    keys = CheckLoginPassword(db_, kLoginKey, *password);
     Wipe(*password);
     if (!keys) {
       Add(Format(Msg::kLoginPasswordMismatch));
@@ -194,6 +196,7 @@ int List(const Invocation& call) {
   std::string error;
   const auto db = OpenForReading(path, error);
   if (!db) return Fail(call.err, error);
+  if (IsTeamMember(db.get())) return TeamList(call, db.get());
   const bool passwords = call.HasFlag("--show-passwords");
   // The list itself needs no key; the passwords of a protected file need its login password.
   std::optional<LoginKeys> keys;
@@ -251,7 +254,8 @@ int Check(const Invocation& call) {
   checker.CheckMarker();
   if (checker.CheckTables()) checker.CheckLoginRow();
   checker.CheckIntegrity();
-  const bool protectedFile = checker.problems().empty() && checker.CheckProtection(call);
+  std::optional<LoginKeys> keys;
+  const bool protectedFile = checker.problems().empty() && checker.CheckProtection(call, keys);
   std::optional<std::string> servers;
   if (checker.problems().empty()) {
     servers = checker.Value("SELECT count(*) FROM Server", {}, Msg::kWhatTableServer);
@@ -260,6 +264,9 @@ int Check(const Invocation& call) {
     for (const auto& problem : checker.problems()) Fail(call.err, Format(Msg::kPathProblem, path, problem));
     return 1;
   }
+  const std::size_t count = std::stoul(servers.value_or("0"));
+  // A member file's list is its team's: that is checked too, with the keys of the login.
+  if (keys && IsTeamMember(db.get())) return TeamCheck(call, db.get(), *keys, count);
   call.out << Format(protectedFile ? Msg::kCheckOkProtected : Msg::kCheckOk, path,
                      Servers(std::stoul(servers.value_or("0"))))
            << "\n";

@@ -8,13 +8,10 @@
 #include "datatool/messages.h"
 
 namespace korvane::tool {
-namespace {
 
-// Asked twice on a terminal, where a typing slip cannot be seen; read once from a pipe, where
-// a script gives it. nullopt after saying why on `err`.
-std::optional<std::string> ReadNewPassword(const Invocation& call) {
+std::optional<std::string> ReadNewSecret(const Invocation& call, Msg prompt) {
   if (call.input.askSecret) {
-    auto first = call.input.askSecret(Format(Msg::kNewLoginPasswordPrompt));
+    auto first = call.input.askSecret(Format(prompt));
     if (!first) {
       Fail(call.err, Format(Msg::kNoPasswordTyped, Format(Msg::kNothingChanged)));
       return std::nullopt;
@@ -31,8 +28,6 @@ std::optional<std::string> ReadNewPassword(const Invocation& call) {
   }
   return ReadSecret(call, "", Msg::kNothingChanged);
 }
-
-}  // namespace
 
 int SetLoginPassword(const Invocation& call) {
   const std::string& path = call.operands[0];
@@ -53,7 +48,7 @@ int SetLoginPassword(const Invocation& call) {
   // A protected file: the current password opens the server passwords, to be sealed anew.
   std::optional<LoginKeys> keys;
   if (!KeysForPasswords(call, connection.Handle(), path, keys, Msg::kCurrentLoginPasswordPrompt)) return 1;
-  auto password = ReadNewPassword(call);
+  auto password = ReadNewSecret(call, Msg::kNewLoginPasswordPrompt);
   if (!password) return 1;
   // The program stores an empty text as null, and no login matches null: the operator would be
   // locked out.

@@ -60,10 +60,13 @@ const MessageText kMessageTable[] = {
      "Adds one server to the data file at PATH and prints its new id. An empty value is stored\n"
      "as empty (null). The password stands on the command line, where other users of this\n"
      "machine may see it while the tool runs; import takes servers from a file instead.\n"
-     "On a protected file the login password is asked for, and the password is stored sealed.\n",
+     "On a protected file the login password is asked for, and the password is stored sealed.\n"
+     "On a member of a team (team join) it works on the team's servers, and asks for the login\n"
+     "password to reach them.\n",
      "向 PATH 处的数据文件添加一台服务器，并输出它的新 id。空值按空（null）保存。密码写在命令\n"
      "行上，工具运行期间本机其他用户可能看到它；import 则从文件读取服务器。\n"
-     "对受保护的文件，会询问登录密码，密码加密后保存。\n"},
+     "对受保护的文件，会询问登录密码，密码加密后保存。\n"
+     "对团队成员文件（team join），它作用于团队的服务器，并询问登录密码以连接团队。\n"},
     {Msg::kListSummary, "show the servers", "显示服务器"},
     {Msg::kListHelp,
      "Shows the servers of the data file FILE in id order, one a line after a header line:\n"
@@ -71,12 +74,15 @@ const MessageText kMessageTable[] = {
      "value is shown as \\t, \\n or \\\\ (other control characters as \\xHH), so that every\n"
      "server keeps to its line. Passwords are left out unless --show-passwords adds them as\n"
      "the last column. The file is only read. On a protected file the list needs no password;\n"
-     "--show-passwords asks for the login password and shows the passwords opened.\n",
+     "--show-passwords asks for the login password and shows the passwords opened.\n"
+     "On a member of a team (team join) it works on the team's servers, and asks for the login\n"
+     "password to reach them.\n",
      "按 id 顺序显示数据文件 FILE 中的服务器：先是一行表头，之后每行一台服务器，依次为 id、\n"
      "remark、host、port 和 user，以制表符分隔。值中的制表符、换行符或反斜杠显示为 \\t、\\n 或\n"
      "\\\\（其他控制字符显示为 \\xHH），使每台服务器都只占一行。除非用 --show-passwords 把密码\n"
      "作为最后一列加上，否则不显示密码。文件只会被读取。对受保护的文件，列出时不需要密码；\n"
-     "--show-passwords 会询问登录密码并显示解开的密码。\n"},
+     "--show-passwords 会询问登录密码并显示解开的密码。\n"
+     "对团队成员文件（team join），它作用于团队的服务器，并询问登录密码以连接团队。\n"},
     {Msg::kCheckSummary, "check a data file without changing it", "检查数据文件，不做任何修改"},
     {Msg::kCheckHelp,
      "Checks that FILE is a data file this program can use: its format marker and database\n"
@@ -88,14 +94,18 @@ const MessageText kMessageTable[] = {
      "On a protected file it also checks the protection row and asks for the login password,\n"
      "then checks that the password is right and that every sealed server password opens. On\n"
      "a plain file it reports every server password that looks sealed (the file lost its\n"
-     "protection table): no password opens it, and it is no password to connect with.\n",
+     "protection table): no password opens it, and it is no password to connect with.\n"
+     "On a member of a team (team join) it then reaches the team with the login password: its\n"
+     "database, its key, and that every password of the team's servers opens.\n",
      "检查 FILE 是否为本程序可用的数据文件：格式标记和数据库密码、Login 和 Server 两张表及程序\n"
      "读取的字段、Key 为 By.Oxle 且含有密码的 Login 行，以及 SQLite 对每一页的完整性检查。每个\n"
      "问题在标准错误输出上占一行，并以 1 退出；否则在标准输出上输出一行 OK，并以 0 退出。文件以\n"
      "只读方式打开：检查绝不会改动其中任何一个字节。\n"
      "对受保护的文件，还会检查保护行并询问登录密码，然后检查密码是否正确、每个加密的服务器密码\n"
      "能否解开。对普通文件，会报告每个看似已加密的服务器密码（文件丢失了保护表）：没有密码能\n"
-     "解开它，它也不能用来连接。\n"},
+     "解开它，它也不能用来连接。\n"
+     "对团队成员文件（team join），还会用登录密码连接团队：检查其数据库、其密钥，以及团队每台\n"
+     "服务器的密码能否解开。\n"},
     {Msg::kSetLoginPasswordSummary, "change the password of the login window", "修改登录窗口的密码"},
     {Msg::kSetLoginPasswordHelp,
      "Changes the password that the login window asks for: the one of the Login row with Key\n"
@@ -129,7 +139,9 @@ const MessageText kMessageTable[] = {
      "safe and delete it when done. Only the user who exported it may open it, where the file\n"
      "system keeps permissions: on Windows its access list names that user alone, elsewhere\n"
      "its mode is 0600. Refuses to overwrite an existing file. On a protected file the login\n"
-     "password is asked for, and the passwords are opened for the CSV.\n",
+     "password is asked for, and the passwords are opened for the CSV.\n"
+     "On a member of a team (team join) it works on the team's servers, and asks for the login\n"
+     "password to reach them.\n",
      "把数据文件 FILE 中的服务器写入新的 UTF-8 CSV 文件：先是表头行\n"
      "host,port,user,password,remark，然后按 id 顺序每台服务器一条记录。每个非空字段都加引号；\n"
      "空值为空字段。\n"
@@ -140,7 +152,8 @@ const MessageText kMessageTable[] = {
      "时请把这些列设为文本，或在导入后检查这些值。\n"
      "密码以明文写入：CSV 与数据文件同样敏感。请同样妥善保管，用完即删除。在文件系统支持权限\n"
      "的地方，只有导出它的用户能打开它：在 Windows 上其访问列表只含该用户，在其他系统上其模式\n"
-     "为 0600。拒绝覆盖已有文件。对受保护的文件，会询问登录密码，并为 CSV 解开密码。\n"},
+     "为 0600。拒绝覆盖已有文件。对受保护的文件，会询问登录密码，并为 CSV 解开密码。\n"
+     "对团队成员文件（team join），它作用于团队的服务器，并询问登录密码以连接团队。\n"},
     {Msg::kImportSummary, "add the servers of a CSV file or of another tool's files",
      "添加 CSV 文件或其他工具文件中的服务器"},
     {Msg::kImportHelp,
@@ -174,7 +187,9 @@ const MessageText kMessageTable[] = {
      "export puts there to keep spreadsheets from running the value as a formula. A CSV saved\n"
      "again by a spreadsheet may hold values it changed: a port such as 03389 without its\n"
      "leading zero, a long run of digits as a number in scientific notation. A bad line is\n"
-     "reported with its line number.\n",
+     "reported with its line number.\n"
+     "On a member of a team (team join) it works on the team's servers, and asks for the login\n"
+     "password to reach them.\n",
      "向数据文件 FILE 添加服务器。SOURCE 按其内容识别：\n"
      "  - mRemoteNG 的 confCons.xml（所有版本）：远程桌面连接的主机、端口、用户（设有域时为\n"
      "    DOMAIN\\user）、密码和名称，文件从其文件夹继承的字段会被解析；其他协议跳过。设有主密码\n"
@@ -197,7 +212,8 @@ const MessageText kMessageTable[] = {
      "空白保留；空字段按空（null）保存。以撇号（'）开头、后跟 =、+、-、@、制表符、回车或另一个\n"
      "撇号的字段会去掉这一个撇号，它是 export 为防止电子表格把值当作公式执行而加上的。电子表格\n"
      "再次保存的 CSV 可能含有被改动的值：03389 这样的端口丢了开头的零，一长串数字成了科学计数法\n"
-     "的数字。有误的行会连同行号一起报告。\n"},
+     "的数字。有误的行会连同行号一起报告。\n"
+     "对团队成员文件（team join），它作用于团队的服务器，并询问登录密码以连接团队。\n"},
     {Msg::kProtectSummary, "seal the passwords so that a copied file reveals none",
      "加密密码，使文件被复制后也不泄露任何密码"},
     {Msg::kProtectHelp,
@@ -425,6 +441,7 @@ const MessageText kMessageTable[] = {
      "{0}：已添加，与一台主机、端口和用户相同但密码不同的服务器并存：{1}"},
     {Msg::kMoreNotes, "{0} more like these, not listed",
      "另有 {0} 条同类说明，未列出"},
+#include "datatool/team_messages.inc"
 #include "datatool/import/messages.inc"
     {Msg::kSigningUsage,
     "usage: korvane-data signing-certificate list\n"

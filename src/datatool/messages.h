@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "store/store_error.h"
+#include "store/team.h"
 
 namespace korvane::tool {
 
@@ -153,6 +154,33 @@ enum class Msg {
   kAddedBeside,
   kMoreNotes,
 
+  // team (team_messages.inc)
+  kTeamInitSummary, kTeamInitHelp,
+  kTeamJoinSummary, kTeamJoinHelp,
+  kTeamPushSummary, kTeamPushHelp,
+  kTeamLeaveSummary, kTeamLeaveHelp,
+  kTeamRekeySummary, kTeamRekeyHelp,
+  kTeamNeedsCommand,
+  kDatabasePasswordPrompt,
+  kTeamPassphrasePrompt,
+  kNewTeamPassphrasePrompt,
+  kEmptyPassphrase,
+  kNothingDoneBecause,
+  kPathNothingDone,
+  kTeamProblem,
+  kTeamExists,
+  kTeamMade,
+  kJoinNeedsProtection,
+  kConnectionHoldsPassword,
+  kJoined,
+  kNothingPushed,
+  kCannotPush,
+  kPushed,
+  kLeft,
+  kRekeyed,
+  kRekeyedNotKept,
+  kCheckOkMember,
+
   // Importers
   kImportCannotReadBecause,
   kImportTooLarge,
@@ -235,6 +263,16 @@ extern const std::size_t kStoreReasonTableSize;
 
 // Why the data file's code refused, in the current language.
 std::string Say(const StoreError& error);
+
+// The team store's reasons (team_reasons.cpp), in the order of TeamReason from the first after
+// kNone. {0} stands for the database server, {1} the row's id, {2} the detail.
+using TeamReasonText = BilingualText<TeamReason>;
+extern const TeamReasonText kTeamReasonTable[];
+extern const std::size_t kTeamReasonTableSize;
+
+// Why the team store refused, in the current language; `server` is the database server that
+// TeamStore::ServerName() names.
+std::string Say(const TeamError& error, const std::string& server);
 
 inline std::string_view ArgumentText(std::string_view text) { return text; }
 inline std::string ArgumentText(std::integral auto number) { return std::to_string(number); }

@@ -17,6 +17,11 @@ std::string Column(sqlite3_stmt* statement, int column) {
   return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column))) : std::string();
 }
 
+// What a secret is bound to: what it is, and the connection it is for. The connection string is
+// plain in the file, so that a file changed behind the member's back cannot send the database
+// password to another server: changed, neither secret opens.
+std::string Purpose(const char* row, const std::string& connection) { return std::string(row) + "\n" + connection; }
+
 StoreError Why(StoreReason reason, sqlite3* db) { return {reason, {}, 0, sqlite3_errmsg(db)}; }
 
 bool TableExists(sqlite3* db) {
@@ -69,8 +74,8 @@ bool WriteRows(sqlite3* db, const Membership& sealedRows, StoreError& error) {
 
 // Seals `plain`'s secrets into `rows`; false when the cryptography refuses.
 bool SealInto(const LoginKeys& keys, const Membership& plain, Membership& rows) {
-  auto password = keys.SealMembership(plain.password, kPasswordRow);
-  auto key = keys.SealMembership(plain.teamKey, kKeyRow);
+  auto password = keys.SealMembership(plain.password, Purpose(kPasswordRow, plain.connection));
+  auto key = keys.SealMembership(plain.teamKey, Purpose(kKeyRow, plain.connection));
   if (!password || !key) return false;
   rows.connection = plain.connection;
   rows.name = plain.name;
@@ -101,8 +106,8 @@ std::optional<Membership> ReadMembership(sqlite3* db, const LoginKeys& keys, Sto
     error = {StoreReason::kNotTeamMember};
     return std::nullopt;
   }
-  auto password = keys.OpenMembership(rows->password, kPasswordRow);
-  auto key = keys.OpenMembership(rows->teamKey, kKeyRow);
+  auto password = keys.OpenMembership(rows->password, Purpose(kPasswordRow, rows->connection));
+  auto key = keys.OpenMembership(rows->teamKey, Purpose(kKeyRow, rows->connection));
   if (!password || !key || key->empty()) {
     if (password) sealed::WipeText(*password);
     if (key) sealed::WipeText(*key);

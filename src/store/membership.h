@@ -3,7 +3,8 @@
 //
 // Only a protected file can belong to a team: the member's database password and the team key
 // are sealed there under the file's login key, so the login password opens the team and a copy
-// of the file reveals neither. The file's own servers stay in it, untouched, while it belongs to
+// of the file reveals neither. Both are bound to the connection string, which stays plain: a
+// file whose connection was changed opens neither, rather than send the password elsewhere. The file's own servers stay in it, untouched, while it belongs to
 // a team, and are its list again when it leaves.
 #pragma once
 

@@ -209,22 +209,26 @@ bool TeamStore::Init(std::string_view passphrase, TeamError& error, unsigned lon
     error = {TeamReason::kCryptographyRefused, crypto::BackendName()};
     return false;
   }
-  OdbcTransaction transaction(db_);
-  if (!transaction.began()) return Failed(TeamReason::kRefused, db_.Error(), error);
   // A role is the cluster's, not the database's: a second team on the same server shares it.
-  auto roles = [&]() -> std::optional<long long> {
+  // Made before the transaction, and taken as made when another init made it meanwhile.
+  auto roleExists = [&]() -> std::optional<bool> {
     OdbcStatement select(db_);
     std::vector<SqlValue> row;
     if (!select.Prepare("SELECT count(*) FROM pg_catalog.pg_roles WHERE rolname = ?") ||
         !select.Execute({std::string(kTeamEditorRole)}) || select.Fetch(row) != OdbcStatement::Fetched::kRow) {
       return std::nullopt;
     }
-    return Number(row.at(0));
-  }();
-  if (!roles) return Failed(TeamReason::kRefused, db_.Error(), error);
-  if (*roles == 0 && !db_.Execute(std::string("CREATE ROLE ") + kTeamEditorRole + " NOLOGIN")) {
-    return Failed(TeamReason::kRefused, db_.Error(), error);
+    return Number(row.at(0)) != 0;
+  };
+  auto exists = roleExists();
+  if (!exists) return Failed(TeamReason::kRefused, db_.Error(), error);
+  if (!*exists && !db_.Execute(std::string("CREATE ROLE ") + kTeamEditorRole + " NOLOGIN")) {
+    const OdbcError refused = db_.Error();
+    exists = roleExists();
+    if (!exists || !*exists) return Failed(TeamReason::kRefused, refused, error);
   }
+  OdbcTransaction transaction(db_);
+  if (!transaction.began()) return Failed(TeamReason::kRefused, db_.Error(), error);
   for (const char* statement : kCreateSchema) {
     if (!db_.Execute(statement)) return Failed(TeamReason::kRefused, db_.Error(), error);
   }
@@ -326,12 +330,12 @@ std::optional<TeamKey> TeamStore::KeyOf(std::string_view passphrase, TeamError& 
   return key;
 }
 
-std::optional<std::vector<TeamServer>> TeamStore::Select(bool passwords, TeamError& error) {
+std::optional<std::vector<TeamServer>> TeamStore::Select(bool users, bool passwords, TeamError& error) {
   if (!Ready(error)) return std::nullopt;
   OdbcStatement select(db_);
-  // The list leaves out what it does not show: every column costs a call per row.
-  const std::string columns = passwords ? "id, version, host, port, remark, username, password"
-                                        : "id, version, host, port, remark";
+  users = users || passwords;
+  const std::string columns = std::string("id, version, host, port, remark") + (users ? ", username" : "") +
+                              (passwords ? ", password" : "");
   if (!select.Prepare("SELECT " + columns + " FROM server ORDER BY id") || !select.Execute({})) {
     Failed(TeamReason::kRefused, select.Error(), error);
     return std::nullopt;
@@ -346,8 +350,8 @@ std::optional<std::vector<TeamServer>> TeamStore::Select(bool passwords, TeamErr
     server.host = Take(row[2]);
     server.port = Take(row[3]);
     server.remark = Take(row[4]);
+    if (users) server.user = Take(row[5]);
     if (passwords) {
-      server.user = Take(row[5]);
       std::string& stored = std::get<std::string>(row[6] = Text(row[6]));
       auto plain = key_ ? key_->Open(stored, server.id) : std::nullopt;
       sealed::WipeText(stored);
@@ -366,10 +370,12 @@ std::optional<std::vector<TeamServer>> TeamStore::Select(bool passwords, TeamErr
   return servers;
 }
 
-std::optional<std::vector<TeamServer>> TeamStore::List(TeamError& error) { return Select(false, error); }
+std::optional<std::vector<TeamServer>> TeamStore::List(TeamError& error, bool users) {
+  return Select(users, false, error);
+}
 
 std::optional<std::vector<TeamServer>> TeamStore::ListWithPasswords(TeamError& error) {
-  return Select(true, error);
+  return Select(true, true, error);
 }
 
 std::optional<TeamServer> TeamStore::Read(long long id, TeamError& error) {
@@ -521,7 +527,7 @@ bool TeamStore::Rekey(std::string_view passphrase, TeamError& error, unsigned lo
   if (!transaction.began() || !db_.Execute("LOCK TABLE server, korvane_team IN EXCLUSIVE MODE")) {
     return Failed(TeamReason::kRefused, db_.Error(), error);
   }
-  auto servers = Select(true, error);
+  auto servers = Select(true, true, error);
   if (!servers) return false;
   bool ok = true;
   for (TeamServer& server : *servers) {

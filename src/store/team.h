@@ -116,8 +116,9 @@ class TeamStore {
   // The passphrase's key, checked against the team's (kWrongPassphrase).
   std::optional<TeamKey> KeyOf(std::string_view passphrase, TeamError& error);
 
-  // The list as the window shows it (no user name, no password), in id order.
-  std::optional<std::vector<TeamServer>> List(TeamError& error);
+  // The list without passwords, in id order; without user names too when `users` is false
+  // (the window's list shows none, and every column costs a call per row).
+  std::optional<std::vector<TeamServer>> List(TeamError& error, bool users = true);
   // The same with every password opened; kDoesNotOpen names the first that does not.
   std::optional<std::vector<TeamServer>> ListWithPasswords(TeamError& error);
   // One server with its password opened; nullopt with kGone when there is none with that id.
@@ -141,7 +142,7 @@ class TeamStore {
  private:
   bool Ready(TeamError& error);
   bool Failed(TeamReason reason, const OdbcError& why, TeamError& error);
-  std::optional<std::vector<TeamServer>> Select(bool passwords, TeamError& error);
+  std::optional<std::vector<TeamServer>> Select(bool users, bool passwords, TeamError& error);
   bool Insert(TeamServer& server, TeamError& error);
 
   OdbcConnection db_;

@@ -108,9 +108,12 @@ bool TeamTable::Select(const std::string& sql, const std::vector<SqlValue>& para
   for (const Column* column : columns) fields.emplace_back(column->name);
   const bool byId = match[2].matched;
   if (!byId) {
-    bool passwords = false;
-    for (const Column* column : columns) passwords = passwords || column->field == &TeamServer::password;
-    auto servers = passwords ? store_->ListWithPasswords(error_) : store_->List(error_);
+    bool passwords = false, users = false;
+    for (const Column* column : columns) {
+      passwords = passwords || column->field == &TeamServer::password;
+      users = users || column->field == &TeamServer::user;
+    }
+    auto servers = passwords ? store_->ListWithPasswords(error_) : store_->List(error_, users);
     if (!servers) return false;
     seen_.clear();
     rows.reserve(servers->size());

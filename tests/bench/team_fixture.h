@@ -9,13 +9,13 @@
 #include "app/program.h"
 #include "bench.h"
 #include "support/team_member.h"
-#include "support/test_pg.h"
+#include "support/test_server.h"
 
 namespace korvane::bench {
 
 struct BenchTeam {
   testing::TestServer server;
-  std::unique_ptr<testing::FreshDatabase> database;
+  std::unique_ptr<testing::TestDatabase> database;
   std::unique_ptr<testing::TempDir> dir;
   std::optional<TeamKey> key;
   LoginSession session;
@@ -26,7 +26,7 @@ struct BenchTeam {
       state.SkipWithError("no PostgreSQL: scripts/bench starts one");
       return false;
     }
-    database = std::make_unique<testing::FreshDatabase>(server);
+    database = std::make_unique<testing::TestDatabase>(server);
     TeamStore admin;
     TeamError error;
     std::vector<TeamServer> servers;
@@ -34,7 +34,7 @@ struct BenchTeam {
       servers.push_back({0, 0, "10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256), "3389",
                          "Administrator", "Pa55-w0rd 密码 " + std::to_string(i), "机房 " + std::to_string(i) + " 号机柜"});
     }
-    if (!admin.Connect(database->connection, server.password, error) || !admin.Init("bench", error, 1000) ||
+    if (!admin.Connect(database->connection(), server.password, error) || !admin.Init("bench", error, 1000) ||
         !(key = admin.KeyOf("bench", error)) || !admin.AddAll(servers, error)) {
       state.SkipWithError(("cannot make the team: " + error.detail).c_str());
       return false;
@@ -42,11 +42,11 @@ struct BenchTeam {
     dir = std::make_unique<testing::TempDir>("korvane bench");
     SetProgramDirectoryFromExecutable(dir->File("korvane.exe"));
     testing::MakeDataFile(DataFilePath());
-    session.Start(testing::JoinTeam(DataFilePath(), database->connection, server.password, *key, database->name()));
+    session.Start(testing::JoinTeam(DataFilePath(), database->connection(), server.password, *key, database->name()));
     return true;
   }
 
-  std::string BareConnection() const { return database->connection + "Pwd=" + server.password + ";"; }
+  std::string BareConnection() const { return database->connection() + "Pwd=" + server.password + ";"; }
 };
 
 }  // namespace korvane::bench

@@ -4,26 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include "support/test_pg.h"
-
-#include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "support/test_server.h"
 
 namespace korvane {
 namespace {
 
 using testing::Replaced;
-
-std::vector<std::vector<SqlValue>> Rows(OdbcConnection& connection, const std::string& sql) {
-  OdbcStatement select(connection);
-  EXPECT_TRUE(select.Prepare(sql) && select.Execute({})) << select.Error().message;
-  std::vector<std::vector<SqlValue>> rows;
-  std::vector<SqlValue> row;
-  while (select.Fetch(row) == OdbcStatement::Fetched::kRow) rows.push_back(row);
-  EXPECT_TRUE(select.Error().empty()) << select.Error().message;
-  return rows;
-}
+using testing::Rows;
 
 TEST(OdbcTest, ConnectionsSucceedOrFailWithTheDriversReason) {
   REQUIRE_SERVER(server);

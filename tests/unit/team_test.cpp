@@ -14,25 +14,18 @@
 #include "support/fake_platform.h"
 #include "support/scripted_editor.h"
 #include "support/team_member.h"
-#include "support/test_pg.h"
+#include "support/test_server.h"
 
 namespace korvane {
 namespace {
 
 using C = MainControl;
-using testing::FreshDatabase;
+using testing::TestDatabase;
 constexpr ControlId kList = Id(C::超级列表框1);
 // Few rounds: the tests are about the rules, not the cost of guessing.
 constexpr unsigned long kRounds = 1000;
 
-std::vector<std::vector<SqlValue>> Rows(OdbcConnection& db, const std::string& sql) {
-  OdbcStatement select(db);
-  EXPECT_TRUE(select.Prepare(sql) && select.Execute({})) << select.Error().message;
-  std::vector<std::vector<SqlValue>> rows;
-  std::vector<SqlValue> row;
-  while (select.Fetch(row) == OdbcStatement::Fetched::kRow) rows.push_back(row);
-  return rows;
-}
+using testing::Rows;
 
 TeamServer Server(std::string host, std::string password, std::string remark = "r") {
   return {0, 0, std::move(host), "3389", "ops", std::move(password), std::move(remark)};
@@ -43,9 +36,9 @@ class TeamTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!testing::FindServer(server)) GTEST_SKIP() << "no test server: scripts/test starts one";
-    database = std::make_unique<FreshDatabase>(server);
+    database = std::make_unique<TestDatabase>(server);
     TeamError error;
-    ASSERT_TRUE(admin.Connect(database->connection, server.password, error)) << error.detail;
+    ASSERT_TRUE(admin.Connect(database->connection(), server.password, error)) << error.detail;
     ASSERT_TRUE(admin.Init("passphrase one", error, kRounds)) << error.detail;
   }
 
@@ -53,19 +46,19 @@ class TeamTest : public ::testing::Test {
   std::unique_ptr<TeamStore> Member(std::string_view passphrase = "passphrase one") {
     auto store = std::make_unique<TeamStore>();
     TeamError error;
-    EXPECT_TRUE(store->Connect(database->connection, server.password, error)) << error.detail;
+    EXPECT_TRUE(store->Connect(database->connection(), server.password, error)) << error.detail;
     auto key = store->KeyOf(passphrase, error);
     EXPECT_TRUE(key && store->UseKey(std::move(*key), error)) << error.detail;
     return store;
   }
 
   OdbcConnection& Raw() {
-    if (!raw.IsConnected()) EXPECT_TRUE(raw.Connect(database->connection + "Pwd=" + server.password + ";"));
+    if (!raw.IsConnected()) EXPECT_TRUE(raw.Connect(database->connection() + "Pwd=" + server.password + ";"));
     return raw;
   }
 
   testing::TestServer server;
-  std::unique_ptr<FreshDatabase> database;
+  std::unique_ptr<TestDatabase> database;
   TeamStore admin;
   OdbcConnection raw;
 };
@@ -129,7 +122,7 @@ TEST_F(TeamTest, RefusesAUsedDatabaseAWrongPassphraseANewerSchemaAndTheOldKeyAft
   EXPECT_EQ(error.reason, TeamReason::kNotEmpty);
 
   TeamStore stranger;
-  ASSERT_TRUE(stranger.Connect(database->connection, server.password, error));
+  ASSERT_TRUE(stranger.Connect(database->connection(), server.password, error));
   EXPECT_FALSE(stranger.KeyOf("passphrase two", error));
   EXPECT_EQ(error.reason, TeamReason::kWrongPassphrase);
 
@@ -184,7 +177,7 @@ class TeamWindowTest : public TeamTest {
 };
 
 TEST_F(TeamWindowTest, ListsChangesAndRefusesAnOutdatedChangeOfTheTeamsServers) {
-  Join(database->connection);
+  Join(database->connection());
   auto other = Member();
   TeamServer first = Server("10.0.0.7", "W3b!pass", "机房 A");
   TeamError error;
@@ -233,7 +226,7 @@ TEST_F(TeamWindowTest, ListsChangesAndRefusesAnOutdatedChangeOfTheTeamsServers) 
 
 TEST_F(TeamWindowTest, ATeamOutOfReachEndsTheRunNamingTheServerAndWritesNothing) {
   // Nothing listens on port 1.
-  const std::string unreachable = testing::Replaced(database->connection, "Port=", "Port=1;Unused=");
+  const std::string unreachable = testing::Replaced(database->connection(), "Port=", "Port=1;Unused=");
   Join(unreachable);
   window.OnMainWindowCreated();
   ASSERT_EQ(platform.messages.size(), 1u);

@@ -313,11 +313,16 @@ TEST_F(DataFileCommandsTest, AnImportKeepsEveryServerOfItsSourceAndWritesAllOrNo
 TEST_F(DataFileCommandsTest, EveryCommandHasItsHelp) {
   ASSERT_EQ(Tool({"--help"}), 0);
   const std::string overview = out_.str();
-  for (const char* command :
-       {"create", "add-server", "list", "check", "set-login-password", "export", "import"}) {
+  for (const char* command : {"create", "add-server", "list", "check", "set-login-password", "export", "import",
+                              "team init", "team join", "team push", "team leave", "team rekey"}) {
     SCOPED_TRACE(command);
     EXPECT_NE(overview.find(std::string("\n  ") + command + " "), std::string::npos) << overview;
-    EXPECT_EQ(Tool({command, "--help"}), 0);
+    // "team init" is two arguments.
+    std::vector<std::string> arguments;
+    std::istringstream words(command);
+    for (std::string word; words >> word;) arguments.push_back(word);
+    arguments.push_back("--help");
+    EXPECT_EQ(Tool(arguments), 0);
     EXPECT_EQ(out_.str().rfind(std::string("usage: korvane-data ") + command + " ", 0), 0u);
     EXPECT_EQ(err_.str(), "");
   }
