@@ -1,0 +1,118 @@
+// Two members of one team, each with a korvane.exe of their own on a data file that joined it,
+// on the test run's PostgreSQL: one list, connects with the team's passwords, a change made
+// meanwhile by the other refused rather than overwritten, a dropped connection made again.
+#include <gtest/gtest.h>
+
+#include "operator.h"
+#include "platform/text_win32.h"
+#include "servers/team_messages.h"
+#include "store/team.h"
+#include "support/team_member.h"
+#include "support/test_server.h"
+
+namespace korvane {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::At;
+using testing::Cells;
+using testing::Click;
+using testing::ControlWithText;
+using testing::WaitForRowCount;
+using testing::WaitForText;
+namespace at = testing::at;
+
+struct Member {
+  explicit Member(const char* name) : dir(name) { testing::MakeDataFile(dir.File("mstsc.mdb")); }
+  testing::TempDir dir;
+  testing::Operator op{dir.path()};
+};
+
+// The password box shows `password` after a click; otherwise says what the program shows.
+::testing::AssertionResult ShowsPassword(testing::Operator& op, const std::wstring& password) {
+  if (WaitForText(At(op.main, L"Edit", at::kServerPassword), password)) return ::testing::AssertionSuccess();
+  auto failure = ::testing::AssertionFailure() << "no password in the box; the program shows:";
+  for (HWND w : op.app->VisibleWindows()) {
+    failure << "\n  " << Narrow(testing::WindowTitle(w)) << " " << Narrow(testing::MessageText(w));
+  }
+  return failure;
+}
+
+TEST(TeamAppTest, TwoMembersShareOneListAndNeitherOverwritesTheOthersChange) {
+  REQUIRE_SERVER(server);
+  testing::TestDatabase database(server);
+  TeamStore admin;
+  TeamError error;
+  ASSERT_TRUE(admin.Connect(database.connection(), server.password, error) && admin.Init("团队 口令", error, 1000))
+      << error.detail;
+  auto key = admin.KeyOf("团队 口令", error);
+  TeamServer shared{0, 0, "10.9.9.9", "3389", "运维", "服务器 密码 9", "机房"};
+  ASSERT_TRUE(key && admin.Add(shared, error)) << error.detail;
+  Member alice("korvane 团队 甲"), bob("korvane 团队 乙");
+  for (Member* member : {&alice, &bob}) {
+    testing::JoinTeam(member->dir.File("mstsc.mdb"), database.connection(), server.password, *key, database.name());
+  }
+  testing::StandInClient client;
+  client.Install();
+  ASSERT_FALSE(::testing::Test::HasFatalFailure());
+
+  // The team's list, under the team's name; a click opens its password, 连接 hands it on.
+  testing::Operator& a = alice.op;
+  a.LogIn(L"admin");
+  ASSERT_NE(a.list, nullptr);
+  EXPECT_NE(ControlWithText(a.main, L"Button", Widen(kTeamListCaption + database.name())), nullptr);
+  EXPECT_EQ(a.app->ListRow(a.list, 0, 4), (Cells{std::to_wstring(shared.id), L"机房", L"10.9.9.9", L"3389"}));
+  a.ClickRow(0);
+  ASSERT_TRUE(ShowsPassword(a, L"服务器 密码 9"));
+  Click(ControlWithText(a.main, L"Button", L"连接"));
+  const auto received = client.ReceivedByClient();
+  EXPECT_NE(received.file.find("full address:s:10.9.9.9:3389\r\n"), std::string::npos) << received.file;
+  EXPECT_EQ(testing::StandInClient::PasswordIn(received.file), u"服务器 密码 9");
+
+  a.ChooseFromListMenu(-1, 0);
+  a.Edit(L"添加服务器", Cells{L"10.9.9.10", L"3390", L"CORP\\ops", L"新 密码", L"网站"});
+  ASSERT_TRUE(WaitForRowCount(a.list, 2));
+
+  testing::Operator& b = bob.op;
+  b.LogIn(L"admin");
+  ASSERT_NE(b.list, nullptr);
+  EXPECT_EQ(b.app->ListRow(b.list, 1, 4)[1], L"网站");
+
+  // Alice has the first server open in the editor while Bob changes it.
+  a.ClickRow(0);
+  a.ChooseFromListMenu(0, 1);
+  HWND editor = a.app->WaitForWindow(L"修改服务器");
+  ASSERT_NE(editor, nullptr);
+  b.ClickRow(0);
+  b.ChooseFromListMenu(0, 1);
+  b.Edit(L"修改服务器", Cells{L"10.9.9.9", L"3389", L"运维", L"服务器 密码 9", L"乙 改的"});
+  testing::TypeInto(At(editor, L"Edit", at::kEditRemark), L"甲 改的");
+  ASSERT_TRUE(WaitForText(At(editor, L"Edit", at::kEditRemark), L"甲 改的"));
+  Click(ControlWithText(editor, L"Button", L"确认"));
+  EXPECT_EQ(a.Answer(L"信息：", IDOK), Widen(kChangedByAnotherMessage));
+  // Still open with what she typed, over the list as the team holds it now.
+  EXPECT_EQ(testing::WindowTitle(At(editor, L"Edit", at::kEditRemark)), L"甲 改的");
+  Click(ControlWithText(editor, L"Button", L"取消"));
+  ASSERT_TRUE(a.app->WaitUntilGone(editor));
+  EXPECT_EQ(a.app->ListRow(a.list, 0, 4)[1], L"乙 改的");
+  EXPECT_EQ(admin.Read(shared.id, error)->remark, "乙 改的");
+
+  // The server drops every member's connection: the next action says so and changes nothing,
+  // the one after connects again.
+  testing::Rows(database.db(), "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                               "WHERE datname = current_database() AND pid <> pg_backend_pid()");
+  a.ClickRow(1);
+  const std::wstring failure = a.Answer(L"信息：", IDOK);
+  EXPECT_EQ(failure.rfind(L"团队服务器列表（127.0.0.1）操作失败：", 0), 0u) << failure;
+  a.ClickRow(1);
+  EXPECT_TRUE(ShowsPassword(a, L"新 密码"));
+
+  for (testing::Operator* op : {&a, &b}) {
+    testing::PostKey(op->main, VK_ESCAPE);
+    EXPECT_EQ(op->app->WaitForExit(20s), 0u);
+  }
+  client.Remove();
+}
+
+}  // namespace
+}  // namespace korvane
