@@ -53,7 +53,9 @@ class TeamTest : public ::testing::Test {
   }
 
   OdbcConnection& Raw() {
-    if (!raw.IsConnected()) EXPECT_TRUE(raw.Connect(database->connection() + "Pwd=" + server.password + ";"));
+    if (!raw.IsConnected()) {
+      EXPECT_TRUE(raw.Connect(database->connection() + "Pwd=" + server.password + ";"));
+    }
     return raw;
   }
 
