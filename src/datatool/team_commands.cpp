@@ -220,18 +220,28 @@ int TeamPush(const Invocation& call) {
   return 0;
 }
 
+// Opens a member file for writing and asks its login password; false after saying why.
+bool OpenMemberFile(const Invocation& call, const std::string& path, DBConnection& file,
+                    std::optional<LoginKeys>& keys) {
+  if (!file.OpenAccess(path, kDatabasePassword)) {
+    Fail(call.err, WhyNotWritable(path));
+    return false;
+  }
+  if (!IsTeamMember(file.Handle())) {
+    Fail(call.err, Format(Msg::kConversionFailed, path, Say(StoreError{StoreReason::kNotTeamMember})));
+    return false;
+  }
+  return KeysForPasswords(call, file.Handle(), path, keys);
+}
+
 int TeamLeave(const Invocation& call) {
   const std::string& path = call.operands[0];
   DBConnection file;
-  if (!file.OpenAccess(path, kDatabasePassword)) return Fail(call.err, WhyNotWritable(path));
-  sqlite3* db = file.Handle();
-  if (!IsTeamMember(db)) {
-    return Fail(call.err, Format(Msg::kConversionFailed, path, Say(StoreError{StoreReason::kNotTeamMember})));
-  }
   // Only whoever can log in to the file takes it out of its team; the membership need not open
   // for that, so a file whose team is gone can still leave it.
   std::optional<LoginKeys> keys;
-  if (!KeysForPasswords(call, db, path, keys)) return 1;
+  if (!OpenMemberFile(call, path, file, keys)) return 1;
+  sqlite3* db = file.Handle();
   StoreError error;
   if (!RemoveMembership(db, error)) return Fail(call.err, Format(Msg::kConversionFailed, path, Say(error)));
   call.out << Format(Msg::kLeft, path, Servers(OwnServerCount(db))) << "\n";
@@ -241,13 +251,9 @@ int TeamLeave(const Invocation& call) {
 int TeamRekey(const Invocation& call) {
   const std::string& path = call.operands[0];
   DBConnection file;
-  if (!file.OpenAccess(path, kDatabasePassword)) return Fail(call.err, WhyNotWritable(path));
-  sqlite3* db = file.Handle();
-  if (!IsTeamMember(db)) {
-    return Fail(call.err, Format(Msg::kConversionFailed, path, Say(StoreError{StoreReason::kNotTeamMember})));
-  }
   std::optional<LoginKeys> keys;
-  if (!KeysForPasswords(call, db, path, keys)) return 1;
+  if (!OpenMemberFile(call, path, file, keys)) return 1;
+  sqlite3* db = file.Handle();
   if (!keys) return Fail(call.err, Format(Msg::kPathProblem, path, Say(StoreError{StoreReason::kNotProtected})));
   TeamStore store;
   std::string name;

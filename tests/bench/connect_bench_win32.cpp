@@ -33,6 +33,20 @@ class NoClientPlatform : public Win32Platform {
   int messages = 0;
 };
 
+// What a connect does without the program: protect the password as the file carries it (UTF-16,
+// its terminator and one zero byte more) and write the file's bytes, straight through Win32.
+void ProtectAndWriteDirectly(const std::wstring& password, const std::wstring& path, const std::string& bytes) {
+  std::vector<BYTE> clear((password.size() + 1) * sizeof(wchar_t) + 1, 0);
+  std::memcpy(clear.data(), password.data(), password.size() * sizeof(wchar_t));
+  DATA_BLOB in{static_cast<DWORD>(clear.size()), clear.data()}, out{};
+  CryptProtectData(&in, L"psw", nullptr, nullptr, nullptr, 0, &out);
+  LocalFree(out.pbData);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD done = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+  CloseHandle(file);
+}
+
 void BM_Connect(benchmark::State& state) {
   NoClientPlatform platform;
   const std::wstring password = L"Pa55-w0rd 密码";
@@ -45,22 +59,11 @@ void BM_Connect(benchmark::State& state) {
     bytes.assign(std::istreambuf_iterator<char>(written), {});
   }
   if (platform.messages != 0 || bytes.empty()) state.SkipWithError("the connect did not write its file");
-  // What the connect protects: the UTF-16 password, its terminator and one zero byte more.
-  std::vector<BYTE> clear((password.size() + 1) * sizeof(wchar_t) + 1, 0);
-  std::memcpy(clear.data(), password.data(), password.size() * sizeof(wchar_t));
   const std::wstring widePath = Widen(path);
   double directSeconds = 0;
   for (auto _ : state) {
     state.SetIterationTime(Seconds([&] { ConnectToServer(form, platform); }));
-    directSeconds += Seconds([&] {
-      DATA_BLOB in{static_cast<DWORD>(clear.size()), clear.data()}, out{};
-      CryptProtectData(&in, L"psw", nullptr, nullptr, nullptr, 0, &out);
-      LocalFree(out.pbData);
-      HANDLE file = CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-      DWORD done = 0;
-      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-      CloseHandle(file);
-    });
+    directSeconds += Seconds([&] { ProtectAndWriteDirectly(password, widePath, bytes); });
   }
   if (platform.messages != 0) state.SkipWithError("the connect showed a message");
   ReportFloor(state, "protect + write directly", directSeconds, 2.0);
@@ -106,16 +109,7 @@ void BM_TeamConnect(benchmark::State& state) {
       select.Execute({id});
       select.Fetch(row);
       auto password = team.key->Open(std::get<std::string>(row[3]), id);
-      const std::wstring wide = Widen(password.value_or(""));
-      std::vector<BYTE> clear((wide.size() + 1) * sizeof(wchar_t) + 1, 0);
-      std::memcpy(clear.data(), wide.data(), wide.size() * sizeof(wchar_t));
-      DATA_BLOB in{static_cast<DWORD>(clear.size()), clear.data()}, out{};
-      CryptProtectData(&in, L"psw", nullptr, nullptr, nullptr, 0, &out);
-      LocalFree(out.pbData);
-      HANDLE file = CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-      DWORD done = 0;
-      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-      CloseHandle(file);
+      ProtectAndWriteDirectly(Widen(password.value_or("")), widePath, bytes);
     });
   }
   if (platform.messages != 0) state.SkipWithError("the connect showed a message");
