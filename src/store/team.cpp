@@ -137,25 +137,34 @@ bool TeamStore::Connect(const std::string& connection, std::string_view password
 }
 
 std::string TeamStore::ServerName() const {
-  // Key=value pairs split by semicolons; keys are case-insensitive. A value may be braced.
+  // Key=value pairs split by semicolons; keys are case-insensitive. A braced value may hold
+  // semicolons, and "}}" in it stands for one brace.
+  const std::string& text = connection_;
   std::size_t at = 0;
-  while (at < connection_.size()) {
-    std::size_t end = connection_.find(';', at);
-    if (end == std::string::npos) end = connection_.size();
-    const std::string pair = connection_.substr(at, end - at);
-    const std::size_t equals = pair.find('=');
-    if (equals != std::string::npos) {
-      std::string key = pair.substr(0, equals);
-      for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      while (!key.empty() && key.back() == ' ') key.pop_back();
-      while (!key.empty() && key.front() == ' ') key.erase(0, 1);
-      if (key == "server" || key == "servername") {
-        std::string value = pair.substr(equals + 1);
-        if (value.size() >= 2 && value.front() == '{' && value.back() == '}') value = value.substr(1, value.size() - 2);
-        return value;
+  while (at < text.size()) {
+    const std::size_t equals = text.find('=', at);
+    if (equals == std::string::npos) break;
+    std::string key = text.substr(at, equals - at);
+    key.erase(0, key.find_first_not_of(' '));
+    key.erase(key.find_last_not_of(' ') + 1);
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string value;
+    std::size_t next = equals + 1;
+    if (next < text.size() && text[next] == '{') {
+      for (++next; next < text.size(); ++next) {
+        if (text[next] == '}' && !(next + 1 < text.size() && text[next + 1] == '}')) break;
+        if (text[next] == '}') ++next;
+        value += text[next];
       }
+      next = text.find(';', next);
+    } else {
+      const std::size_t end = text.find(';', next);
+      value = text.substr(next, end == std::string::npos ? std::string::npos : end - next);
+      next = end;
     }
-    at = end + 1;
+    if (key == "server" || key == "servername") return value;
+    if (next == std::string::npos) break;
+    at = next + 1;
   }
   return std::string();
 }

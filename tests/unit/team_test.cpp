@@ -144,9 +144,32 @@ TEST_F(TeamTest, RefusesAUsedDatabaseAWrongPassphraseANewerSchemaAndTheOldKeyAft
   EXPECT_EQ(read->password, "kept");
   EXPECT_EQ(fresh->List(error)->size(), 1u);
 
+  // A batch the database refuses part of adds none of it.
+  ASSERT_TRUE(Raw().Execute("ALTER TABLE server ADD CONSTRAINT refused CHECK (host <> 'refused')"));
+  std::vector<TeamServer> batch = {Server("10.1.1.3", "a"), Server("refused", "b")};
+  EXPECT_FALSE(fresh->AddAll(batch, error));
+  EXPECT_EQ(error.reason, TeamReason::kRefused);
+  EXPECT_EQ(fresh->List(error)->size(), 1u);
+
   ASSERT_EQ(Raw().Execute("UPDATE korvane_team SET value = '2' WHERE name = 'schema version'"), 1);
   EXPECT_FALSE(fresh->ReadSettings(error));
   EXPECT_EQ(error.reason, TeamReason::kNewerSchema);
+}
+
+// The server a message names, whatever else the connection string holds.
+TEST(TeamServerNameTest, IsTheServerKeysValueOutsideEveryBracedValue) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Driver={PostgreSQL Unicode};Server=db.corp.example;Port=5432;", "db.corp.example"},
+      {"Driver={No Such Driver;Server=elsewhere};SERVERNAME=10.0.0.5", "10.0.0.5"},
+      {"Driver={No Such Driver};pqopt={sslrootcert=C:\\ca.crt};Server={db;1}}};Port=1", "db;1}"},
+      {"Driver={No Such Driver};Database=ops;", ""},
+  };
+  for (const auto& [connection, expected] : cases) {
+    TeamStore store;
+    TeamError error;
+    EXPECT_FALSE(store.Connect(connection, "pw", error));
+    EXPECT_EQ(store.ServerName(), expected) << connection;
+  }
 }
 
 // The main window over a protected data file that belongs to the team.
