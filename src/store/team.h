@@ -28,6 +28,8 @@ inline constexpr unsigned long kTeamIterations = 600000;
 // The role that init makes and grants the row operations to; the administrator grants it to
 // each member's database user.
 inline constexpr const char* kTeamEditorRole = "korvane_editor";
+// The role that may read the list and log its connects, and change nothing.
+inline constexpr const char* kTeamViewerRole = "korvane_viewer";
 
 enum class TeamReason {
   kNone,
@@ -90,6 +92,22 @@ struct TeamServer {
   std::string host, port, user, password, remark;
 };
 
+// What changed in the team's list after a change number: the servers added or changed (as
+// List gives them) and the ids of those deleted, up to the number `upTo`.
+struct TeamChanges {
+  long long upTo = 0;
+  std::vector<TeamServer> changed;
+  std::vector<long long> deleted;
+};
+
+// A line of the connection log, as the database recorded it.
+struct TeamLogLine {
+  std::string at;  // the database's clock, ISO 8601 with its time zone
+  std::string member;
+  long long server = 0;
+  std::string host, port;
+};
+
 class TeamStore {
  public:
   TeamStore() = default;
@@ -134,6 +152,20 @@ class TeamStore {
   // Deletes the row only if it still has `version`. A row that is gone already counts as
   // deleted; another version gives kChangedByAnother.
   bool Delete(long long id, long long version, TeamError& error);
+
+  // The highest change number the list has seen: the one cheap question a member asks to tell
+  // whether anything changed.
+  std::optional<long long> LastChange(TeamError& error);
+  // What changed after `since`, fetched row by row: never the whole table.
+  std::optional<TeamChanges> ChangesSince(long long since, TeamError& error);
+  // False for a member whose database user may only read.
+  std::optional<bool> MayChange(TeamError& error);
+
+  // A line in the connection log: the database adds who and when.
+  bool LogConnection(long long server, const std::string& host, const std::string& port, TeamError& error);
+  // The log from `since` on (a date or time PostgreSQL reads, such as 2026-12-01; every line
+  // when empty), oldest first.
+  std::optional<std::vector<TeamLogLine>> ConnectionLog(const std::string& since, TeamError& error);
 
   // A new passphrase: a fresh salt, every password opened and sealed again, the new check, in
   // one transaction. The store uses the new key afterwards.

@@ -156,6 +156,82 @@ TEST_F(TeamTest, RefusesAUsedDatabaseAWrongPassphraseANewerSchemaAndTheOldKeyAft
   EXPECT_EQ(error.reason, TeamReason::kNewerSchema);
 }
 
+TEST_F(TeamTest, AMemberFetchesOnlyWhatChangedAndTheDatabaseSaysWhoChangedIt) {
+  const std::string editorUser = database->AddUser("editor pw", kTeamEditorRole);
+  TeamStore editor;
+  TeamError error;
+  auto key = admin.KeyOf("passphrase one", error);
+  ASSERT_TRUE(editor.Connect(editorUser, "editor pw", error) && editor.UseKey(std::move(*key), error)) << error.detail;
+  TeamServer kept = Server("10.2.0.1", "a"), changed = Server("10.2.0.2", "b"), deleted = Server("10.2.0.3", "c");
+  ASSERT_TRUE(editor.Add(kept, error) && editor.Add(changed, error) && editor.Add(deleted, error)) << error.detail;
+  const auto seen = editor.LastChange(error);
+  ASSERT_TRUE(seen) << error.detail;
+  const auto nothing = editor.ChangesSince(*seen, error);
+  ASSERT_TRUE(nothing);
+  EXPECT_TRUE(nothing->changed.empty() && nothing->deleted.empty() && nothing->upTo == *seen);
+
+  changed.remark = "new";
+  TeamServer added = Server("10.2.0.4", "d");
+  ASSERT_TRUE(editor.Change(changed, error) && editor.Delete(deleted.id, deleted.version, error) &&
+              editor.Add(added, error))
+      << error.detail;
+  const auto changes = editor.ChangesSince(*seen, error);
+  ASSERT_TRUE(changes) << error.detail;
+  std::vector<std::pair<long long, std::string>> rows;
+  for (const TeamServer& server : changes->changed) rows.emplace_back(server.id, server.remark);
+  EXPECT_EQ(rows, (std::vector<std::pair<long long, std::string>>{{changed.id, "new"}, {added.id, "r"}}));
+  EXPECT_EQ(changes->deleted, std::vector<long long>{deleted.id});
+  EXPECT_EQ(changes->upTo, *editor.LastChange(error));
+
+  // Who changed a row is the database's session user, whatever the statement says.
+  ASSERT_TRUE(Raw().Execute("UPDATE server SET changed_by = 'somebody else', changed_at = '2000-01-01' WHERE id = ?",
+                            {kept.id}));
+  const auto who = Rows(Raw(), "SELECT id, changed_by, changed_at > now() - interval '1 hour' FROM server ORDER BY id");
+  ASSERT_EQ(who.size(), 3u);
+  EXPECT_EQ(std::get<std::string>(who[0][1]), "postgres");
+  EXPECT_EQ(std::get<std::string>(who[1][1]), testing::Replaced(editorUser.substr(editorUser.find("Uid=") + 4), ";", ""));
+}
+
+TEST_F(TeamTest, AReaderReadsAndLogsButChangesNothingAndTheLogOnlyGrows) {
+  const std::string viewerUser = database->AddUser("viewer pw", kTeamViewerRole);
+  auto editor = Member();
+  TeamServer server = Server("10.3.0.1", "pw");
+  TeamError error;
+  ASSERT_TRUE(editor->Add(server, error)) << error.detail;
+  TeamStore viewer;
+  auto key = admin.KeyOf("passphrase one", error);
+  ASSERT_TRUE(viewer.Connect(viewerUser, "viewer pw", error) && viewer.UseKey(std::move(*key), error)) << error.detail;
+
+  EXPECT_EQ(viewer.MayChange(error), false);
+  EXPECT_EQ(editor->MayChange(error), true);
+  EXPECT_EQ(viewer.Read(server.id, error)->password, "pw");
+  TeamServer attempt = *viewer.Read(server.id, error);
+  attempt.remark = "changed by a reader";
+  EXPECT_FALSE(viewer.Change(attempt, error));
+  EXPECT_FALSE(viewer.Delete(server.id, server.version, error));
+  TeamServer added = Server("10.3.0.2", "x");
+  EXPECT_FALSE(viewer.Add(added, error));
+  EXPECT_EQ(editor->Read(server.id, error)->remark, "r");
+
+  ASSERT_TRUE(viewer.LogConnection(server.id, server.host, server.port, error)) << error.detail;
+  ASSERT_TRUE(editor->LogConnection(server.id, server.host, server.port, error)) << error.detail;
+  const auto log = viewer.ConnectionLog("", error);
+  ASSERT_TRUE(log && log->size() == 2) << error.detail;
+  EXPECT_EQ((*log)[0].member, testing::Replaced(viewerUser.substr(viewerUser.find("Uid=") + 4), ";", ""));
+  EXPECT_EQ((*log)[1].member, "postgres");
+  EXPECT_EQ((*log)[0].host, "10.3.0.1");
+  EXPECT_EQ(viewer.ConnectionLog("2999-01-01", error)->size(), 0u);
+  // Members add lines; nobody but the owner changes or removes one.
+  for (const std::string& user : {viewerUser, database->AddUser("editor pw", kTeamEditorRole)}) {
+    OdbcConnection member;
+    const std::string password = user == viewerUser ? "viewer pw" : "editor pw";
+    ASSERT_TRUE(member.Connect(user + "Pwd=" + password + ";")) << member.Error().message;
+    EXPECT_FALSE(member.Execute("UPDATE connection_log SET host = 'elsewhere'"));
+    EXPECT_FALSE(member.Execute("DELETE FROM connection_log"));
+    EXPECT_FALSE(member.Execute("TRUNCATE server"));
+  }
+}
+
 // The server a message names, whatever else the connection string holds.
 TEST(TeamServerNameTest, IsTheServerKeysValueOutsideEveryBracedValue) {
   const std::pair<const char*, const char*> cases[] = {
