@@ -62,6 +62,10 @@ void MainWindow::OnEvent(const Event& event) {
       if (event.control == Id(C::改密码按钮)) ChangeLoginPassword();
       if (event.control == Id(C::按钮2)) ExitProgram();
       break;
+    case EventKind::Timer:
+    case EventKind::Activated:
+      RefreshTeamList();
+      break;
     case EventKind::MenuItem:
       // The editor and the delete write the servers the change is about to reseal, and their
       // boxes would stand open under the change's message: they are ignored until it has ended.
@@ -99,6 +103,7 @@ void MainWindow::OnMainWindowCreated() {
       return;
     case DBConnection::TeamOpening::kOpened:
       form_.SetText(Id(C::分组框1), kTeamListCaption + 数据库连接.TeamName());
+      form_.StartTimer(kTeamRefreshMilliseconds);
       break;
     case DBConnection::TeamOpening::kNoTeam:
       break;
@@ -222,7 +227,60 @@ void MainWindow::CentreOnMainWindow(Form& window) const {
   window.SetWindowLeft(static_cast<int>(main.left + main.width / 2.0 - w.width / 2.0));
 }
 
-void MainWindow::Connect() { ConnectToServer(form_, platform_); }
+void MainWindow::Connect() {
+  ConnectToServer(form_, platform_);
+  // A team keeps a record of who connected where. The record is no gate: a line that cannot
+  // be written costs the operator nothing.
+  if (数据库连接.InTeam()) {
+    const int row = form_.ListCurrentRow(kList);
+    数据库连接.TeamLogConnection(row == -1 ? std::string() : form_.ListCell(kList, row, 0),
+                                 form_.Text(Id(C::编辑框_Host)), form_.Text(Id(C::编辑框_端口)));
+  }
+}
+
+bool MainWindow::MayChangeServers() {
+  if (数据库连接.TeamMayChange()) return true;
+  Inform(kReadOnlyMemberMessage);
+  return false;
+}
+
+void MainWindow::RefreshTeamList() {
+  auto changes = 数据库连接.TeamListChanges();
+  if (!changes) return;
+  // The list as it stands, in id order as it was read, and the operator's place in it by id.
+  const int count = form_.ListRowCount(kList);
+  std::vector<std::vector<std::string>> rows(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    for (int column = 0; column < 4; ++column) rows[static_cast<size_t>(i)].push_back(form_.ListCell(kList, i, column));
+  }
+  const int current = form_.ListCurrentRow(kList), top = form_.ListTopRow(kList);
+  const long long currentId = current == -1 ? -1 : std::atoll(rows[static_cast<size_t>(current)][0].c_str());
+  const long long topId = top >= 0 && top < count ? std::atoll(rows[static_cast<size_t>(top)][0].c_str()) : -1;
+  auto idOf = [](const std::vector<std::string>& row) { return std::atoll(row[0].c_str()); };
+  auto place = [&](long long id) {
+    return std::lower_bound(rows.begin(), rows.end(), id,
+                            [&](const std::vector<std::string>& row, long long wanted) { return idOf(row) < wanted; });
+  };
+  for (const std::string& gone : changes->deleted) {
+    auto at = place(std::atoll(gone.c_str()));
+    if (at != rows.end() && idOf(*at) == std::atoll(gone.c_str())) rows.erase(at);
+  }
+  for (auto& changed : changes->changed) {
+    auto at = place(idOf(changed));
+    if (at != rows.end() && idOf(*at) == idOf(changed)) {
+      *at = std::move(changed);
+    } else {
+      rows.insert(at, std::move(changed));
+    }
+  }
+  // The selected server keeps its selection wherever it moved, and the row that led the view
+  // (or the next one, when it was deleted) leads it still.
+  auto selected = place(currentId);
+  const int newCurrent =
+      currentId >= 0 && selected != rows.end() && idOf(*selected) == currentId ? static_cast<int>(selected - rows.begin()) : -1;
+  const int newTop = topId >= 0 ? static_cast<int>(place(topId) - rows.begin()) : 0;
+  form_.ListSetRowsAt(kList, std::move(rows), newCurrent, newTop);
+}
 
 void MainWindow::Inform(const char* text) {
   platform_.ShowMessage(text, kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
@@ -230,7 +288,7 @@ void MainWindow::Inform(const char* text) {
 
 void MainWindow::OpenEditorForAdd() {
   // An editor over a file protected or unprotected since the login could only refuse to save.
-  if (!FileAsAtLogin()) return;
+  if (!FileAsAtLogin() || !MayChangeServers()) return;
   CurrentServerId = 0;
   editors_.RunEditor(*this);
 }
@@ -241,12 +299,13 @@ void MainWindow::OpenEditorForModify() {
   const std::string text = row == -1 ? std::string() : form_.ListCell(kList, row, 0);
   int id = 0;
   std::from_chars(text.data(), text.data() + text.size(), id);
-  if (!FileAsAtLogin()) return;
+  if (!FileAsAtLogin() || !MayChangeServers()) return;
   CurrentServerId = id;
   editors_.RunEditor(*this);
 }
 
 void MainWindow::DeleteServer() {
+  if (!MayChangeServers()) return;
   const MessageAnswer answer =
       platform_.ShowMessage(kDeleteQuestion, "询问", MessageButtons::YesNo, MessageIcon::Question);
   if (answer != MessageAnswer::Yes) return;

@@ -75,9 +75,14 @@ class MainWindow : public EventSink {
   // After a failed read or write: for a team's servers, says why (another operator's change
   // lists them anew) and gives true; false for the data file's own, whose callers say it.
   bool ReportTeamFailure();
+  // Merges what other members of the team changed into the list, keeping the operator's
+  // selected server and scroll place; nothing for a file's own list.
+  void RefreshTeamList();
 
  private:
   void Connect();
+  // False, after saying so, for a member of a team who may only read.
+  bool MayChangeServers();
   void ShowDetails();
   void StartProtectedChange(const std::string& password);
   void ConcludePasswordChange(bool stored, const std::vector<ServerName>& unopened);

@@ -14,6 +14,11 @@ inline constexpr const char* kChangedByAnotherMessage =
 inline constexpr const char* kTeamServerChangedMessage =
     "此服务器已被其他操作员改动，服务器列表已重新载入。请再次选择服务器。";
 
+inline constexpr const char* kReadOnlyMemberMessage =
+    "您在此团队中只能查看和连接服务器，不能添加、修改或删除服务器。如需更改，请联系团队数据库的管理员。";
+// How often an open list asks the team's database whether another member changed it.
+inline constexpr int kTeamRefreshMilliseconds = 3000;
+
 // Why, in a few words.
 std::string TeamReasonText(const TeamError& error);
 // At the start: the team's list cannot be opened and the program ends.

@@ -187,6 +187,25 @@ bool DBConnection::IsOpen() const { return impl_->session->db != nullptr; }
 
 sqlite3* DBConnection::Handle() const { return impl_->session->db.get(); }
 
+std::optional<DBConnection::ListChanges> DBConnection::TeamListChanges() {
+  if (!InTeam()) return std::nullopt;
+  auto changes = impl_->session->team->Changes();
+  if (!changes) return std::nullopt;
+  ListChanges listed;
+  for (TableRow& row : changes->first) {
+    std::vector<std::string>& cells = listed.changed.emplace_back();
+    for (const SqlValue& value : row.values) cells.push_back(TextOf(value));
+  }
+  for (long long id : changes->second) listed.deleted.push_back(std::to_string(id));
+  return listed;
+}
+
+bool DBConnection::TeamMayChange() { return !InTeam() || impl_->session->team->MayChange(); }
+
+void DBConnection::TeamLogConnection(const std::string& id, const std::string& host, const std::string& port) {
+  if (InTeam()) impl_->session->team->LogConnection(std::atoll(id.c_str()), host, port);
+}
+
 bool DBConnection::ExecuteSql(const std::string& statement) { return ExecuteSql(statement, {}); }
 
 bool DBConnection::ExecuteSql(const std::string& statement,

@@ -61,6 +61,20 @@ class DBConnection {
   // server meanwhile, or the database could not be reached (the next one connects again).
   const TeamError& TeamFailure() const;
 
+  // What other members changed in the team's list since the list was last read or asked: the
+  // rows as the list shows them (id, 备注, 服务器名, 端口) and the ids deleted. nullopt when
+  // nothing changed, for a file of no team, and when the team's database is not connected: a
+  // timer asking this must never hang the window on a server out of reach.
+  struct ListChanges {
+    std::vector<std::vector<std::string>> changed;
+    std::vector<std::string> deleted;
+  };
+  std::optional<ListChanges> TeamListChanges();
+  // False only for a member of a team whose database user may only read.
+  bool TeamMayChange();
+  // Records a connect in the team's connection log; a line that cannot be written is left out.
+  void TeamLogConnection(const std::string& id, const std::string& host, const std::string& port);
+
  private:
   // A record set reaches the connection through a shared session, so that one which outlives
   // its connection finds it gone instead of following a dangling pointer.

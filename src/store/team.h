@@ -119,6 +119,8 @@ class TeamStore {
   // as the driver takes it. Both are kept (the password wiped when the store goes) so that a
   // lost connection can be made again.
   bool Connect(const std::string& connection, std::string_view password, TeamError& error);
+  // True while a connection is open (it may still turn out to be dead).
+  bool Connected() const { return db_.IsConnected(); }
   // The server named in the connection string ("Server=..."), for messages.
   std::string ServerName() const;
 

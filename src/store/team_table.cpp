@@ -113,8 +113,12 @@ bool TeamTable::Select(const std::string& sql, const std::vector<SqlValue>& para
       passwords = passwords || column->field == &TeamServer::password;
       users = users || column->field == &TeamServer::user;
     }
+    // Asked first: a change made while the list is read is then fetched again, never missed.
+    const auto last = store_->LastChange(error_);
+    if (!last) return false;
     auto servers = passwords ? store_->ListWithPasswords(error_) : store_->List(error_, users);
     if (!servers) return false;
+    lastChange_ = *last;
     seen_.clear();
     rows.reserve(servers->size());
     for (TeamServer& server : *servers) {
@@ -183,6 +187,39 @@ bool TeamTable::Write(bool add, const std::vector<std::string>& fields, const st
   seen_[id] = server.version;
   read_.erase(id);
   return true;
+}
+
+std::optional<std::pair<std::vector<TableRow>, std::vector<long long>>> TeamTable::Changes() {
+  if (!store_->Connected()) return std::nullopt;
+  TeamError ignored;
+  const auto last = store_->LastChange(ignored);
+  if (!last || *last == lastChange_) return std::nullopt;
+  auto changes = store_->ChangesSince(lastChange_, ignored);
+  if (!changes) return std::nullopt;
+  lastChange_ = changes->upTo;
+  static const std::vector<const Column*> kListed = {FindColumn("id"), FindColumn("备注"), FindColumn("服务器名"),
+                                                     FindColumn("端口")};
+  std::vector<TableRow> rows;
+  for (TeamServer& server : changes->changed) {
+    // A server new to this member counts as seen as listed; one it knows keeps the version the
+    // operator saw, so that a change over another's is still refused.
+    seen_.emplace(server.id, server.version);
+    rows.push_back(RowOf(server, kListed));
+  }
+  for (long long id : changes->deleted) seen_.erase(id);
+  return std::make_pair(std::move(rows), std::move(changes->deleted));
+}
+
+bool TeamTable::MayChange() {
+  TeamError ignored;
+  // Asked at each change: a role granted or taken meanwhile counts at once. When the database
+  // cannot say, the change itself goes ahead and reports what stops it.
+  return store_->MayChange(ignored).value_or(true);
+}
+
+void TeamTable::LogConnection(long long id, const std::string& host, const std::string& port) {
+  TeamError ignored;
+  store_->LogConnection(id, host, port, ignored);
 }
 
 }  // namespace korvane::store_detail

@@ -39,6 +39,11 @@ class TeamTable {
   // holds; a new row's id is filled in.
   bool Write(bool add, const std::vector<std::string>& fields, const std::vector<SqlValue>& values, long long& id);
 
+  // What changed since the list was read or last asked, as list rows (see DBConnection).
+  std::optional<std::pair<std::vector<TableRow>, std::vector<long long>>> Changes();
+  bool MayChange();
+  void LogConnection(long long id, const std::string& host, const std::string& port);
+
   const TeamError& LastError() const { return error_; }
   const std::string& Name() const { return name_; }
   std::string ServerName() const { return store_->ServerName(); }
@@ -49,6 +54,7 @@ class TeamTable {
   TeamError error_;
   std::unordered_map<long long, long long> seen_;  // id: version as the operator last saw it
   std::unordered_map<long long, long long> read_;  // id: version as last read for a write
+  long long lastChange_ = 0;  // the change number the list was read or refreshed up to
 };
 
 }  // namespace korvane::store_detail

@@ -62,6 +62,18 @@ class Form {
   // operator chose an item (whose event has then run) or dismissed it.
   virtual void PopupMenuAt(int x, int y) = 0;
 
+  // The first row the list shows at its top (0 when empty).
+  virtual int ListTopRow(ControlId control) const = 0;
+  // Replaces the rows, then selects `currentRow` (-1: none) and scrolls so that `topRow` is the
+  // first row shown, as far as the rows allow, without an event: the operator's place kept
+  // while the rows change under it.
+  virtual void ListSetRowsAt(ControlId control, std::vector<std::vector<std::string>> rows, int currentRow,
+                             int topRow) = 0;
+
+  // A Timer event every `milliseconds`, from the window's message loop, for as long as the
+  // window lives (0 stops it).
+  virtual void StartTimer(int milliseconds) = 0;
+
   // The window itself. Rectangles are outer rectangles in screen pixels.
   virtual std::string Caption() const = 0;
   virtual void SetCaption(const std::string& caption) = 0;
@@ -88,6 +100,8 @@ enum class EventKind {
   DoubleClick,  // the list view's double click
   KeyDown,      // a key went down in an edit box; key holds the virtual key code
   MenuItem,     // a popup-menu item was chosen; control holds the item
+  Timer,        // the window's timer (StartTimer) came round
+  Activated,    // the window became the active one again
 };
 
 inline constexpr ControlId kWindowItself = -1;

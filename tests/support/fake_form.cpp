@@ -1,3 +1,4 @@
+#include <algorithm>
 #include "support/fake_form.h"
 
 #include <stdexcept>
@@ -71,6 +72,16 @@ std::string FakeForm::ListCell(ControlId control, int row, int column) const {
 }
 
 int FakeForm::ListCurrentRow(ControlId control) const { return At(control).currentRow; }
+int FakeForm::ListTopRow(ControlId control) const { return At(control).topRow; }
+
+void FakeForm::ListSetRowsAt(ControlId control, std::vector<std::vector<std::string>> rows, int currentRow,
+                             int topRow) {
+  Control& c = Mutable(control);
+  c.rows = std::move(rows);
+  const int count = static_cast<int>(c.rows.size());
+  c.currentRow = currentRow >= 0 && currentRow < count ? currentRow : -1;
+  c.topRow = std::clamp(topRow, 0, std::max(count - 1, 0));
+}
 
 bool FakeForm::MenuItemEnabled(ControlId item) const { return menuEnabled.at(item); }
 void FakeForm::SetMenuItemEnabled(ControlId item, bool enabled) { menuEnabled.at(item) = enabled; }
@@ -85,6 +96,8 @@ void FakeForm::SetWindowLeft(int left) {
   rect.left = left;
   positionWrites.push_back("left");
 }
+
+void FakeForm::ScrollTo(ControlId list, int row) { Mutable(list).topRow = row; }
 
 void FakeForm::SelectRow(ControlId list, int row) {
   Control& c = Mutable(list);

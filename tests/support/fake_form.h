@@ -34,6 +34,11 @@ class FakeForm : public Form {
   int ListRowCount(ControlId control) const override;
   std::string ListCell(ControlId control, int row, int column) const override;
   int ListCurrentRow(ControlId control) const override;
+  int ListTopRow(ControlId control) const override;
+  void ListSetRowsAt(ControlId control, std::vector<std::vector<std::string>> rows, int currentRow,
+                     int topRow) override;
+  void StartTimer(int milliseconds) override { timerMilliseconds = milliseconds; }
+  int timerMilliseconds = 0;
   bool MenuItemEnabled(ControlId item) const override;
   void SetMenuItemEnabled(ControlId item, bool enabled) override;
   void PopupMenuAt(int x, int y) override;
@@ -52,6 +57,8 @@ class FakeForm : public Form {
 
   // What the operator does.
   void SelectRow(ControlId list, int row);
+  // As the operator's scrolling leaves it: `row` first in view.
+  void ScrollTo(ControlId list, int row);
   void SetComboIndex(ControlId combo, int index);
 
   struct Control {
@@ -63,6 +70,7 @@ class FakeForm : public Form {
     int currentItem = -1;
     std::vector<std::vector<std::string>> rows;
     int currentRow = -1;
+    int topRow = 0;
   };
   const Control& At(ControlId control) const;
 

@@ -337,5 +337,61 @@ TEST_F(TeamWindowTest, ATeamOutOfReachEndsTheRunNamingTheServerAndWritesNothing)
   EXPECT_EQ(form.ListRowCount(kList), 0);
 }
 
+TEST_F(TeamWindowTest, AnotherMembersChangesReachTheListWithoutMovingTheOperatorsPlace) {
+  Join(database->connection());
+  auto other = Member();
+  std::vector<TeamServer> servers;
+  TeamError error;
+  for (int i = 0; i < 6; ++i) servers.push_back(Server("10.4.0." + std::to_string(i), "p", "r" + std::to_string(i)));
+  ASSERT_TRUE(other->AddAll(servers, error)) << error.detail;
+  window.OnMainWindowCreated();
+  EXPECT_EQ(form.timerMilliseconds, kTeamRefreshMilliseconds);
+  form.SelectRow(kList, 3);
+  form.ScrollTo(kList, 2);
+  window.OnEvent({EventKind::Timer});  // nothing changed: nothing moves
+  EXPECT_EQ(form.ListCurrentRow(kList), 3);
+
+  // Above the selection one server goes and one changes; below it one comes.
+  ASSERT_TRUE(other->Delete(servers[1].id, servers[1].version, error));
+  servers[2].remark = "changed";
+  ASSERT_TRUE(other->Change(servers[2], error));
+  TeamServer added = Server("10.4.0.9", "p", "added");
+  ASSERT_TRUE(other->Add(added, error));
+  window.OnEvent({EventKind::Timer});
+  std::vector<std::string> remarks;
+  for (int i = 0; i < form.ListRowCount(kList); ++i) remarks.push_back(Row(i)[1]);
+  EXPECT_EQ(remarks, (std::vector<std::string>{"r0", "changed", "r3", "r4", "r5", "added"}));
+  EXPECT_EQ(Row(form.ListCurrentRow(kList))[1], "r3");
+  EXPECT_EQ(Row(form.ListTopRow(kList))[1], "changed");
+  EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(TeamWindowTest, AReaderIsToldBeforeAnyEditorAndEveryConnectIsLogged) {
+  const std::string viewer = database->AddUser("viewer pw", kTeamViewerRole);
+  TeamError error;
+  auto key = admin.KeyOf("passphrase one", error);
+  ASSERT_TRUE(key);
+  session.Start(testing::JoinTeam(DataFilePath(), viewer, "viewer pw", *key, database->name()));
+  TeamServer shared = Server("10.5.0.1", "pw");
+  ASSERT_TRUE(admin.Add(shared, error));
+  window.OnMainWindowCreated();
+  form.SelectRow(kList, 0);
+  window.OnEvent({EventKind::LeftClick, kList});
+  for (MainMenuItem item : {MainMenuItem::添加, MainMenuItem::修改, MainMenuItem::删除}) {
+    window.OnEvent({EventKind::MenuItem, Id(item)});
+    ASSERT_FALSE(platform.messages.empty());
+    EXPECT_EQ(platform.messages.back().text, kReadOnlyMemberMessage);
+  }
+  EXPECT_EQ(editors.runs, 0);
+  EXPECT_EQ(admin.List(error)->size(), 1u);
+
+  window.OnEvent({EventKind::Clicked, Id(C::按钮1)});  // 连接
+  const auto log = admin.ConnectionLog("", error);
+  ASSERT_TRUE(log && log->size() == 1) << error.detail;
+  EXPECT_EQ((*log)[0].server, shared.id);
+  EXPECT_EQ((*log)[0].host, "10.5.0.1");
+  EXPECT_EQ((*log)[0].member, testing::Replaced(viewer.substr(viewer.find("Uid=") + 4), ";", ""));
+}
+
 }  // namespace
 }  // namespace korvane

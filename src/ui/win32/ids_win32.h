@@ -13,5 +13,9 @@ inline constexpr int kMenuCommandBase = 5000;
 // Posted to a window by the thread of its background work when the work is done; wParam
 // names the work.
 inline constexpr UINT kBackgroundDoneMessage = WM_APP + 1;
+// The window became active again; handled once the activation is done.
+inline constexpr UINT kActivatedMessage = WM_APP + 2;
+// The one timer a window runs for its handlers (Form::StartTimer).
+inline constexpr UINT_PTR kTimerId = 1;
 
 }  // namespace korvane

@@ -194,8 +194,18 @@ LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (LOWORD(wParam) == WA_INACTIVE) {
         HWND focus = GetFocus();
         if (focus && IsChild(hwnd_, focus)) focusToRestore_ = focus;
+      } else {
+        // Posted, so that the activation and its focus are done before the handlers run.
+        PostMessageW(hwnd_, kActivatedMessage, 0, 0);
       }
       break;
+    case kActivatedMessage:
+      Deliver({EventKind::Activated});
+      return 0;
+    case WM_TIMER:
+      if (wParam != kTimerId) break;
+      Deliver({EventKind::Timer});
+      return 0;
     case WM_SETFOCUS: {
       HWND focus = focusToRestore_;
       if (!focus || !IsWindow(focus) || !Usable(focus)) focus = FirstUsableInTabOrder();
@@ -464,6 +474,45 @@ std::string Win32Window::ListCell(ControlId control, int row, int column) const 
 int Win32Window::ListCurrentRow(ControlId control) const {
   HWND h = ControlHandle(control);
   return h ? ListView_GetNextItem(h, -1, LVNI_SELECTED) : -1;
+}
+
+int Win32Window::ListTopRow(ControlId control) const {
+  HWND h = ControlHandle(control);
+  return h ? ListView_GetTopIndex(h) : 0;
+}
+
+void Win32Window::ListSetRowsAt(ControlId control, ListRows rows, int currentRow, int topRow) {
+  Quiet quiet(quiet_);
+  HWND h = ControlHandle(control);
+  if (!h) return;
+  SetWindowRedraw(h, FALSE);
+  ListRows& stored = listRows_[control];
+  stored = std::move(rows);
+  const int count = static_cast<int>(stored.size());
+  // The count changes without scrolling; the selection and the focus then move to the rows the
+  // handler names, and the view scrolls by whole rows until `topRow` leads it.
+  ListView_SetItemCountEx(h, count, LVSICF_NOSCROLL);
+  ListView_SetItemState(h, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  if (currentRow >= 0 && currentRow < count) {
+    ListView_SetItemState(h, currentRow, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  }
+  if (count > 0) {
+    RECT row{};
+    ListView_GetItemRect(h, 0, &row, LVIR_BOUNDS);
+    const int shift = std::clamp(topRow, 0, count - 1) - ListView_GetTopIndex(h);
+    if (shift != 0 && row.bottom > row.top) ListView_Scroll(h, 0, shift * (row.bottom - row.top));
+  }
+  SetWindowRedraw(h, TRUE);
+  InvalidateRect(h, nullptr, FALSE);
+}
+
+void Win32Window::StartTimer(int milliseconds) {
+  if (!hwnd_) return;
+  if (milliseconds <= 0) {
+    KillTimer(hwnd_, kTimerId);
+  } else {
+    SetTimer(hwnd_, kTimerId, static_cast<UINT>(milliseconds), nullptr);
+  }
 }
 
 bool Win32Window::MenuItemEnabled(ControlId item) const {

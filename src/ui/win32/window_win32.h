@@ -75,6 +75,10 @@ class Win32Window : public Form {
   int ListRowCount(ControlId control) const override;
   std::string ListCell(ControlId control, int row, int column) const override;
   int ListCurrentRow(ControlId control) const override;
+  int ListTopRow(ControlId control) const override;
+  void ListSetRowsAt(ControlId control, std::vector<std::vector<std::string>> rows, int currentRow,
+                     int topRow) override;
+  void StartTimer(int milliseconds) override;
   bool MenuItemEnabled(ControlId item) const override;
   void SetMenuItemEnabled(ControlId item, bool enabled) override;
   // Tracks the menu with its top-left corner at (x, y) and delivers MenuItem for the item
