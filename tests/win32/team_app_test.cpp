@@ -97,13 +97,26 @@ TEST(TeamAppTest, TwoMembersShareOneListAndNeitherOverwritesTheOthersChange) {
   EXPECT_EQ(a.app->ListRow(a.list, 0, 4)[1], L"乙 改的");
   EXPECT_EQ(admin.Read(shared.id, error)->remark, "乙 改的");
 
-  // The server drops every member's connection: the next action says so and changes nothing,
-  // the one after connects again.
-  testing::Rows(database.db(), "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
-                               "WHERE datname = current_database() AND pid <> pg_backend_pid()");
+  // Bob adds a server: Alice's list shows it within a few seconds, her selection kept.
+  a.ClickRow(1);
+  b.ChooseFromListMenu(-1, 0);
+  b.Edit(L"添加服务器", Cells{L"10.9.9.11", L"3389", L"ops", L"第三", L"乙 加的"});
+  ASSERT_TRUE(WaitForRowCount(a.list, 3));
+  EXPECT_EQ(a.app->ListRow(a.list, 2, 4)[1], L"乙 加的");
+  EXPECT_EQ(SendMessageW(a.list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
+
+  // The server drops every member's connection and takes no new one for a while: the next
+  // action says so and changes nothing, the one after it connects again.
+  OdbcConnection superuser;
+  ASSERT_TRUE(superuser.Connect(server.connection + "Pwd=" + server.password + ";"));
+  const std::string allow = "ALTER DATABASE " + database.name() + " WITH ALLOW_CONNECTIONS ";
+  ASSERT_TRUE(superuser.Execute(allow + "false")) << superuser.Error().message;
+  testing::Rows(superuser, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" +
+                               database.name() + "'");
   a.ClickRow(1);
   const std::wstring failure = a.Answer(L"信息：", IDOK);
-  EXPECT_EQ(failure.rfind(L"团队服务器列表（127.0.0.1）操作失败：", 0), 0u) << failure;
+  EXPECT_EQ(failure.rfind(L"团队服务器列表（127.0.0.1）操作失败：", 0), 0u) << Narrow(failure);
+  ASSERT_TRUE(superuser.Execute(allow + "true")) << superuser.Error().message;
   a.ClickRow(1);
   EXPECT_TRUE(ShowsPassword(a, L"新 密码"));
 
