@@ -27,6 +27,8 @@ struct Invocation {
   ToolInput& input;
   std::ostream& out;
   std::ostream& err;
+  // The value given after an option that takes one (such as --since DATE); empty when absent.
+  std::string flagValue = {};
 
   bool HasFlag(std::string_view flag) const;
 };
@@ -43,6 +45,7 @@ int TeamJoin(const Invocation& call);
 int TeamPush(const Invocation& call);
 int TeamLeave(const Invocation& call);
 int TeamRekey(const Invocation& call);
+int TeamLog(const Invocation& call);
 
 // add-server, list and check on a member file, whose servers are its team's (team_servers.cpp).
 int TeamAddServer(const Invocation& call, sqlite3* db);

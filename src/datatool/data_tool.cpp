@@ -65,6 +65,7 @@ struct Command {
   Msg summary;
   Msg help;
   int (*run)(const Invocation&);
+  bool flagTakesValue = false;  // the option is followed by its value
 };
 
 const Command kCommands[] = {
@@ -84,6 +85,8 @@ const Command kCommands[] = {
     {"team push", "FILE", 1, 1, nullptr, Msg::kTeamPushSummary, Msg::kTeamPushHelp, tool::TeamPush},
     {"team leave", "FILE", 1, 1, nullptr, Msg::kTeamLeaveSummary, Msg::kTeamLeaveHelp, tool::TeamLeave},
     {"team rekey", "FILE", 1, 1, nullptr, Msg::kTeamRekeySummary, Msg::kTeamRekeyHelp, tool::TeamRekey},
+    {"team log", "FILE [--since DATE]", 1, 1, "--since", Msg::kTeamLogSummary, Msg::kTeamLogHelp, tool::TeamLog,
+     true},
 };
 
 // The word that groups commands such as "team init"; it is no command of its own.
@@ -160,6 +163,10 @@ int RunDataTool(const std::vector<std::string>& arguments, ToolInput& input, std
         return WrongCommandLine(err, *command, Format(Msg::kNoOption, argument));
       }
       call.flags.push_back(argument);
+      if (command->flagTakesValue) {
+        if (i + 1 >= arguments.size()) return WrongCommandLine(err, *command, Format(Msg::kOptionNeedsValue, argument));
+        call.flagValue = arguments[++i];
+      }
     } else {
       call.operands.push_back(argument);
     }

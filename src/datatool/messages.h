@@ -160,6 +160,7 @@ enum class Msg {
   kTeamPushSummary, kTeamPushHelp,
   kTeamLeaveSummary, kTeamLeaveHelp,
   kTeamRekeySummary, kTeamRekeyHelp,
+  kTeamLogSummary, kTeamLogHelp, kOptionNeedsValue, kLogHeader,
   kTeamNeedsCommand,
   kDatabasePasswordPrompt,
   kTeamPassphrasePrompt,

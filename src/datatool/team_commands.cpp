@@ -284,4 +284,24 @@ int TeamRekey(const Invocation& call) {
   return 0;
 }
 
+int TeamLog(const Invocation& call) {
+  const std::string& path = call.operands[0];
+  std::string error;
+  auto db = OpenForReading(path, error);
+  if (!db) return Fail(call.err, error);
+  TeamStore store;
+  std::string name;
+  if (!MemberTeam(call, db.get(), path, store, &name)) return 1;
+  TeamError why;
+  const auto lines = store.ConnectionLog(call.flagValue, why);
+  if (!lines) return Fail(call.err, Format(Msg::kPathProblem, path, Format(Msg::kTeamProblem, name, Say(why, ServerOf(store)))));
+  std::string text = Format(Msg::kLogHeader) + "\n";
+  for (const TeamLogLine& line : *lines) {
+    text += line.at + "\t" + OneLine(line.member) + "\t" + std::to_string(line.server) + "\t" + OneLine(line.host) +
+            "\t" + OneLine(line.port) + "\n";
+  }
+  call.out << text;
+  return 0;
+}
+
 }  // namespace korvane::tool

@@ -260,5 +260,32 @@ TEST_F(TeamToolTest, ExportImportAndCheckOfAMemberFileWorkOnTheTeam) {
   EXPECT_NE(err_.str().find("the password of team server 2 does not open"), std::string::npos) << err_.str();
 }
 
+TEST_F(TeamToolTest, JoinsOverCheckedTlsAndTheLogShowsEveryConnectSinceADate) {
+  // The certificate of the test server names 127.0.0.1 only.
+  const std::string tls = "SSLMode=verify-full;pqopt={sslrootcert=" + server_.ca + "};";
+  const std::string file = File("tls.mdb", {});
+  EXPECT_EQ(Tool({"team", "join", file, testing::Replaced(database_->connection(), "Server=127.0.0.1;", "Server=localhost;") + tls},
+                 "admin\n" + server_.password + "\n" + kPassphrase + "\n"),
+            1);
+  EXPECT_NE(err_.str().find("does not match host name \"localhost\""), std::string::npos) << err_.str();
+  ASSERT_EQ(Tool({"team", "join", file, database_->connection() + tls},
+                 "admin\n" + server_.password + "\n" + kPassphrase + "\n"),
+            0)
+      << err_.str();
+
+  TeamStore member;
+  TeamError error;
+  ASSERT_TRUE(member.Connect(database_->connection(), server_.password, error));
+  ASSERT_TRUE(member.LogConnection(7, "10.0.0.7", "3389", error) && member.LogConnection(8, "db", "3390", error));
+  ASSERT_EQ(Tool({"team", "log", file}), 0) << err_.str();
+  const std::string text = out_.str();
+  EXPECT_TRUE(text.starts_with("time\tmember\tserver\thost\tport\n")) << text;
+  EXPECT_NE(text.find("\tpostgres\t7\t10.0.0.7\t3389\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\tpostgres\t8\tdb\t3390\n"), std::string::npos) << text;
+  ASSERT_EQ(Tool({"team", "log", file, "--since", "2999-01-01"}), 0) << err_.str();
+  EXPECT_EQ(out_.str(), "time\tmember\tserver\thost\tport\n");
+  EXPECT_EQ(Tool({"team", "log", file, "--since"}), 2);
+}
+
 }  // namespace
 }  // namespace korvane
