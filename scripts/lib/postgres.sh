@@ -62,17 +62,18 @@ pg_test_start() {
     --auth=scram-sha-256 --encoding=UTF8 --locale=C --no-sync >"$dir/initdb.log" 2>&1 || {
     echo "postgres: initdb failed:" >&2; cat "$dir/initdb.log" >&2; return 1; }
   rm -f "$dir/pwfile"
-  # A throwaway cluster: durability only costs time here.
   cat >> "$dir/data/postgresql.conf" <<EOF
 listen_addresses = '127.0.0.1'
 unix_socket_directories = '$dir'
 ssl = on
 ssl_cert_file = '$dir/server.crt'
 ssl_key_file = '$dir/server.key'
-fsync = off
-synchronous_commit = off
-full_page_writes = off
 EOF
+  # A throwaway cluster: durability only costs time here, unless the run kills the server and
+  # counts on every commit surviving it (PG_TEST_DURABLE=1).
+  if [ "${PG_TEST_DURABLE:-0}" != 1 ]; then
+    printf 'fsync = off\nsynchronous_commit = off\nfull_page_writes = off\n' >> "$dir/data/postgresql.conf"
+  fi
 
   # The free port is free when asked; another program may take it before the server does,
   # so a failed start tries another.
@@ -100,9 +101,25 @@ EOF
   printf '[PostgreSQL Unicode]\nDriver=%s\nCommLog=0\nDebug=0\n' "$driver" > "$dir/odbcinst.ini"
   export ODBCSYSINI="$dir"
 
+  PG_TEST_PORT="$port"
   export KORVANE_TEST_PG="Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$port;Database=postgres;Uid=postgres;"
   export KORVANE_TEST_PG_PASSWORD="$password"
   export KORVANE_TEST_PG_CA="$dir/ca.crt"
+}
+
+# Ends the server at once, as a crash would: the postmaster and every process it started get
+# SIGKILL, and nothing is written on the way out.
+pg_test_kill() {
+  local pid
+  pid=$(head -n 1 "$PG_TEST_DIR/data/postmaster.pid")
+  kill -9 $(pgrep -P "$pid") "$pid" 2>/dev/null || true
+  while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
+}
+
+# Starts the server again on its port, after a stop or a kill (it then recovers from its log).
+pg_test_restart() {
+  pg_test_as_owner "$PG_TEST_BIN/pg_ctl" -D "$PG_TEST_DIR/data" -l "$PG_TEST_DIR/server.log" \
+    -o "-p $PG_TEST_PORT" -w -t 60 start >/dev/null 2>&1
 }
 
 # Safe to call more than once and when the start failed half-way.

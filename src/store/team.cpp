@@ -575,35 +575,33 @@ std::optional<long long> TeamStore::LastChange(TeamError& error) {
 std::optional<TeamChanges> TeamStore::ChangesSince(long long since, TeamError& error) {
   if (!Ready(error)) return std::nullopt;
   TeamChanges changes{since, {}, {}};
+  // One statement, so one snapshot: read apart, a change committed between the two reads
+  // could fall below the number they end at and never be fetched.
   OdbcStatement select(db_);
-  if (!select.Prepare("SELECT id, version, host, port, remark, change FROM server WHERE change > ? ORDER BY id") ||
-      !select.Execute({since})) {
+  if (!select.Prepare("SELECT id, version, host, port, remark, change, 0 FROM server WHERE change > ?"
+                      " UNION ALL SELECT id, 0, '', '', '', change, 1 FROM server_deleted WHERE change > ?"
+                      " ORDER BY 1") ||
+      !select.Execute({since, since})) {
     Failed(TeamReason::kRefused, select.Error(), error);
     return std::nullopt;
   }
   std::vector<SqlValue> row;
   OdbcStatement::Fetched fetched;
   while ((fetched = select.Fetch(row)) == OdbcStatement::Fetched::kRow) {
+    changes.upTo = std::max(changes.upTo, Number(row[5]));
+    if (Number(row[6]) == 1) {
+      changes.deleted.push_back(Number(row[0]));
+      continue;
+    }
     TeamServer& server = changes.changed.emplace_back();
     server.id = Number(row[0]);
     server.version = Number(row[1]);
     server.host = Take(row[2]);
     server.port = Take(row[3]);
     server.remark = Take(row[4]);
-    changes.upTo = std::max(changes.upTo, Number(row[5]));
-  }
-  OdbcStatement deleted(db_);
-  if (fetched == OdbcStatement::Fetched::kError || !deleted.Prepare("SELECT id, change FROM server_deleted WHERE change > ?") ||
-      !deleted.Execute({since})) {
-    Failed(TeamReason::kRefused, fetched == OdbcStatement::Fetched::kError ? select.Error() : deleted.Error(), error);
-    return std::nullopt;
-  }
-  while ((fetched = deleted.Fetch(row)) == OdbcStatement::Fetched::kRow) {
-    changes.deleted.push_back(Number(row[0]));
-    changes.upTo = std::max(changes.upTo, Number(row[1]));
   }
   if (fetched == OdbcStatement::Fetched::kError) {
-    Failed(TeamReason::kRefused, deleted.Error(), error);
+    Failed(TeamReason::kRefused, select.Error(), error);
     return std::nullopt;
   }
   return changes;
