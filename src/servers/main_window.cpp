@@ -247,39 +247,41 @@ bool MainWindow::MayChangeServers() {
 void MainWindow::RefreshTeamList() {
   auto changes = 数据库连接.TeamListChanges();
   if (!changes) return;
-  // The list as it stands, in id order as it was read, and the operator's place in it by id.
-  const int count = form_.ListRowCount(kList);
-  std::vector<std::vector<std::string>> rows(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) {
-    for (int column = 0; column < 4; ++column) rows[static_cast<size_t>(i)].push_back(form_.ListCell(kList, i, column));
-  }
-  const int current = form_.ListCurrentRow(kList), top = form_.ListTopRow(kList);
-  const long long currentId = current == -1 ? -1 : std::atoll(rows[static_cast<size_t>(current)][0].c_str());
-  const long long topId = top >= 0 && top < count ? std::atoll(rows[static_cast<size_t>(top)][0].c_str()) : -1;
-  auto idOf = [](const std::vector<std::string>& row) { return std::atoll(row[0].c_str()); };
+  // The list is in id order, as it was read: each change finds its row by a binary search and
+  // touches that row only, so a refresh costs what changed, not the whole list.
+  auto idAt = [&](int row) { return std::atoll(form_.ListCell(kList, row, 0).c_str()); };
   auto place = [&](long long id) {
-    return std::lower_bound(rows.begin(), rows.end(), id,
-                            [&](const std::vector<std::string>& row, long long wanted) { return idOf(row) < wanted; });
-  };
-  for (const std::string& gone : changes->deleted) {
-    auto at = place(std::atoll(gone.c_str()));
-    if (at != rows.end() && idOf(*at) == std::atoll(gone.c_str())) rows.erase(at);
-  }
-  for (auto& changed : changes->changed) {
-    auto at = place(idOf(changed));
-    if (at != rows.end() && idOf(*at) == idOf(changed)) {
-      *at = std::move(changed);
-    } else {
-      rows.insert(at, std::move(changed));
+    int low = 0, high = form_.ListRowCount(kList);
+    while (low < high) {
+      const int mid = low + (high - low) / 2;
+      if (idAt(mid) < id) low = mid + 1; else high = mid;
     }
+    return low;
+  };
+  // A row put in or taken out above the selection or the top moves them with it.
+  int current = form_.ListCurrentRow(kList), top = form_.ListTopRow(kList);
+  for (const std::string& gone : changes->deleted) {
+    const int row = place(std::atoll(gone.c_str()));
+    if (row >= form_.ListRowCount(kList) || form_.ListCell(kList, row, 0) != gone) continue;
+    form_.ListDeleteRow(kList, row);
+    if (current == row) {
+      current = -1;
+    } else if (current > row) {
+      --current;
+    }
+    if (top > row) --top;
   }
-  // The selected server keeps its selection wherever it moved, and the row that led the view
-  // (or the next one, when it was deleted) leads it still.
-  auto selected = place(currentId);
-  const int newCurrent =
-      currentId >= 0 && selected != rows.end() && idOf(*selected) == currentId ? static_cast<int>(selected - rows.begin()) : -1;
-  const int newTop = topId >= 0 ? static_cast<int>(place(topId) - rows.begin()) : 0;
-  form_.ListSetRowsAt(kList, std::move(rows), newCurrent, newTop);
+  for (const auto& changed : changes->changed) {
+    const int row = place(std::atoll(changed[0].c_str()));
+    if (row < form_.ListRowCount(kList) && form_.ListCell(kList, row, 0) == changed[0]) {
+      form_.ListSetRow(kList, row, changed);
+      continue;
+    }
+    form_.ListInsertRow(kList, row, changed);
+    if (current >= row) ++current;
+    if (top > row) ++top;
+  }
+  form_.ListShowAt(kList, current, top);
 }
 
 void MainWindow::Inform(const char* text) {

@@ -64,11 +64,14 @@ class Form {
 
   // The first row the list shows at its top (0 when empty).
   virtual int ListTopRow(ControlId control) const = 0;
-  // Replaces the rows, then selects `currentRow` (-1: none) and scrolls so that `topRow` is the
-  // first row shown, as far as the rows allow, without an event: the operator's place kept
-  // while the rows change under it.
-  virtual void ListSetRowsAt(ControlId control, std::vector<std::vector<std::string>> rows, int currentRow,
-                             int topRow) = 0;
+  // One row changed, put in or taken out where it stands; the other rows keep their cells.
+  // Nothing else moves: ListShowAt then puts the selection and the view where they belong.
+  virtual void ListSetRow(ControlId control, int row, const std::vector<std::string>& cells) = 0;
+  virtual void ListInsertRow(ControlId control, int row, const std::vector<std::string>& cells) = 0;
+  virtual void ListDeleteRow(ControlId control, int row) = 0;
+  // Selects `currentRow` (-1: none) and scrolls so that `topRow` is the first row shown, as far
+  // as the rows allow, without an event: the operator's place kept while rows change under it.
+  virtual void ListShowAt(ControlId control, int currentRow, int topRow) = 0;
 
   // A Timer event every `milliseconds`, from the window's message loop, for as long as the
   // window lives (0 stops it).

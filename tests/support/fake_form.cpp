@@ -74,10 +74,22 @@ std::string FakeForm::ListCell(ControlId control, int row, int column) const {
 int FakeForm::ListCurrentRow(ControlId control) const { return At(control).currentRow; }
 int FakeForm::ListTopRow(ControlId control) const { return At(control).topRow; }
 
-void FakeForm::ListSetRowsAt(ControlId control, std::vector<std::vector<std::string>> rows, int currentRow,
-                             int topRow) {
+void FakeForm::ListSetRow(ControlId control, int row, const std::vector<std::string>& cells) {
+  Mutable(control).rows.at(static_cast<size_t>(row)) = cells;
+}
+
+void FakeForm::ListInsertRow(ControlId control, int row, const std::vector<std::string>& cells) {
+  auto& rows = Mutable(control).rows;
+  rows.insert(rows.begin() + row, cells);
+}
+
+void FakeForm::ListDeleteRow(ControlId control, int row) {
+  auto& rows = Mutable(control).rows;
+  rows.erase(rows.begin() + row);
+}
+
+void FakeForm::ListShowAt(ControlId control, int currentRow, int topRow) {
   Control& c = Mutable(control);
-  c.rows = std::move(rows);
   const int count = static_cast<int>(c.rows.size());
   c.currentRow = currentRow >= 0 && currentRow < count ? currentRow : -1;
   c.topRow = std::clamp(topRow, 0, std::max(count - 1, 0));

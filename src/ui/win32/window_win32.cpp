@@ -481,17 +481,42 @@ int Win32Window::ListTopRow(ControlId control) const {
   return h ? ListView_GetTopIndex(h) : 0;
 }
 
-void Win32Window::ListSetRowsAt(ControlId control, ListRows rows, int currentRow, int topRow) {
+void Win32Window::ListSetRow(ControlId control, int row, const std::vector<std::string>& cells) {
+  HWND h = ControlHandle(control);
+  ListRows& rows = listRows_[control];
+  if (!h || row < 0 || row >= static_cast<int>(rows.size())) return;
+  rows[static_cast<size_t>(row)] = cells;
+  ListView_RedrawItems(h, row, row);
+}
+
+void Win32Window::ListInsertRow(ControlId control, int row, const std::vector<std::string>& cells) {
+  Quiet quiet(quiet_);
+  HWND h = ControlHandle(control);
+  ListRows& rows = listRows_[control];
+  if (!h || row < 0 || row > static_cast<int>(rows.size())) return;
+  rows.insert(rows.begin() + row, cells);
+  // A virtual list holds only the count: the rows from here on are drawn anew.
+  ListView_SetItemCountEx(h, static_cast<int>(rows.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+  ListView_RedrawItems(h, row, static_cast<int>(rows.size()) - 1);
+}
+
+void Win32Window::ListDeleteRow(ControlId control, int row) {
+  Quiet quiet(quiet_);
+  HWND h = ControlHandle(control);
+  ListRows& rows = listRows_[control];
+  if (!h || row < 0 || row >= static_cast<int>(rows.size())) return;
+  rows.erase(rows.begin() + row);
+  ListView_SetItemCountEx(h, static_cast<int>(rows.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+  if (!rows.empty()) ListView_RedrawItems(h, std::min(row, static_cast<int>(rows.size()) - 1), static_cast<int>(rows.size()) - 1);
+}
+
+void Win32Window::ListShowAt(ControlId control, int currentRow, int topRow) {
   Quiet quiet(quiet_);
   HWND h = ControlHandle(control);
   if (!h) return;
-  SetWindowRedraw(h, FALSE);
-  ListRows& stored = listRows_[control];
-  stored = std::move(rows);
-  const int count = static_cast<int>(stored.size());
-  // The count changes without scrolling; the selection and the focus then move to the rows the
-  // handler names, and the view scrolls by whole rows until `topRow` leads it.
-  ListView_SetItemCountEx(h, count, LVSICF_NOSCROLL);
+  const int count = ListView_GetItemCount(h);
+  // The selection and the focus move to the row the handler names, and the view scrolls by
+  // whole rows until `topRow` leads it.
   ListView_SetItemState(h, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
   if (currentRow >= 0 && currentRow < count) {
     ListView_SetItemState(h, currentRow, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
@@ -502,8 +527,6 @@ void Win32Window::ListSetRowsAt(ControlId control, ListRows rows, int currentRow
     const int shift = std::clamp(topRow, 0, count - 1) - ListView_GetTopIndex(h);
     if (shift != 0 && row.bottom > row.top) ListView_Scroll(h, 0, shift * (row.bottom - row.top));
   }
-  SetWindowRedraw(h, TRUE);
-  InvalidateRect(h, nullptr, FALSE);
 }
 
 void Win32Window::StartTimer(int milliseconds) {

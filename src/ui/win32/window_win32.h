@@ -76,8 +76,10 @@ class Win32Window : public Form {
   std::string ListCell(ControlId control, int row, int column) const override;
   int ListCurrentRow(ControlId control) const override;
   int ListTopRow(ControlId control) const override;
-  void ListSetRowsAt(ControlId control, std::vector<std::vector<std::string>> rows, int currentRow,
-                     int topRow) override;
+  void ListSetRow(ControlId control, int row, const std::vector<std::string>& cells) override;
+  void ListInsertRow(ControlId control, int row, const std::vector<std::string>& cells) override;
+  void ListDeleteRow(ControlId control, int row) override;
+  void ListShowAt(ControlId control, int currentRow, int topRow) override;
   void StartTimer(int milliseconds) override;
   bool MenuItemEnabled(ControlId item) const override;
   void SetMenuItemEnabled(ControlId item, bool enabled) override;
