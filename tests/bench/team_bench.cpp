@@ -42,5 +42,48 @@ void BM_TeamListAfterLogin(benchmark::State& state) {
 }
 BENCHMARK(BM_TeamListAfterLogin)->Arg(10000)->UseManualTime()->Repetitions(5)->ReportAggregatesOnly();
 
+// Another member changes one server of 10,000: the open list's refresh (the question, the
+// changed row, its place in the list) against a bare ODBC fetch of that one row.
+void BM_TeamRefreshAfterOneChange(benchmark::State& state) {
+  BenchTeam team;
+  if (!team.Make(state, 10000)) return;
+  testing::FakeForm form(MainLayout());
+  testing::FakePlatform platform;
+  testing::ScriptedEditor editors(platform);
+  MainWindow window(form, platform, editors, team.session);
+  window.OnMainWindowCreated();
+  TeamStore other;
+  TeamError error;
+  other.Connect(team.database->connection(), team.server.password, error);
+  other.UseKey(*TeamKey::FromText(team.key->Text()), error);
+  auto servers = other.List(error);
+  OdbcConnection bare;
+  bare.Connect(team.BareConnection());
+  double bareSeconds = 0;
+  long long n = 0;
+  const ControlId list = Id(MainControl::超级列表框1);
+  for (auto _ : state) {
+    TeamServer& changed = (*servers)[static_cast<size_t>(n * 7919 % servers->size())];
+    auto current = other.Read(changed.id, error);
+    current->remark = "changed " + std::to_string(++n);
+    other.Change(*current, error);
+    state.SetIterationTime(Seconds([&] { window.OnEvent({EventKind::Timer}); }));
+    bareSeconds += Seconds([&] {
+      OdbcStatement select(bare);
+      std::vector<SqlValue> row;
+      select.Prepare("SELECT id, version, host, port, remark FROM server WHERE id = ?");
+      select.Execute({changed.id});
+      select.Fetch(row);
+      benchmark::DoNotOptimize(row);
+    });
+    if (form.ListCell(list, static_cast<int>(&changed - servers->data()), 1) != current->remark) {
+      state.SkipWithError("the change did not reach the list");
+      break;
+    }
+  }
+  ReportFloor(state, "bare fetch of the row", bareSeconds, 2.0);
+}
+BENCHMARK(BM_TeamRefreshAfterOneChange)->UseManualTime()->Iterations(200)->Repetitions(5)->ReportAggregatesOnly();
+
 }  // namespace
 }  // namespace korvane::bench
