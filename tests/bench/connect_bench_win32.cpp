@@ -6,8 +6,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "bench.h"
 #include "launch/connect.h"
@@ -18,6 +16,7 @@
 #include "support/main_window_form.h"
 #include "support/scripted_editor.h"
 #include "team_fixture.h"
+#include "win32/support/test_client.h"
 
 namespace korvane::bench {
 namespace {
@@ -53,11 +52,7 @@ void BM_Connect(benchmark::State& state) {
   testing::FakeForm form = testing::OpenedMainWindow("10.20.30.40", "3389", "Administrator", Narrow(password));
   ConnectToServer(form, platform);
   const std::string path = platform.TempDirectory() + "text.rdp";
-  std::string bytes;
-  {
-    std::ifstream written(std::filesystem::u8path(path), std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(written), {});
-  }
+  const std::string bytes = testing::ReadAll(path);
   if (platform.messages != 0 || bytes.empty()) state.SkipWithError("the connect did not write its file");
   const std::wstring widePath = Widen(path);
   double directSeconds = 0;
@@ -87,11 +82,7 @@ void BM_TeamConnect(benchmark::State& state) {
   window.OnEvent({EventKind::LeftClick, list});
   ConnectToServer(form, platform);
   const std::string path = platform.TempDirectory() + "text.rdp";
-  std::string bytes;
-  {
-    std::ifstream written(std::filesystem::u8path(path), std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(written), {});
-  }
+  const std::string bytes = testing::ReadAll(path);
   if (platform.messages != 0 || bytes.empty()) state.SkipWithError("the connect did not write its file");
   OdbcConnection bare;
   bare.Connect(team.BareConnection());

@@ -11,14 +11,22 @@
 namespace korvane::bench {
 namespace {
 
+// The main window over the team's member file, opened as after the login.
+struct OpenMainWindow {
+  explicit OpenMainWindow(BenchTeam& team) : window(form, platform, editors, team.session) {
+    window.OnMainWindowCreated();
+  }
+  testing::FakeForm form{MainLayout()};
+  testing::FakePlatform platform;
+  testing::ScriptedEditor editors{platform};
+  MainWindow window;
+};
+
 void BM_TeamListAfterLogin(benchmark::State& state) {
   BenchTeam team;
   if (!team.Make(state, static_cast<int>(state.range(0)))) return;
-  testing::FakeForm form(MainLayout());
-  testing::FakePlatform platform;
-  testing::ScriptedEditor editors(platform);
-  MainWindow window(form, platform, editors, team.session);
-  window.OnMainWindowCreated();
+  OpenMainWindow opened(team);
+  auto& [form, platform, editors, window] = opened;
 
   OdbcConnection bare;
   bare.Connect(team.BareConnection());
@@ -47,11 +55,8 @@ BENCHMARK(BM_TeamListAfterLogin)->Arg(10000)->UseManualTime()->Repetitions(5)->R
 void BM_TeamRefreshAfterOneChange(benchmark::State& state) {
   BenchTeam team;
   if (!team.Make(state, 10000)) return;
-  testing::FakeForm form(MainLayout());
-  testing::FakePlatform platform;
-  testing::ScriptedEditor editors(platform);
-  MainWindow window(form, platform, editors, team.session);
-  window.OnMainWindowCreated();
+  OpenMainWindow opened(team);
+  auto& [form, platform, editors, window] = opened;
   TeamStore other;
   TeamError error;
   other.Connect(team.database->connection(), team.server.password, error);
