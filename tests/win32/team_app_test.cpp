@@ -62,12 +62,21 @@ TEST(TeamAppTest, TwoMembersShareOneListAndNeitherOverwritesTheOthersChange) {
   ASSERT_NE(a.list, nullptr);
   EXPECT_NE(ControlWithText(a.main, L"Button", Widen(kTeamListCaption + database.name())), nullptr);
   EXPECT_EQ(a.app->ListRow(a.list, 0, 4), (Cells{std::to_wstring(shared.id), L"机房", L"10.9.9.9", L"3389"}));
+  // Now and then (about one run in five) the first synthetic click after the window appears
+  // does not reach the list view as a click under Wine; an operator would click again.
   a.ClickRow(0);
+  if (!WaitForText(At(a.main, L"Edit", at::kServerPassword), L"服务器 密码 9")) a.ClickRow(0);
   ASSERT_TRUE(ShowsPassword(a, L"服务器 密码 9"));
   Click(ControlWithText(a.main, L"Button", L"连接"));
   const auto received = client.ReceivedByClient();
   EXPECT_NE(received.file.find("full address:s:10.9.9.9:3389\r\n"), std::string::npos) << received.file;
   EXPECT_EQ(testing::StandInClient::PasswordIn(received.file), u"服务器 密码 9");
+  // The team's log has the connect, under the database's name for Alice.
+  const auto log = admin.ConnectionLog("", error);
+  ASSERT_TRUE(log && log->size() == 1) << error.detail;
+  EXPECT_EQ((*log)[0].member, "postgres");
+  EXPECT_EQ((*log)[0].host, "10.9.9.9");
+  EXPECT_EQ((*log)[0].server, shared.id);
 
   a.ChooseFromListMenu(-1, 0);
   a.Edit(L"添加服务器", Cells{L"10.9.9.10", L"3390", L"CORP\\ops", L"新 密码", L"网站"});
@@ -120,7 +129,18 @@ TEST(TeamAppTest, TwoMembersShareOneListAndNeitherOverwritesTheOthersChange) {
   a.ClickRow(1);
   EXPECT_TRUE(ShowsPassword(a, L"新 密码"));
 
-  for (testing::Operator* op : {&a, &b}) {
+  // Carol's database user may only read: 添加 tells her so, and no editor opens.
+  Member carol("korvane 团队 丙");
+  const std::string viewer = database.AddUser("viewer pw", kTeamViewerRole);
+  testing::JoinTeam(carol.dir.File("mstsc.mdb"), viewer, "viewer pw", *key, database.name());
+  testing::Operator& c = carol.op;
+  c.LogIn(L"admin");
+  ASSERT_NE(c.list, nullptr);
+  c.ChooseFromListMenu(-1, 0);
+  EXPECT_EQ(c.Answer(L"信息：", IDOK), Widen(kReadOnlyMemberMessage));
+  EXPECT_EQ(c.app->VisibleWindows(), std::vector<HWND>{c.main});
+
+  for (testing::Operator* op : {&a, &b, &c}) {
     testing::PostKey(op->main, VK_ESCAPE);
     EXPECT_EQ(op->app->WaitForExit(20s), 0u);
   }
