@@ -11,6 +11,8 @@
 
 #include "datatool/data_tool.h"
 #include "datatool/messages.h"
+#include "import/server_fields.h"
+#include "import/text.h"
 #include "store/protection.h"
 #include "store/sqlite_util.h"
 
@@ -77,15 +79,8 @@ std::optional<std::string> ReadNewSecret(const Invocation& call, Msg prompt);
 bool KeysForPasswords(const Invocation& call, sqlite3* db, const std::string& path,
                       std::optional<LoginKeys>& keys, Msg prompt = Msg::kLoginPasswordPrompt);
 
-// The server fields that list, export and import show, in their order, with the names the
-// tool gives them. The id is left out of a CSV: an imported server gets a new one.
-struct ServerField {
-  const char* column;
-  const char* name;
-};
-inline constexpr ServerField kServerFields[] = {
-    {"服务器名", "host"}, {"端口", "port"}, {"用户名", "user"}, {"密码", "password"}, {"备注", "remark"}};
-inline constexpr size_t kServerFieldCount = std::size(kServerFields);
+using import::kServerFieldCount;
+using import::kServerFields;
 
 // Writes "korvane-data: <message>" to `err` and returns 1, the exit code of a failed command.
 int Fail(std::ostream& err, const std::string& message);
@@ -99,9 +94,7 @@ sqlite::DatabasePtr OpenForReading(const std::string& path, std::string& error);
 // The reason OpenAccess refused `path`, for a command that writes.
 std::string WhyNotWritable(const std::string& path);
 
-// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past
-// U+10FFFF): what the windows can show and what an operator can type.
-bool IsUtf8(std::string_view text);
+using import::IsUtf8;
 
 // A value kept on its line: a backslash, tab, line break or other control character is
 // written as an escape (\\, \t, \n, \r, \xHH), so that it cannot pass for another column or

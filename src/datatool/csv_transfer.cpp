@@ -11,39 +11,16 @@
 #include "store/membership.h"
 #include "store/store.h"
 #include "datatool/commands.h"
-#include "datatool/csv_text.h"
+#include "import/csv_text.h"
 #include "datatool/private_file.h"
 #include "datatool/server_lists.h"
-#include "datatool/import/import.h"
+#include "import/server_writer.h"
+#include "import/import.h"
 
 namespace korvane::tool {
 namespace {
 
 namespace fs = std::filesystem;
-
-// An import names at most this many bad lines: a file of the wrong kind is wrong on every line.
-constexpr std::size_t kProblemsShown = 20;
-
-std::vector<std::string> HeaderNames() {
-  std::vector<std::string> names;
-  for (const auto& field : kServerFields) names.emplace_back(field.name);
-  return names;
-}
-
-std::string JoinedHeader() {
-  std::string header;
-  for (const auto& name : HeaderNames()) header += (header.empty() ? "" : ",") + name;
-  return header;
-}
-
-// "服务器名", "端口", … as the SQL of both commands names them.
-std::string ColumnList() {
-  std::string columns;
-  for (const auto& field : kServerFields) {
-    columns += (columns.empty() ? "" : ", ") + sqlite::QuoteIdentifier(field.column);
-  }
-  return columns;
-}
 
 bool Exists(const fs::path& path) {
   std::error_code ec;
@@ -87,65 +64,21 @@ bool WriteNewFile(const std::string& path, const std::string& bytes, std::string
   return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
-  std::error_code ec;
-  if (!fs::is_regular_file(sqlite::PathFromUtf8(path), ec)) {
-    error = Format(Exists(sqlite::PathFromUtf8(path)) ? Msg::kNotAFile : Msg::kNoSuchFile, path);
-    return false;
-  }
-  std::ifstream file(sqlite::PathFromUtf8(path), std::ios::binary);
-  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  if (file.bad() || !file.is_open()) {
-    error = Format(Msg::kCannotReadFile, path);
-    return false;
-  }
-  return true;
-}
-
-// Every line of the CSV that cannot become a server, in line order.
-std::vector<CsvProblem> ProblemsOf(const CsvText& csv) {
-  std::vector<CsvProblem> problems = csv.problems;
-  const std::string header = JoinedHeader();
-  if (csv.records.empty() && csv.problems.empty()) {
-    problems.push_back({1, Format(Msg::kNoHeaderLine, header)});
-  }
-  for (std::size_t i = 0; i < csv.records.size(); ++i) {
-    const auto& record = csv.records[i];
-    if (i == 0) {
-      if (record.fields != HeaderNames()) {
-        problems.push_back({record.line, Format(Msg::kHeaderMustName, header)});
-      }
-    } else if (record.fields.size() != kServerFieldCount) {
-      problems.push_back(
-          {record.line, Format(Msg::kFieldCount, record.fields.size(), kServerFieldCount, header)});
-    }
-  }
-  std::stable_sort(problems.begin(), problems.end(),
-                   [](const CsvProblem& a, const CsvProblem& b) { return a.line < b.line; });
-  return problems;
-}
-
-// The program's rule, as in the editor: an empty text is stored as null.
-SqlValue TextOrNull(const std::string& text) {
-  if (text.empty()) return std::monostate{};
-  return text;
-}
-
 // One server as a record of the CSV; its values are wiped on the way.
 void AppendRecord(std::string& text, std::vector<std::string>& fields) {
   for (auto& field : fields) {
-    std::string shown = ForSpreadsheet(field);
+    std::string shown = import::ForSpreadsheet(field);
     Wipe(field);
     field = std::move(shown);
   }
-  text += CsvLine(fields);
+  text += import::CsvLine(fields);
   for (auto& field : fields) Wipe(field);
 }
 
 // The names need no quotes; bare, the header reads as what it is. The byte order mark makes
 // a spreadsheet read the file as UTF-8 rather than in the ANSI code page (GBK on a Chinese
 // Windows), which would garble every Chinese remark; import skips it.
-std::string CsvStart() { return "\xEF\xBB\xBF" + JoinedHeader() + "\r\n"; }
+std::string CsvStart() { return "\xEF\xBB\xBF" + import::CsvHeader() + "\r\n"; }
 
 // export on a member file: the team's servers, every password opened with the team's key.
 int ExportTeam(const Invocation& call, sqlite3* db) {
@@ -186,7 +119,7 @@ int Export(const Invocation& call) {
   std::optional<LoginKeys> keys;
   if (!KeysForPasswords(call, db.get(), path, keys)) return 1;
   auto statement =
-      sqlite::Prepare(db.get(), "SELECT id, " + ColumnList() + " FROM Server ORDER BY id");
+      sqlite::Prepare(db.get(), "SELECT id, " + import::ServerColumns() + " FROM Server ORDER BY id");
   if (!statement) {
     return Fail(call.err, Format(Msg::kCannotReadServers, path, sqlite3_errmsg(db.get())));
   }
@@ -227,115 +160,6 @@ int Export(const Invocation& call) {
 
 namespace {
 
-// The records of a CSV as servers; false after naming its bad lines on `err`.
-bool ReadCsvServers(const Invocation& call, const std::string& csvPath, std::vector<import::ImportedServer>& servers) {
-  std::string bytes, error;
-  if (!ReadWholeFile(csvPath, bytes, error)) return Fail(call.err, error), false;
-  CsvText csv = ParseCsv(bytes);
-  Wipe(bytes);
-  struct WipedCsv {
-    CsvText& csv;
-    ~WipedCsv() {
-      for (auto& record : csv.records) {
-        for (auto& field : record.fields) Wipe(field);
-      }
-    }
-  } wiped{csv};
-  const auto problems = ProblemsOf(csv);
-  if (!problems.empty()) {
-    for (std::size_t i = 0; i < problems.size() && i < kProblemsShown; ++i) {
-      Fail(call.err, Format(Msg::kBadLine, Printable(csvPath), problems[i].line, Printable(problems[i].what)));
-    }
-    if (problems.size() > kProblemsShown) {
-      Fail(call.err, Format(Msg::kMoreBadLines, Printable(csvPath), problems.size() - kProblemsShown));
-    }
-    return false;
-  }
-  for (std::size_t i = 1; i < csv.records.size(); ++i) {
-    std::vector<std::string> f;
-    for (const auto& field : csv.records[i].fields) f.push_back(FromSpreadsheet(field));
-    servers.push_back({f[0], f[1], f[2], f[3], f[4]});
-    for (auto& field : f) Wipe(field);
-  }
-  return true;
-}
-
-// The data file's own table Server. A protected file's login password is asked for only when
-// a password is to be opened or sealed.
-class FileServers : public ServerList {
- public:
-  FileServers(const Invocation& call, sqlite3* db, const std::string& path) : call_(call), db_(db), path_(path) {}
-
-  bool Read(std::vector<HeldServer>& held) override {
-    auto read = sqlite::Prepare(db_, "SELECT 服务器名, 端口, 用户名, 密码 FROM Server");
-    if (!read) return Fail(call_.err, Format(Msg::kCannotReadServers, path_, sqlite3_errmsg(db_))), false;
-    int rc;
-    while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
-      held.push_back({ColumnText(read.get(), 0), ColumnText(read.get(), 1), ColumnText(read.get(), 2),
-                      ColumnText(read.get(), 3)});
-    }
-    if (rc != SQLITE_DONE) return Fail(call_.err, Format(Msg::kCannotReadServers, path_, sqlite3_errmsg(db_))), false;
-    return true;
-  }
-
-  bool Open(HeldServer& server) override {
-    if (!Keys()) return false;
-    if (keys_) {
-      // One that does not open counts as another password: the row is added.
-      auto plain = keys_->Open(server.password, server.host);
-      Wipe(server.password);
-      server.opens = plain.has_value();
-      if (plain) server.password = std::move(*plain);
-    }
-    return true;
-  }
-
-  bool AddAll(const std::vector<const import::ImportedServer*>& added) override {
-    if (!added.empty() && !Keys()) return false;
-    // All or nothing: the servers of one file arrive together or not at all.
-    if (!sqlite::Exec(db_, "BEGIN IMMEDIATE")) {
-      return Fail(call_.err, Format(Msg::kCannotWriteNothingImported, path_, sqlite3_errmsg(db_))), false;
-    }
-    auto insert = sqlite::Prepare(db_, "INSERT INTO Server (" + ColumnList() + ") VALUES (?, ?, ?, ?, ?)");
-    bool ok = insert != nullptr;
-    for (std::size_t i = 0; ok && i < added.size(); ++i) {
-      const import::ImportedServer& s = *added[i];
-      // The password goes in as the file keeps it: sealed for a protected file, never a clear
-      // copy that is then replaced and left unwiped.
-      std::optional<std::string> stored = keys_ ? keys_->Seal(s.password, s.host) : std::optional(s.password);
-      ok = stored.has_value();
-      std::vector<SqlValue> values = {TextOrNull(s.host), TextOrNull(s.port), TextOrNull(s.user), std::monostate{},
-                                      TextOrNull(s.remark)};
-      if (stored && !stored->empty()) values[3] = std::move(*stored);
-      ok = ok && sqlite::Bind(insert.get(), values) && sqlite3_step(insert.get()) == SQLITE_DONE;
-      sqlite3_reset(insert.get());
-      sqlite3_clear_bindings(insert.get());
-      if (auto* text = std::get_if<std::string>(&values[3])) Wipe(*text);
-      if (stored) Wipe(*stored);
-    }
-    insert.reset();
-    if (!ok || !sqlite::Exec(db_, "COMMIT")) {
-      const std::string why = sqlite3_errmsg(db_);
-      sqlite::Exec(db_, "ROLLBACK");
-      return Fail(call_.err, Format(Msg::kCannotAddServers, path_, why)), false;
-    }
-    return true;
-  }
-
- private:
-  bool Keys() {
-    if (!keysRead_ && !KeysForPasswords(call_, db_, path_, keys_)) return false;
-    keysRead_ = true;
-    return true;
-  }
-
-  const Invocation& call_;
-  sqlite3* db_;
-  const std::string& path_;
-  std::optional<LoginKeys> keys_;
-  bool keysRead_ = false;
-};
-
 // The notes a reader left, every text of the file kept on its line as list shows values.
 // `more` counts the notes of the kind that were not kept.
 void SayNotes(const Invocation& call, const std::vector<import::Note>& notes, std::size_t more, Msg kind) {
@@ -364,11 +188,7 @@ int Import(const Invocation& call) {
     };
   }
   import::ImportResult read = import::ReadServers(source, context);
-  WipedRows wiped{read.servers};
-  if (!read.recognised) {
-    if (!ReadCsvServers(call, source, read.servers)) return Fail(call.err, Format(Msg::kNothingImportedFrom, shownSource));
-    import::ApplyLimits(source, read, import::PortCheck::kAsGiven);
-  }
+  import::WipedRows wiped{read.servers};
   SayNotes(call, read.skipped, read.moreSkipped, Msg::kSkipped);
   SayNotes(call, read.unopened, read.moreUnopened, Msg::kPathProblem);
   SayNotes(call, read.shortened, read.moreShortened, Msg::kPathProblem);
@@ -377,18 +197,19 @@ int Import(const Invocation& call) {
     return Fail(call.err, Format(Msg::kNothingImportedFrom, shownSource));
   }
 
-  // A protected file takes the passwords sealed, under the key of its login password; a
-  // member file's servers are its team's.
-  FileServers fileServers(call, db, path);
+  // A protected file takes the passwords sealed, under the key of its login password, asked
+  // for only when a password is to be opened or sealed; a member file's servers are its team's.
+  import::FileServers fileServers(db, [&](std::optional<LoginKeys>& keys) { return KeysForPasswords(call, db, path, keys); });
   TeamStore store;
-  std::optional<TeamServers> teamServers;
+  std::optional<import::TeamServers> teamServers;
   if (IsTeamMember(db)) {
     if (!MemberTeam(call, db, path, store)) return 1;
-    teamServers.emplace(call, store, path, Msg::kCannotAddServers);
+    teamServers.emplace(store);
   }
-  ServerList& list = teamServers ? static_cast<ServerList&>(*teamServers) : fileServers;
-  Sorting sorting;
-  if (!SortRows(list, read.servers, sorting)) return 1;
+  import::ServerList& list = teamServers ? static_cast<import::ServerList&>(*teamServers) : fileServers;
+  const TeamStore* team = teamServers ? &store : nullptr;
+  import::Sorting sorting;
+  if (!SortRows(list, read.servers, sorting)) return SayWriteFailure(call, path, list.failure(), team, Msg::kCannotAddServers);
   const auto& added = sorting.added;
   const std::string counts =
       CountsText({{sorting.alreadyThere, Msg::kAlreadyThere},
@@ -405,7 +226,8 @@ int Import(const Invocation& call) {
     return 0;
   }
 
-  if (!list.AddAll(added)) return 1;
+  std::vector<long long> ids;
+  if (!list.AddAll(added, ids)) return SayWriteFailure(call, path, list.failure(), team, Msg::kCannotAddServers);
   for (const auto* row : sorting.beside) Fail(call.err, Format(Msg::kAddedBeside, shownSource, RowLabel(*row)));
   call.out << Format(Msg::kImported, Servers(added.size()), shownSource, counts) << "\n";
   return 0;

@@ -7,7 +7,7 @@
 #include "datatool/data_tool.h"
 #include "datatool/terminal.h"
 #ifdef _WIN32
-#include "datatool/import/unprotect_win32.h"
+#include "import/unprotect_win32.h"
 #include "datatool/signing_tool_win32.h"
 #endif
 

@@ -3,27 +3,6 @@
 #include <iterator>
 
 namespace korvane::tool {
-namespace {
-
-Language current = Language::kEnglish;
-
-}  // namespace
-
-Language CurrentLanguage() { return current; }
-void SetLanguage(Language language) { current = language; }
-
-Language LanguageFromLocale(const char* lcAll, const char* lcMessages, const char* lang) {
-  for (const char* value : {lcAll, lcMessages, lang}) {
-    if (value == nullptr || *value == '\0') continue;
-    // "zh", "zh_CN.UTF-8", "zh_TW", "zh@..." but not a language whose code merely begins so.
-    const std::string_view name(value);
-    const bool chinese = name.starts_with("zh") && (name.size() == 2 || name[2] == '_' ||
-                                                    name[2] == '.' || name[2] == '@');
-    return chinese ? Language::kChinese : Language::kEnglish;
-  }
-  return Language::kEnglish;
-}
-
 // clang-format off
 const MessageText kMessageTable[] = {
     {Msg::kUsageOverview,
@@ -383,26 +362,10 @@ const MessageText kMessageTable[] = {
      "{0}：无法写入：{1}"},
     {Msg::kCannotReadFile, "{0}: cannot read",
      "{0}：无法读取"},
-    {Msg::kNoHeaderLine, "no header line; the first line names the fields: {0}",
-     "没有表头行；第一行应列出字段：{0}"},
-    {Msg::kHeaderMustName, "the first line must name the fields: {0}",
-     "第一行必须列出字段：{0}"},
-    {Msg::kFieldCount, "{0} fields where a server has {1} ({2})",
-     "有 {0} 个字段，而一台服务器有 {1} 个（{2}）"},
-    {Msg::kNotUtf8Line, "not UTF-8 text",
-     "不是 UTF-8 文本"},
-    {Msg::kQuoteMisplaced, "a quote in the wrong place (a field holding quotes is quoted whole, its own quotes doubled)",
-     "引号位置不对（含引号的字段要整体加引号，其中的引号双写）"},
-    {Msg::kQuoteNeverClosed, "a quoted field is never closed",
-     "加引号的字段没有结束"},
     {Msg::kNothingExported, "{0}: nothing exported; type those passwords again in the program first",
      "{0}：未导出任何内容；请先在程序中重新输入这些密码"},
     {Msg::kExported, "exported {0} to {1}",
      "已导出 {0}到 {1}"},
-    {Msg::kBadLine, "{0}, line {1}: {2}",
-     "{0}，第 {1} 行：{2}"},
-    {Msg::kMoreBadLines, "{0}: {1} more bad lines",
-     "{0}：另有 {1} 行有误"},
     {Msg::kOpeningPasswords, "opening passwords: {0} of {1}",
      "正在解开密码：{0} / {1}"},
     {Msg::kNothingImportedFrom, "{0}: nothing imported",
@@ -442,7 +405,6 @@ const MessageText kMessageTable[] = {
     {Msg::kMoreNotes, "{0} more like these, not listed",
      "另有 {0} 条同类说明，未列出"},
 #include "datatool/team_messages.inc"
-#include "datatool/import/messages.inc"
     {Msg::kSigningUsage,
     "usage: korvane-data signing-certificate list\n"
     "       korvane-data signing-certificate set THUMBPRINT\n"
@@ -531,23 +493,7 @@ static_assert(std::size(kMessageTable) == static_cast<std::size_t>(Msg::kCount),
 
 std::string FormatText(Msg id, std::initializer_list<std::string_view> arguments) {
   const MessageText& entry = kMessageTable[static_cast<std::size_t>(id)];
-  return FillIn(current == Language::kChinese ? entry.chinese : entry.english, arguments);
-}
-
-std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> arguments) {
-  std::string text;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    const std::size_t index = i + 2 < pattern.size() && pattern[i] == '{' && pattern[i + 2] == '}'
-                                  ? static_cast<std::size_t>(pattern[i + 1] - '0')
-                                  : arguments.size();
-    if (index < arguments.size()) {
-      text += arguments.begin()[index];
-      i += 2;
-    } else {
-      text += pattern[i];
-    }
-  }
-  return text;
+  return FillIn(InCurrentLanguage(entry), arguments);
 }
 
 }  // namespace korvane::tool

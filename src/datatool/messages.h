@@ -9,20 +9,15 @@
 #include <string_view>
 
 #include "store/store_error.h"
+#include "text/bilingual.h"
 #include "store/team.h"
 
 namespace korvane::tool {
 
-enum class Language { kEnglish, kChinese };
-
-// The language every message comes out in; English until it is set.
-Language CurrentLanguage();
-void SetLanguage(Language language);
-
-// The language the POSIX locale variables ask for: the first of LC_ALL, LC_MESSAGES and LANG
-// that is set and not empty decides, and a zh locale (zh, zh_CN.UTF-8, zh_TW, ...) means
-// Chinese. Null stands for an unset variable.
-Language LanguageFromLocale(const char* lcAll, const char* lcMessages, const char* lang);
+using korvane::CurrentLanguage;
+using korvane::Language;
+using korvane::LanguageFromLocale;
+using korvane::SetLanguage;
 
 enum class Msg {
   // Overview and command line
@@ -124,16 +119,8 @@ enum class Msg {
   kCannotWriteFolder,
   kCannotWrite,
   kCannotReadFile,
-  kNoHeaderLine,
-  kHeaderMustName,
-  kFieldCount,
-  kNotUtf8Line,
-  kQuoteMisplaced,
-  kQuoteNeverClosed,
   kNothingExported,
   kExported,
-  kBadLine,
-  kMoreBadLines,
   kOpeningPasswords,
   kNothingImportedFrom,
   kSkipped,
@@ -183,43 +170,6 @@ enum class Msg {
   kCheckOkMember,
 
   // Importers
-  kImportCannotReadBecause,
-  kImportTooLarge,
-  kImportCannotRead,
-  kImportCannotListFolder,
-  kImportNoRdpFile,
-  kImportNotText,
-  kImportBadXml,
-  kMasterPasswordDoesNotOpen,
-  kMasterPasswordCannotAsk,
-  kMasterPasswordPrompt,
-  kMasterPasswordNotGiven,
-  kMasterPasswordWrong,
-  kCipherNotRead,
-  kTooManyRounds,
-  kNodeOfOtherType,
-  kOtherProtocol,
-  kNoHostName,
-  kContentDoesNotOpen,
-  kContentError,
-  kDamagedPassword,
-  kContentNotConnections,
-  kRdcmanPasswordForOtherUser,
-  kRdcmanNoFileElement,
-  kRdpNoAddress,
-  kRdpPasswordForOtherUser,
-  kXmlTooDeep,
-  kXmlTooManyElements,
-  kXmlDoctype,
-  kXmlTooLarge,
-  kXmlOutOfMemory,
-  kXmlNoElement,
-  kXmlLine,
-  kHostTooLong,
-  kUserTooLong,
-  kPasswordTooLong,
-  kBadPort,
-  kRemarkShortened,
 
   // signing-certificate (Windows)
   kSigningUsage,
@@ -238,13 +188,7 @@ enum class Msg {
   kCount
 };
 
-// A line of a table of texts: what names it, then its words in each language.
-template <typename Id>
-struct BilingualText {
-  Id id;
-  const char* english;
-  const char* chinese;
-};
+using korvane::BilingualText;
 using MessageText = BilingualText<Msg>;
 
 // The table of every message, in the order of Msg.
@@ -253,8 +197,7 @@ extern const std::size_t kMessageTableSize;
 
 // The message in the current language, with {0}, {1}, ... replaced by the arguments.
 std::string FormatText(Msg id, std::initializer_list<std::string_view> arguments);
-// The same for a text of another table.
-std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> arguments);
+using korvane::FillIn;
 
 // The data file's reasons, in both languages (store_reasons.cpp), in the order of StoreReason
 // from the first after kNone. {0} stands for the path, {1} the server's id, {2} the detail.
@@ -275,8 +218,7 @@ extern const std::size_t kTeamReasonTableSize;
 // TeamStore::ServerName() names.
 std::string Say(const TeamError& error, const std::string& server);
 
-inline std::string_view ArgumentText(std::string_view text) { return text; }
-inline std::string ArgumentText(std::integral auto number) { return std::to_string(number); }
+using korvane::ArgumentText;
 
 template <typename... Arguments>
 std::string Format(Msg id, const Arguments&... arguments) {

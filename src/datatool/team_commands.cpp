@@ -207,11 +207,14 @@ int TeamPush(const Invocation& call) {
   std::string name;
   if (!MemberTeam(call, db.get(), path, *keys, store, &name)) return 1;
   std::vector<import::ImportedServer> rows;
-  WipedRows wiped{rows};
+  import::WipedRows wiped{rows};
   if (!OwnServers(call, db.get(), *keys, rows)) return 1;
-  TeamServers team(call, store, path, Msg::kCannotPush);
-  Sorting sorting;
-  if (!SortRows(team, rows, sorting) || !team.AddAll(sorting.added)) return 1;
+  import::TeamServers team(store);
+  import::Sorting sorting;
+  std::vector<long long> ids;
+  if (!SortRows(team, rows, sorting) || !team.AddAll(sorting.added, ids)) {
+    return SayWriteFailure(call, path, team.failure(), &store, Msg::kCannotPush);
+  }
   for (const auto* row : sorting.beside) Fail(call.err, Format(Msg::kAddedBeside, path, RowLabel(*row)));
   call.out << Format(Msg::kPushed, path, Servers(sorting.added.size()), name,
                      CountsText({{sorting.alreadyThere, Msg::kAlreadyThere},

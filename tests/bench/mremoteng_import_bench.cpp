@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "bench.h"
-#include "datatool/import/import.h"
-#include "datatool/import/mremoteng_crypto.h"
+#include "import/import.h"
+#include "import/mremoteng_crypto.h"
 #include "support/mremoteng_sealing.h"
 
 namespace korvane::bench {

@@ -3,16 +3,16 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "datatool/csv_text.h"
+#include "import/csv_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using korvane::fuzz::Require;
-  const auto csv = korvane::tool::ParseCsv(std::string_view(reinterpret_cast<const char*>(data), size));
+  const auto csv = korvane::import::ParseCsv(std::string_view(reinterpret_cast<const char*>(data), size));
   if (!csv.problems.empty()) return 0;
   for (const auto& record : csv.records) {
     // One empty field is a blank line, which the reader leaves out.
     if (record.fields.size() == 1 && record.fields[0].empty()) continue;
-    const auto again = korvane::tool::ParseCsv(korvane::tool::CsvLine(record.fields));
+    const auto again = korvane::import::ParseCsv(korvane::import::CsvLine(record.fields));
     Require(again.problems.empty() && again.records.size() == 1 && again.records[0].fields == record.fields);
   }
   return 0;

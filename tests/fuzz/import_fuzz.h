@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "datatool/import/import.h"
-#include "datatool/import/text.h"
+#include "import/import.h"
+#include "import/text.h"
 #include "fuzz_support.h"
 
 namespace korvane::fuzz {

@@ -1,7 +1,7 @@
 // The importers on files written here from the formats' own rules, one table per format: each
 // row a file and the servers (and notes) a user should get from it. Then the bounds on what a
 // server may bring, and files meant to hurt.
-#include "datatool/import/import.h"
+#include "import/import.h"
 
 #include <gtest/gtest.h>
 
@@ -274,8 +274,13 @@ TEST(ImportHostileFiles, RefusedWithoutServersOrHanging) {
     EXPECT_FALSE(result.errors.empty()) << file.substr(0, 80);
     EXPECT_TRUE(result.servers.empty());
   }
+  // A file of no kind is no server list, and says what a CSV would have needed; an exported
+  // CSV is one.
   ImportContext context;
-  EXPECT_FALSE(ReadServersFromBytes("servers.csv", "host,port,user,password,remark\r\n", context).recognised);
+  const ImportResult notes = ReadServersFromBytes("notes.txt", "milk, bread\r\n", context);
+  EXPECT_FALSE(notes.recognised);
+  EXPECT_FALSE(notes.errors.empty());
+  EXPECT_TRUE(ReadServersFromBytes("servers.csv", "host,port,user,password,remark\r\n", context).recognised);
 }
 
 }  // namespace

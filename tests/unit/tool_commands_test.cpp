@@ -10,7 +10,7 @@
 #include "datatool/data_tool.h"
 #include "store/store.h"
 #include "support/data_files.h"
-#include "datatool/csv_text.h"
+#include "import/csv_text.h"
 
 namespace korvane {
 namespace {
@@ -226,7 +226,7 @@ TEST_F(DataFileCommandsTest, ExportThenImportGivesTheSameServers) {
   const std::string csv = dir_.File("导出 servers.csv");
   ASSERT_EQ(Tool({"export", path_, csv}), 0) << err_.str();
   EXPECT_EQ(ReadBytes(csv).substr(0, 35), "\xEF\xBB\xBFhost,port,user,password,remark\r\n");
-  for (const auto& record : tool::ParseCsv(ReadBytes(csv)).records) {
+  for (const auto& record : import::ParseCsv(ReadBytes(csv)).records) {
     for (const auto& field : record.fields) EXPECT_NE(field.find_first_of("=+-@\t\r"), 0u) << field;
   }
 

@@ -7,6 +7,7 @@
 
 #include "datatool/data_tool.h"
 #include "datatool/messages.h"
+#include "import/import_text.h"
 #include "support/data_files.h"
 
 namespace korvane {
@@ -21,15 +22,22 @@ std::set<std::string> Placeholders(const std::string& text) {
   return {std::sregex_token_iterator(text.begin(), text.end(), placeholder), {}};
 }
 
-TEST(ToolLanguage, EveryMessageHasBothTextsWithTheSameValues) {
-  ASSERT_EQ(tool::kMessageTableSize, static_cast<size_t>(Msg::kCount));
-  for (size_t i = 0; i < tool::kMessageTableSize; ++i) {
-    const tool::MessageText& entry = tool::kMessageTable[i];
+template <typename Id>
+void ExpectBothTextsWithTheSameValues(const BilingualText<Id>* table, size_t size) {
+  ASSERT_EQ(size, static_cast<size_t>(Id::kCount));
+  for (size_t i = 0; i < size; ++i) {
+    const BilingualText<Id>& entry = table[i];
     SCOPED_TRACE(entry.english);
     EXPECT_EQ(static_cast<size_t>(entry.id), i) << "out of order";
     ASSERT_TRUE(entry.english && *entry.english && entry.chinese && *entry.chinese);
     EXPECT_EQ(Placeholders(entry.english), Placeholders(entry.chinese));
   }
+}
+
+TEST(ToolLanguage, EveryMessageHasBothTextsWithTheSameValues) {
+  ExpectBothTextsWithTheSameValues(tool::kMessageTable, tool::kMessageTableSize);
+  // The readers' notes, which both programs show.
+  ExpectBothTextsWithTheSameValues(import::kMessageTable, import::kMessageTableSize);
 }
 
 TEST(ToolLanguage, TheFirstLocaleVariableSetDecides) {

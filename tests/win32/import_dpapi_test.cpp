@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "datatool/import/import.h"
-#include "datatool/import/unprotect_win32.h"
+#include "import/import.h"
+#include "import/unprotect_win32.h"
 #include "support/mremoteng_sealing.h"
 
 namespace korvane::import {

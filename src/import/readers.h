@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "datatool/import/import.h"
-#include "datatool/import/xml.h"
+#include "import/import.h"
+#include "import/xml.h"
 
 namespace korvane::import {
 
@@ -51,5 +51,9 @@ void ReadRdcman(const std::string& file, const XmlElement& root, ImportContext& 
 bool LooksLikeRdp(const std::string& text);
 void ReadRdp(const std::string& file, const std::string& name, const std::string& text, ImportContext& context,
              ImportResult& result);
+
+// A CSV of servers as export writes it; recognised only when its first line names the fields.
+// Its limits are applied here, its ports taken as given.
+void ReadCsvServers(const std::string& file, std::string_view bytes, ImportResult& result);
 
 }  // namespace korvane::import

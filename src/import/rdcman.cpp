@@ -1,14 +1,12 @@
 // RDCMan's .rdg files: 2.2 (schemaVersion 1), 2.7 (schemaVersion 3) and the 3.x releases. The
 // versions differ in where a server's fields sit (directly under server, or under
 // server/properties), so every field is looked for in both places and no version is refused.
-#include "datatool/import/readers.h"
-#include "datatool/import/text.h"
-#include "datatool/messages.h"
+#include "import/readers.h"
+#include "import/text.h"
+#include "import/import_text.h"
 
 namespace korvane::import {
 
-using tool::Format;
-using tool::Msg;
 namespace {
 
 // A child of a small element (credentials, a profile, connection settings), whichever of the

@@ -6,12 +6,12 @@
 #include <string_view>
 #include <vector>
 
-#include "datatool/commands.h"
 
 namespace korvane::import {
 
-// Well-formed UTF-8, as the tool's other commands test it.
-using tool::IsUtf8;
+// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past
+// U+10FFFF): what the windows can show and what an operator can type.
+bool IsUtf8(std::string_view text);
 
 // UTF-16LE bytes as UTF-8; nullopt for an odd length or a lone surrogate.
 std::optional<std::string> Utf16LeToUtf8(std::string_view bytes);

@@ -1,6 +1,11 @@
-// The importers' messages: the lines of kMessageTable (messages.cpp) from kImportCannotReadBecause
-// to the end of the importers' ids in Msg, in that order. Included inside the table.
+#include "import/import_text.h"
+
+#include <iterator>
+
+namespace korvane::import {
+
 // clang-format off
+const BilingualText<Msg> kMessageTable[] = {
     {Msg::kImportCannotReadBecause, "cannot read: {0}",
      "无法读取：{0}"},
     {Msg::kImportTooLarge, "larger than {0} MB; no server list is that large",
@@ -75,4 +80,28 @@
      "其端口 \"{0}\" 不是 1 到 65535 之间的数字"},
     {Msg::kRemarkShortened, "its name with its folders is longer than {0} bytes; the folders are shortened to fit",
      "其名称连同所在文件夹超过 {0} 字节；已缩短文件夹部分"},
+    {Msg::kNotUtf8Line, "not UTF-8 text",
+     "不是 UTF-8 文本"},
+    {Msg::kQuoteMisplaced, "a quote in the wrong place (a field holding quotes is quoted whole, its own quotes doubled)",
+     "引号位置不对（含引号的字段要整体加引号，其中的引号双写）"},
+    {Msg::kQuoteNeverClosed, "a quoted field is never closed",
+     "加引号的字段没有结束"},
+    {Msg::kNoHeaderLine, "no header line; the first line names the fields: {0}",
+     "没有表头行；第一行应列出字段：{0}"},
+    {Msg::kHeaderMustName, "the first line must name the fields: {0}",
+     "第一行必须列出字段：{0}"},
+    {Msg::kFieldCount, "{0} fields where a server has {1} ({2})",
+     "有 {0} 个字段，而一台服务器有 {1} 个（{2}）"},
+    {Msg::kCsvLine, "{0}, line {1}",
+     "{0}，第 {1} 行"},
+    {Msg::kMoreBadLines, "{0} more bad lines",
+     "另有 {0} 行有误"},
+    {Msg::kStopped, "stopped before every password was opened; nothing imported",
+     "在所有密码解开之前已停止；未导入任何内容"},
+};
 // clang-format on
+
+const std::size_t kMessageTableSize = std::size(kMessageTable);
+static_assert(std::size(kMessageTable) == static_cast<std::size_t>(Msg::kCount), "every text has its line in the table");
+
+}  // namespace korvane::import

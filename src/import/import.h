@@ -1,13 +1,7 @@
 // Servers from other tools' files: mRemoteNG's confCons.xml, RDCMan's .rdg, Remote Desktop
-// .rdp files and a folder of them. The kind is told by the content, never by the file name.
-// Nothing here writes anywhere: the caller decides what becomes of the servers.
-//
-// The import command's use: build an ImportContext (askPassword from the tool's secret
-// reader, unprotect = UnprotectForCurrentUser in the Windows build, progress on the terminal),
-// call ReadServers on the operand; when `recognised` is false, read the file as CSV as before.
-// Otherwise say every skipped, unopened and error note, write nothing if there is an error,
-// and add `servers` as the CSV import adds its rows (duplicates check, --dry-run, one
-// transaction, passwords sealed for a protected file). Wipe the passwords after.
+// .rdp files and a folder of them, and the CSV that export writes. The kind is told by the
+// content, never by the file name. Nothing here writes anywhere: server_writer.h adds what was
+// read to a list, and each program shows the notes in its own way.
 #pragma once
 
 #include <cstddef>
@@ -35,11 +29,13 @@ struct Note {
   std::string what;
 };
 
+enum class MasterPassword { kNotAsked, kNotGiven, kWrong };
+
 struct ImportResult {
-  // False when the content is none of the kinds read here (a CSV file, for one); nothing else
-  // is set then.
+  // False when the content is none of the kinds read here: no server list at all. `errors`
+  // then say what a CSV would have needed.
   bool recognised = false;
-  std::string source;  // "mRemoteNG", "RDCMan", "Remote Desktop file(s)"
+  std::string source;  // "mRemoteNG", "RDCMan", "Remote Desktop file(s)", "CSV"
   std::vector<ImportedServer> servers;
   std::vector<Note> skipped;   // servers left out on purpose, and why
   std::vector<Note> unopened;  // servers taken with an empty password, and why it did not open
@@ -51,6 +47,9 @@ struct ImportResult {
   // files still do.
   std::vector<Note> errors;
   std::size_t derivations = 0;  // password-based key derivations done (mRemoteNG)
+  // Why an mRemoteNG file under a master password gave nothing: none was given, or the one
+  // given is wrong. A program that asks in a window of its own reads the file again with it.
+  MasterPassword master = MasterPassword::kNotAsked;
 };
 
 // What a reader may ask of the person and of the system.
@@ -63,6 +62,10 @@ struct ImportContext {
   std::function<std::optional<std::string>(const std::string& blob)> unprotect;
   // Called on the reader's own thread while passwords are being opened: so many of so many.
   std::function<void(std::size_t done, std::size_t total)> progress;
+  // Set from any thread to stop opening passwords: the reading ends soon after, with an error,
+  // so that nothing of it is written. Unset: never.
+  std::function<bool()> stopped;
+  bool Stopped() const { return stopped && stopped(); }
   // Threads that open passwords; 0: one per core.
   unsigned threads = 0;
   // A file that asks for more rounds of key derivation than this is refused: each value would
@@ -92,8 +95,7 @@ inline constexpr std::size_t kMaxRemarkBytes = 1024;
 // whose host, user or password is longer, or whose port is not a number from 1 to 65535 (an
 // empty one is let be), moves to `skipped` with its password wiped; the port is kept without
 // blanks or leading zeros; a longer remark keeps the server's own name and gives up its folders
-// ("机房A/…/web-01"), named in `shortened`. ReadServers* have applied it; the CSV import
-// applies it to its rows.
+// ("机房A/…/web-01"), named in `shortened`. ReadServers* have applied it.
 // Ports are checked and tidied only where another tool wrote them: a CSV comes from export,
 // which gives back whatever port the data file holds, and must come back byte for byte.
 enum class PortCheck { kNumber, kAsGiven };

@@ -1,4 +1,4 @@
-#include "datatool/import/mremoteng_crypto.h"
+#include "import/mremoteng_crypto.h"
 
 #include <mbedtls/cipher.h>
 #include <mbedtls/gcm.h>
@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#include "datatool/import/text.h"
+#include "import/text.h"
 
 namespace korvane::import::mremoteng {
 namespace {

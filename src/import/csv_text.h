@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace korvane::tool {
+namespace korvane::import {
 
 struct CsvRecord {
   std::size_t line;  // the line the record starts on, counting from 1
@@ -40,4 +40,7 @@ std::string FromSpreadsheet(const std::string& field);
 // quoted, so a reader never has to guess where one ends.
 std::string CsvLine(const std::vector<std::string>& fields);
 
-}  // namespace korvane::tool
+// "host,port,user,password,remark": the first line of a CSV of servers, naming its fields.
+std::string CsvHeader();
+
+}  // namespace korvane::import

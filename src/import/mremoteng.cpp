@@ -12,15 +12,13 @@
 
 #include <mbedtls/aesni.h>
 
-#include "datatool/import/mremoteng_crypto.h"
-#include "datatool/import/readers.h"
-#include "datatool/import/text.h"
-#include "datatool/messages.h"
+#include "import/mremoteng_crypto.h"
+#include "import/readers.h"
+#include "import/text.h"
+#include "import/import_text.h"
 
 namespace korvane::import {
 
-using tool::Format;
-using tool::Msg;
 namespace {
 
 using mremoteng::Cipher;
@@ -79,6 +77,7 @@ bool ChoosePassword(Reader& r, const Sealing& sealing, std::string_view value,
   r.asked = true;
   std::optional<std::string> typed = r.context.askPassword(Format(Msg::kMasterPasswordPrompt, r.file));
   if (!typed) {
+    r.result.master = MasterPassword::kNotGiven;
     r.Error(Format(Msg::kMasterPasswordNotGiven));
     return false;
   }
@@ -87,6 +86,7 @@ bool ChoosePassword(Reader& r, const Sealing& sealing, std::string_view value,
     WipeText(r.password);
     r.password.assign(*typed);
   } else {
+    r.result.master = MasterPassword::kWrong;
     r.Error(Format(Msg::kMasterPasswordWrong));
   }
   WipeText(*typed);
@@ -220,7 +220,8 @@ std::vector<std::optional<std::string>> OpenAll(Reader& r, const Sealing& sealin
   size_t done = 0;
   auto work = [&] {
     for (size_t i = next++; i < total; i = next++) {
-      opened[i] = mremoteng::Open(sealing, r.password, values[i]);
+      // Once stopped, the values left are counted off unopened, so that every thread ends now.
+      if (!r.context.Stopped()) opened[i] = mremoteng::Open(sealing, r.password, values[i]);
       std::lock_guard lock(mutex);
       ++done;
       changed.notify_one();
@@ -248,6 +249,7 @@ std::vector<std::optional<std::string>> OpenAll(Reader& r, const Sealing& sealin
     if (r.context.progress) r.context.progress(reported, total);
   }
   for (auto& thread : threads) thread.join();
+  if (r.context.Stopped()) r.Error(Format(Msg::kStopped));
   return opened;
 }
 

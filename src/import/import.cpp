@@ -1,19 +1,17 @@
-#include "datatool/import/import.h"
+#include "import/import.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
-#include "datatool/import/readers.h"
-#include "datatool/import/text.h"
-#include "datatool/import/xml.h"
-#include "datatool/messages.h"
+#include "import/readers.h"
+#include "import/text.h"
+#include "import/xml.h"
+#include "import/import_text.h"
 
 namespace korvane::import {
 
-using tool::Format;
-using tool::Msg;
 namespace {
 
 namespace fs = std::filesystem;
@@ -133,18 +131,16 @@ ImportResult ReadServersFromBytes(const std::string& name, const std::string& by
       return both;
     }();
     const auto root = ParseXml(bytes, error, names);
-    if (!root) {
-      if (ours) {
-        result.recognised = true;
-        result.source = "XML";
-        result.errors.push_back({name, Format(Msg::kImportBadXml, error)});
-      }
+    if (!root && ours) {
+      result.recognised = true;
+      result.source = "XML";
+      result.errors.push_back({name, Format(Msg::kImportBadXml, error)});
       return result;
     }
-    if (root->name == "Connections") {
+    if (root && root->name == "Connections") {
       result.recognised = true;
       ReadMremoteng(name, *root, context, result);
-    } else if (root->name == "RDCMan") {
+    } else if (root && root->name == "RDCMan") {
       result.recognised = true;
       ReadRdcman(name, *root, context, result);
     }
@@ -156,6 +152,10 @@ ImportResult ReadServersFromBytes(const std::string& name, const std::string& by
   } else if (text && IsBase64Text(*text)) {
     result.recognised = true;
     ReadSealedMremoteng(name, *text, context, result);
+  }
+  if (!result.recognised) {
+    ReadCsvServers(name, bytes, result);
+    return result;
   }
   ApplyLimits(name, result);
   return result;

@@ -1,4 +1,4 @@
-#include "datatool/import/unprotect_win32.h"
+#include "import/unprotect_win32.h"
 
 #include <windows.h>
 #include <wincrypt.h>

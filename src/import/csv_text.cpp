@@ -1,10 +1,11 @@
-#include "datatool/csv_text.h"
+#include "import/csv_text.h"
 
 #include <csv.h>
 
-#include "datatool/commands.h"
+#include "import/import_text.h"
+#include "import/text.h"
 
-namespace korvane::tool {
+namespace korvane::import {
 namespace {
 
 struct ParseState {
@@ -117,4 +118,4 @@ std::string CsvLine(const std::vector<std::string>& fields) {
   return line;
 }
 
-}  // namespace korvane::tool
+}  // namespace korvane::import

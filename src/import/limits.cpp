@@ -3,14 +3,12 @@
 // thousands of servers is ever held whole for each of them.
 #include <algorithm>
 
-#include "datatool/import/readers.h"
-#include "datatool/import/text.h"
-#include "datatool/messages.h"
+#include "import/readers.h"
+#include "import/text.h"
+#include "import/import_text.h"
 
 namespace korvane::import {
 
-using tool::Format;
-using tool::Msg;
 namespace {
 
 constexpr std::string_view kSeparator = "/";

@@ -1,13 +1,11 @@
 // Remote Desktop connection files: lines of "name:type:value", UTF-16LE as mstsc saves them
 // or UTF-8 as other programs write them (DecodeText in import.cpp has made them UTF-8).
-#include "datatool/import/readers.h"
-#include "datatool/import/text.h"
-#include "datatool/messages.h"
+#include "import/readers.h"
+#include "import/text.h"
+#include "import/import_text.h"
 
 namespace korvane::import {
 
-using tool::Format;
-using tool::Msg;
 namespace {
 
 // The hexadecimal text of a protected password of kMaxPasswordBytes is far shorter than this.

@@ -1,5 +1,5 @@
-#include "datatool/import/xml.h"
-#include "datatool/messages.h"
+#include "import/xml.h"
+#include "import/import_text.h"
 
 #include <expat.h>
 #include <mbedtls/platform_util.h>
@@ -11,12 +11,10 @@
 #include <cstring>
 #include <optional>
 
-#include "datatool/import/text.h"
+#include "import/text.h"
 
 namespace korvane::import {
 
-using tool::Format;
-using tool::Msg;
 
 XmlElement::~XmlElement() {
   WipeText(text);

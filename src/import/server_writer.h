@@ -1,0 +1,123 @@
+// The lists that servers read from other files are added to: the data file's own table
+// Server, or a team's list on its database server. Both programs add through here: the
+// servers read are sorted against what the list holds (SortRows), then the new ones are added
+// in one step (AddAll), all or none, whichever list it is. Each program words a failure itself.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <sqlite3.h>
+
+#include "import/import.h"
+#include "store/protection.h"
+#include "store/team.h"
+
+namespace korvane::import {
+
+// "服务器名", "端口", … : the data file's columns of kServerFields, quoted for SQL.
+std::string ServerColumns();
+
+// A server of the list as a row to be added is compared with it: host, port, user and the
+// password in clear.
+struct HeldServer {
+  std::string host, port, user, password;
+  bool opens = true;  // false for a sealed password that does not open: it equals no row's
+  ~HeldServer();
+};
+
+// Why a list could not be read or added to.
+struct WriteFailure {
+  enum class Step {
+    kNone,
+    kRead,   // the list could not be read
+    kKeys,   // the key for the passwords could not be had; whoever was asked for it said why
+    kBegin,  // the data file could not be written at all
+    kAdd,    // the servers could not be added; none was
+  };
+  Step step = Step::kNone;
+  std::string detail;              // the data file's own words (SQLite's message)
+  std::optional<TeamError> team;   // the team store's reason, for a team's list
+};
+
+class ServerList {
+ public:
+  virtual ~ServerList() = default;
+  // The servers held now; a password may stay sealed until Open. False with failure() set.
+  virtual bool Read(std::vector<HeldServer>& held) = 0;
+  // The password of one server that Read gave, in clear, or `opens` false. False with
+  // failure() set, when what opens it could not be had.
+  virtual bool Open(HeldServer& server) = 0;
+  // Adds the servers, all or none; `ids` gets the new servers' ids in their order. False with
+  // failure() set.
+  virtual bool AddAll(const std::vector<const ImportedServer*>& servers, std::vector<long long>& ids) = 0;
+  const WriteFailure& failure() const { return failure_; }
+
+ protected:
+  bool Failed(WriteFailure failure) {
+    failure_ = std::move(failure);
+    return false;
+  }
+
+ private:
+  WriteFailure failure_;
+};
+
+// How the rows of one source stand against the servers the list held before.
+struct Sorting {
+  std::vector<const ImportedServer*> added;
+  // Among those added: rows whose host, port and user a server of the list has with another
+  // password. Both are kept; the operator is told, so that the stale one can be deleted.
+  std::vector<const ImportedServer*> beside;
+  std::size_t alreadyThere = 0;
+};
+
+// Every row of the source is added, its own repeats included: a row is already there only
+// when the list held a server with the same host, port, user and password before (the remark
+// may differ). Only where host, port and user match does a password need opening. False with
+// the list's failure() set.
+bool SortRows(ServerList& list, const std::vector<ImportedServer>& rows, Sorting& sorting);
+
+// Wipes the clear passwords of the rows read, on every way out.
+struct WipedRows {
+  std::vector<ImportedServer>& rows;
+  ~WipedRows();
+};
+
+// The data file's own table Server. A protected file's passwords are opened and sealed with
+// the keys of its login password, which `keys` gives (nullopt for a plain file) when a password
+// is first to be opened or sealed, or false when they cannot be had.
+class FileServers : public ServerList {
+ public:
+  using KeysSource = std::function<bool(std::optional<LoginKeys>& keys)>;
+  FileServers(sqlite3* db, KeysSource keys) : db_(db), keysSource_(std::move(keys)) {}
+  bool Read(std::vector<HeldServer>& held) override;
+  bool Open(HeldServer& server) override;
+  bool AddAll(const std::vector<const ImportedServer*>& servers, std::vector<long long>& ids) override;
+
+ private:
+  bool Keys();
+  bool SqliteFailed(WriteFailure::Step step);
+
+  sqlite3* db_;
+  KeysSource keysSource_;
+  std::optional<LoginKeys> keys_;
+  bool keysRead_ = false;
+};
+
+// A team's list, through a store that is connected and uses the team's key.
+class TeamServers : public ServerList {
+ public:
+  explicit TeamServers(TeamStore& store) : store_(store) {}
+  bool Read(std::vector<HeldServer>& held) override;
+  bool Open(HeldServer&) override { return true; }  // Read opened every one
+  bool AddAll(const std::vector<const ImportedServer*>& servers, std::vector<long long>& ids) override;
+
+ private:
+  TeamStore& store_;
+};
+
+}  // namespace korvane::import
