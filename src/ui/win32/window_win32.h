@@ -80,6 +80,7 @@ class Win32Window : public Form {
   void ListInsertRow(ControlId control, int row, const std::vector<std::string>& cells) override;
   void ListDeleteRow(ControlId control, int row) override;
   void ListShowAt(ControlId control, int currentRow, int topRow) override;
+  void ListSelectRows(ControlId control, const std::vector<int>& rows) override;
   void StartTimer(int milliseconds) override;
   bool MenuItemEnabled(ControlId item) const override;
   void SetMenuItemEnabled(ControlId item, bool enabled) override;
@@ -165,6 +166,17 @@ class Win32Window : public Form {
   LinkOpener linkOpener_;
   // Setters run with this raised so that nothing they cause reaches the sink.
   int quiet_ = 0;
+  // Raises quiet_ for the life of a setter.
+  class Quiet {
+   public:
+    explicit Quiet(int& counter) : counter_(counter) { ++counter_; }
+    ~Quiet() { --counter_; }
+    Quiet(const Quiet&) = delete;
+    Quiet& operator=(const Quiet&) = delete;
+
+   private:
+    int& counter_;
+  };
   // The control to focus when the window is next activated: the one that had the focus when
   // it was deactivated, or the one a handler asked for before the window was shown.
   HWND focusToRestore_ = nullptr;
