@@ -90,6 +90,9 @@ class Form {
   virtual void SetFocus(ControlId control) = 0;
   virtual void Hide() = 0;
   virtual void Destroy() = 0;
+  // The full paths (UTF-8) of what the last FilesDropped brought, files and folders alike, in
+  // the order the system gave them.
+  virtual std::vector<std::string> DroppedFiles() const = 0;
 
   // Runs `work` on a thread of its own, so that the window keeps painting and answering
   // meanwhile, then `done` on the window's thread, from its message loop. When the window is
@@ -109,6 +112,7 @@ enum class EventKind {
   MenuItem,     // a popup-menu item was chosen; control holds the item
   Timer,        // the window's timer (StartTimer) came round
   Activated,    // the window became the active one again
+  FilesDropped, // files were dropped on a window whose layout accepts them; see DroppedFiles
 };
 
 inline constexpr ControlId kWindowItself = -1;

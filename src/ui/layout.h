@@ -53,6 +53,8 @@ struct WindowLayout {
   std::vector<ControlLayout> controls;
   std::vector<ControlId> tabOrder;
   std::vector<MenuItemLayout> popupMenu;  // empty when the window has none
+  // Files dragged from the shell may be dropped anywhere on the window (FilesDropped).
+  bool acceptsFiles = false;
 };
 
 }  // namespace korvane

@@ -53,6 +53,7 @@ class FakeForm : public Form {
   void SetFocus(ControlId control) override { focus = control; }
   void Hide() override { hidden = true; }
   void Destroy() override { destroyed = true; }
+  std::vector<std::string> DroppedFiles() const override { return dropped; }
   // Runs at once unless the test holds background work back, to act while it would still run.
   void RunInBackground(std::function<void()> work, std::function<void()> done) override;
   // Finishes the held work, as the window would: `done` only while the window exists.
@@ -86,6 +87,8 @@ class FakeForm : public Form {
   ControlId focus = kWindowItself;
   bool hidden = false;
   bool destroyed = false;
+  // What a test drops on the window before it calls the FilesDropped handler.
+  std::vector<std::string> dropped;
   std::map<ControlId, bool> menuEnabled;
   std::vector<Point> popups;
   // Order in which the window's position was set: "top", "left".

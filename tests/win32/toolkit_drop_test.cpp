@@ -1,4 +1,8 @@
-// Several list rows selected from code.
+// Files dropped on a window, and several list rows selected from code.
+#include <shlobj.h>  // DROPFILES
+
+#include <cstring>
+
 #include "win32/support/toolkit_fixture.h"
 
 namespace korvane::testing {
@@ -6,11 +10,27 @@ namespace {
 
 using T = Toolkit;
 
-// The toolkit window with a list that selects several rows, as importing needs.
+// A drop as the shell hands it over: DROPFILES, then each path and a closing NUL.
+HGLOBAL MakeDrop(const std::vector<std::wstring>& paths) {
+  std::wstring list;
+  for (const std::wstring& path : paths) list.append(path).push_back(L'\0');
+  list.push_back(L'\0');
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + (list.size() + 1) * sizeof(wchar_t));
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  std::memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  return memory;
+}
+
+// The toolkit window set up for importing: files may be dropped on it, and its list selects
+// several rows.
 class ImportWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     WindowLayout layout = ToolkitLayout();
+    layout.acceptsFiles = true;
     for (ControlLayout& c : layout.controls)
       if (c.id == Id(T::List)) c.flags |= kMultiSelect;
     window_ = Win32Window::Create(layout, sink_);
@@ -26,6 +46,25 @@ class ImportWindowTest : public ::testing::Test {
   RecordingSink sink_;
   std::unique_ptr<Win32Window> window_;
 };
+
+TEST_F(ImportWindowTest, ADropDeliversFilesDroppedOnceWithEveryPathInUtf8) {
+  EXPECT_TRUE(GetWindowLongPtrW(window_->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  const std::wstring longFolder = L"C:\\" + std::wstring(300, L'长');
+  PostMessageW(window_->Handle(), WM_DROPFILES,
+               reinterpret_cast<WPARAM>(MakeDrop({L"C:\\a.xml", L"D:\\导入\\服务器.rdg", longFolder + L"\\b.xml", L"E:\\"})),
+               0);
+  Pump();
+  EXPECT_EQ(sink_.Described(), std::vector<std::string>{"FilesDropped -1"});
+  std::string longUtf8 = "C:\\";
+  for (int i = 0; i < 300; ++i) longUtf8 += "长";
+  EXPECT_EQ(window_->DroppedFiles(),
+            (std::vector<std::string>{"C:\\a.xml", "D:\\导入\\服务器.rdg", longUtf8 + "\\b.xml", "E:\\"}));
+
+  // An empty drop: nothing to tell the handlers.
+  PostMessageW(window_->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({})), 0);
+  Pump();
+  EXPECT_EQ(sink_.events.size(), 1u);
+}
 
 std::vector<int> SelectedRows(HWND list) {
   std::vector<int> rows;

@@ -93,7 +93,9 @@ std::unique_ptr<Win32Window> Win32Window::Create(const WindowLayout& layout, con
   window->sink_ = &makeSink(*window);
   const int left = (GetSystemMetrics(SM_CXSCREEN) - layout.width) / 2;
   const int top = (GetSystemMetrics(SM_CYSCREEN) - layout.height) / 2;
-  HWND hwnd = CreateWindowExW(kWindowExStyle, kClassName, Widen(layout.caption).c_str(), kWindowStyle, left, top,
+  // WS_EX_ACCEPTFILES on the top-level window: a drop on any of its controls comes to it.
+  const DWORD exStyle = kWindowExStyle | (layout.acceptsFiles ? WS_EX_ACCEPTFILES : 0);
+  HWND hwnd = CreateWindowExW(exStyle, kClassName, Widen(layout.caption).c_str(), kWindowStyle, left, top,
                               layout.width, layout.height, nullptr, nullptr, GetModuleHandleW(nullptr),
                               window.get());
   if (!hwnd) return nullptr;
@@ -101,7 +103,7 @@ std::unique_ptr<Win32Window> Win32Window::Create(const WindowLayout& layout, con
   window->dpi_ = DpiOfWindow(hwnd);
   window->font_ = ControlFontForDpi(window->dpi_, window->ownedFont_);
   if (window->dpi_ != kLayoutDpi) {
-    const SIZE size = OuterSizeForDpi(layout.width, layout.height, kWindowStyle, kWindowExStyle, window->dpi_);
+    const SIZE size = OuterSizeForDpi(layout.width, layout.height, kWindowStyle, exStyle, window->dpi_);
     SetWindowPos(hwnd, nullptr, (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
                  (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
   }
@@ -214,6 +216,9 @@ LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kBackgroundDoneMessage:
       OnBackgroundDone(wParam);
+      return 0;
+    case WM_DROPFILES:
+      OnDropFiles(reinterpret_cast<HDROP>(wParam));
       return 0;
     case WM_CLOSE:
       DestroyNow();

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>  // HDROP
 
 #include <functional>
 #include <map>
@@ -95,6 +96,7 @@ class Win32Window : public Form {
   void SetFocus(ControlId control) override;
   void Hide() override;
   void Destroy() override;
+  std::vector<std::string> DroppedFiles() const override { return dropped_; }
   // The work runs on a thread of its own, which posts the window a message when it ends; the
   // window then runs `done`. Without a thread to be had the work runs here and now.
   void RunInBackground(std::function<void()> work, std::function<void()> done) override;
@@ -145,6 +147,9 @@ class Win32Window : public Form {
   void OnBackgroundDone(WPARAM job);
   static bool BusyPointerShown();
 
+  // drop_files_win32.cpp
+  void OnDropFiles(HDROP drop);
+
   const ControlLayout* Find(ControlId control) const;
   bool IsKind(ControlId control, ControlKind kind) const;
   bool ControlFromHandle(HWND hwnd, ControlId* control) const;
@@ -177,6 +182,8 @@ class Win32Window : public Form {
    private:
     int& counter_;
   };
+  // The paths of the last drop that delivered FilesDropped.
+  std::vector<std::string> dropped_;
   // The control to focus when the window is next activated: the one that had the focus when
   // it was deactivated, or the one a handler asked for before the window was shown.
   HWND focusToRestore_ = nullptr;
