@@ -17,6 +17,13 @@ struct Point {
   int y = 0;
 };
 
+// One kind of file an open-file dialog offers: what the operator reads, and the patterns that
+// pick its files, separated by ";".
+struct FileFilter {
+  std::string name;      // 文本文件 (*.txt)
+  std::string patterns;  // *.txt
+};
+
 // The caption that every message box without a caption of its own gets.
 inline constexpr const char* kDefaultMessageCaption = "信息：";
 
@@ -81,6 +88,12 @@ class Platform {
 
   // Creates or truncates the file and writes the bytes into it as they are.
   virtual bool WriteConnectionFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) = 0;
+
+  // The system's open-file dialog over the program's active window, with one filter per kind
+  // and several files selectable; the chosen files' full paths (UTF-8), empty when the
+  // operator cancelled.
+  virtual std::vector<std::string> ChooseFilesToOpen(const std::string& title,
+                                                     const std::vector<FileFilter>& filters) = 0;
 };
 
 }  // namespace korvane

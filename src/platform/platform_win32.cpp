@@ -1,10 +1,14 @@
 #include "platform/platform_win32.h"
 
 #include <windows.h>
+#include <cderr.h>  // FNERR_BUFFERTOOSMALL
+#include <commdlg.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <vector>
 
+#include "platform/open_file_answer.h"
 #include "platform/text_win32.h"
 #include "ui/win32/window_win32.h"
 
@@ -52,5 +56,53 @@ Point Win32Platform::CursorPosition() {
 }
 
 void Win32Platform::ShowBusyPointer(bool busy) { SetBusyPointer(busy); }
+
+std::vector<std::string> Win32Platform::ChooseFilesToOpen(const std::string& title,
+                                                          const std::vector<FileFilter>& filters) {
+  // Each filter is its name and its patterns, each ended by a NUL; one more NUL ends the list.
+  std::wstring filter;
+  for (const FileFilter& f : filters) {
+    filter.append(Widen(f.name)).push_back(L'\0');
+    filter.append(Widen(f.patterns)).push_back(L'\0');
+  }
+  filter.push_back(L'\0');
+  const std::wstring caption = Widen(title);
+  // The answer is the folder and every chosen name in one buffer: room for some hundreds of
+  // names. When the operator chose more than fits, Windows says so by failing, and Wine by
+  // filling the buffer with the answer cut short, without its closing NULs; either way the
+  // dialog is shown again with more room, and the operator chooses again.
+  constexpr size_t kMostRoom = size_t{1} << 22;
+  std::vector<wchar_t> buffer(32768);
+  for (;;) {
+    std::fill(buffer.begin(), buffer.end(), L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = GetActiveWindow();
+    dialog.lpstrFilter = filters.empty() ? nullptr : filter.c_str();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = buffer.data();
+    dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+    dialog.lpstrTitle = caption.empty() ? nullptr : caption.c_str();
+    // OFN_NOCHANGEDIR: the dialog would otherwise leave the process in the chosen folder, and
+    // relative paths elsewhere in the program would move with it.
+    dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
+                   OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    size_t needed = 0;
+    if (GetOpenFileNameW(&dialog)) {
+      if (std::search_n(buffer.begin(), buffer.end(), 2, L'\0') != buffer.end()) break;
+    } else if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
+      // The first two bytes then hold the size needed, as far as two bytes can tell it.
+      needed = static_cast<size_t>(*reinterpret_cast<const WORD*>(buffer.data())) + 1;
+    } else {
+      return {};  // cancelled, or the dialog could not be shown
+    }
+    if (buffer.size() >= kMostRoom) return {};
+    buffer.resize(std::min(std::max(buffer.size() * 2, needed), kMostRoom));
+  }
+  std::vector<std::string> paths;
+  for (const std::wstring& path : SplitOpenFileAnswer(std::wstring(buffer.data(), buffer.size())))
+    paths.push_back(Narrow(path));
+  return paths;
+}
 
 }  // namespace korvane

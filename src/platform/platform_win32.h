@@ -25,6 +25,8 @@ class Win32Platform : public Platform {
   std::vector<unsigned char> SignWithCertificate(const std::string& thumbprint,
                                                  const std::vector<unsigned char>& content) override;
   bool WriteConnectionFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) override;
+  std::vector<std::string> ChooseFilesToOpen(const std::string& title,
+                                             const std::vector<FileFilter>& filters) override;
 };
 
 }  // namespace korvane

@@ -54,6 +54,10 @@ class Form {
   virtual std::string ListCell(ControlId control, int row, int column) const = 0;
   // The first selected row, -1 when none.
   virtual int ListCurrentRow(ControlId control) const = 0;
+  // Selects exactly these rows (those out of range left out), focuses the first of them and
+  // scrolls it into view, without an event: what a handler just added stays marked for the
+  // operator. A list without kMultiSelect takes only the first.
+  virtual void ListSelectRows(ControlId control, const std::vector<int>& rows) = 0;
 
   // The window's popup menu.
   virtual bool MenuItemEnabled(ControlId item) const = 0;
@@ -86,6 +90,9 @@ class Form {
   virtual void SetFocus(ControlId control) = 0;
   virtual void Hide() = 0;
   virtual void Destroy() = 0;
+  // The full paths (UTF-8) of what the last FilesDropped brought, files and folders alike, in
+  // the order the system gave them.
+  virtual std::vector<std::string> DroppedFiles() const = 0;
 
   // Runs `work` on a thread of its own, so that the window keeps painting and answering
   // meanwhile, then `done` on the window's thread, from its message loop. When the window is
@@ -105,6 +112,7 @@ enum class EventKind {
   MenuItem,     // a popup-menu item was chosen; control holds the item
   Timer,        // the window's timer (StartTimer) came round
   Activated,    // the window became the active one again
+  FilesDropped, // files were dropped on a window whose layout accepts them; see DroppedFiles
 };
 
 inline constexpr ControlId kWindowItself = -1;

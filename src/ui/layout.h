@@ -20,6 +20,7 @@ enum : unsigned {
   kTabStop = 1u << 3,
   kPassword = 1u << 4,    // edit box showing each character as "*"
   kCentreText = 1u << 5,  // edit box text centred
+  kMultiSelect = 1u << 6,  // list view in which several rows can be selected at once
 };
 
 struct ListColumn {
@@ -52,6 +53,8 @@ struct WindowLayout {
   std::vector<ControlLayout> controls;
   std::vector<ControlId> tabOrder;
   std::vector<MenuItemLayout> popupMenu;  // empty when the window has none
+  // Files dragged from the shell may be dropped anywhere on the window (FilesDropped).
+  bool acceptsFiles = false;
 };
 
 }  // namespace korvane

@@ -39,6 +39,7 @@ class FakeForm : public Form {
   void ListInsertRow(ControlId control, int row, const std::vector<std::string>& cells) override;
   void ListDeleteRow(ControlId control, int row) override;
   void ListShowAt(ControlId control, int currentRow, int topRow) override;
+  void ListSelectRows(ControlId control, const std::vector<int>& rows) override;
   void StartTimer(int milliseconds) override { timerMilliseconds = milliseconds; }
   int timerMilliseconds = 0;
   bool MenuItemEnabled(ControlId item) const override;
@@ -52,6 +53,7 @@ class FakeForm : public Form {
   void SetFocus(ControlId control) override { focus = control; }
   void Hide() override { hidden = true; }
   void Destroy() override { destroyed = true; }
+  std::vector<std::string> DroppedFiles() const override { return dropped; }
   // Runs at once unless the test holds background work back, to act while it would still run.
   void RunInBackground(std::function<void()> work, std::function<void()> done) override;
   // Finishes the held work, as the window would: `done` only while the window exists.
@@ -73,6 +75,10 @@ class FakeForm : public Form {
     std::vector<std::vector<std::string>> rows;
     int currentRow = -1;
     int topRow = 0;
+    // The rows selected, in the order ListSelectRows was given them; the operator's SelectRow
+    // and ListShowAt leave just their row.
+    std::vector<int> selectedRows;
+    bool multiSelect = false;  // kMultiSelect
   };
   const Control& At(ControlId control) const;
 
@@ -81,6 +87,8 @@ class FakeForm : public Form {
   ControlId focus = kWindowItself;
   bool hidden = false;
   bool destroyed = false;
+  // What a test drops on the window before it calls the FilesDropped handler.
+  std::vector<std::string> dropped;
   std::map<ControlId, bool> menuEnabled;
   std::vector<Point> popups;
   // Order in which the window's position was set: "top", "left".

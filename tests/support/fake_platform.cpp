@@ -35,4 +35,10 @@ bool FakePlatform::LaunchClient(const std::string& commandLine) {
   return launchSucceeds;
 }
 
+std::vector<std::string> FakePlatform::ChooseFilesToOpen(const std::string& title,
+                                                         const std::vector<FileFilter>& filters) {
+  fileDialogs.push_back({title, filters});
+  return chosenFiles;
+}
+
 }  // namespace korvane::testing

@@ -47,6 +47,8 @@ class FakePlatform : public Platform {
     return {};
   }
   bool WriteConnectionFileBytes(const std::string&, const std::vector<unsigned char>&) override { return false; }
+  std::vector<std::string> ChooseFilesToOpen(const std::string& title,
+                                             const std::vector<FileFilter>& filters) override;
 
   // Answers for the next message boxes, in order; Ok or Yes when the script runs out.
   std::deque<MessageAnswer> answers;
@@ -66,6 +68,13 @@ class FakePlatform : public Platform {
   std::vector<WrittenFile> writtenFiles;
   bool launchSucceeds = true;
   std::vector<std::string> launchedCommandLines;
+  // The open-file dialog: what the operator chooses (empty: cancels), and each showing.
+  std::vector<std::string> chosenFiles;
+  struct FileDialog {
+    std::string title;
+    std::vector<FileFilter> filters;
+  };
+  std::vector<FileDialog> fileDialogs;
 };
 
 }  // namespace korvane::testing

@@ -31,6 +31,7 @@ TEST_F(ToolkitWindowTest, WindowIsCentredOnTheScreenWithAFixedFrameAndNoMenuBar)
   EXPECT_FALSE(style & WS_THICKFRAME);
   EXPECT_FALSE(style & WS_CHILD);
   EXPECT_TRUE(ExStyle(W().Handle()) & WS_EX_APPWINDOW);
+  EXPECT_FALSE(ExStyle(W().Handle()) & WS_EX_ACCEPTFILES);  // its layout takes no files
   EXPECT_EQ(GetMenu(W().Handle()), nullptr);
   EXPECT_EQ(GetWindow(W().Handle(), GW_OWNER), nullptr);
   EXPECT_EQ(W().Caption(), "Toolkit 测试");

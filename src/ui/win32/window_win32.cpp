@@ -74,18 +74,6 @@ int FindRow(const ListRows& rows, const NMLVFINDITEMW& find) {
   return -1;
 }
 
-// Raises the window's quiet counter for the life of a setter.
-class Quiet {
- public:
-  explicit Quiet(int& counter) : counter_(counter) { ++counter_; }
-  ~Quiet() { --counter_; }
-  Quiet(const Quiet&) = delete;
-  Quiet& operator=(const Quiet&) = delete;
-
- private:
-  int& counter_;
-};
-
 }  // namespace
 
 Win32Window::Win32Window(const WindowLayout& layout) : layout_(layout), linkOpener_(OpenAddress) {}
@@ -105,7 +93,9 @@ std::unique_ptr<Win32Window> Win32Window::Create(const WindowLayout& layout, con
   window->sink_ = &makeSink(*window);
   const int left = (GetSystemMetrics(SM_CXSCREEN) - layout.width) / 2;
   const int top = (GetSystemMetrics(SM_CYSCREEN) - layout.height) / 2;
-  HWND hwnd = CreateWindowExW(kWindowExStyle, kClassName, Widen(layout.caption).c_str(), kWindowStyle, left, top,
+  // WS_EX_ACCEPTFILES on the top-level window: a drop on any of its controls comes to it.
+  const DWORD exStyle = kWindowExStyle | (layout.acceptsFiles ? WS_EX_ACCEPTFILES : 0);
+  HWND hwnd = CreateWindowExW(exStyle, kClassName, Widen(layout.caption).c_str(), kWindowStyle, left, top,
                               layout.width, layout.height, nullptr, nullptr, GetModuleHandleW(nullptr),
                               window.get());
   if (!hwnd) return nullptr;
@@ -113,7 +103,7 @@ std::unique_ptr<Win32Window> Win32Window::Create(const WindowLayout& layout, con
   window->dpi_ = DpiOfWindow(hwnd);
   window->font_ = ControlFontForDpi(window->dpi_, window->ownedFont_);
   if (window->dpi_ != kLayoutDpi) {
-    const SIZE size = OuterSizeForDpi(layout.width, layout.height, kWindowStyle, kWindowExStyle, window->dpi_);
+    const SIZE size = OuterSizeForDpi(layout.width, layout.height, kWindowStyle, exStyle, window->dpi_);
     SetWindowPos(hwnd, nullptr, (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
                  (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
   }
@@ -226,6 +216,9 @@ LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kBackgroundDoneMessage:
       OnBackgroundDone(wParam);
+      return 0;
+    case WM_DROPFILES:
+      OnDropFiles(reinterpret_cast<HDROP>(wParam));
       return 0;
     case WM_CLOSE:
       DestroyNow();
@@ -508,25 +501,6 @@ void Win32Window::ListDeleteRow(ControlId control, int row) {
   rows.erase(rows.begin() + row);
   ListView_SetItemCountEx(h, static_cast<int>(rows.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
   if (!rows.empty()) ListView_RedrawItems(h, std::min(row, static_cast<int>(rows.size()) - 1), static_cast<int>(rows.size()) - 1);
-}
-
-void Win32Window::ListShowAt(ControlId control, int currentRow, int topRow) {
-  Quiet quiet(quiet_);
-  HWND h = ControlHandle(control);
-  if (!h) return;
-  const int count = ListView_GetItemCount(h);
-  // The selection and the focus move to the row the handler names, and the view scrolls by
-  // whole rows until `topRow` leads it.
-  ListView_SetItemState(h, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-  if (currentRow >= 0 && currentRow < count) {
-    ListView_SetItemState(h, currentRow, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  }
-  if (count > 0) {
-    RECT row{};
-    ListView_GetItemRect(h, 0, &row, LVIR_BOUNDS);
-    const int shift = std::clamp(topRow, 0, count - 1) - ListView_GetTopIndex(h);
-    if (shift != 0 && row.bottom > row.top) ListView_Scroll(h, 0, shift * (row.bottom - row.top));
-  }
 }
 
 void Win32Window::StartTimer(int milliseconds) {

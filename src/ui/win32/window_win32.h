@@ -8,6 +8,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>  // HDROP
 
 #include <functional>
 #include <map>
@@ -80,6 +81,7 @@ class Win32Window : public Form {
   void ListInsertRow(ControlId control, int row, const std::vector<std::string>& cells) override;
   void ListDeleteRow(ControlId control, int row) override;
   void ListShowAt(ControlId control, int currentRow, int topRow) override;
+  void ListSelectRows(ControlId control, const std::vector<int>& rows) override;
   void StartTimer(int milliseconds) override;
   bool MenuItemEnabled(ControlId item) const override;
   void SetMenuItemEnabled(ControlId item, bool enabled) override;
@@ -94,6 +96,7 @@ class Win32Window : public Form {
   void SetFocus(ControlId control) override;
   void Hide() override;
   void Destroy() override;
+  std::vector<std::string> DroppedFiles() const override { return dropped_; }
   // The work runs on a thread of its own, which posts the window a message when it ends; the
   // window then runs `done`. Without a thread to be had the work runs here and now.
   void RunInBackground(std::function<void()> work, std::function<void()> done) override;
@@ -144,6 +147,9 @@ class Win32Window : public Form {
   void OnBackgroundDone(WPARAM job);
   static bool BusyPointerShown();
 
+  // drop_files_win32.cpp
+  void OnDropFiles(HDROP drop);
+
   const ControlLayout* Find(ControlId control) const;
   bool IsKind(ControlId control, ControlKind kind) const;
   bool ControlFromHandle(HWND hwnd, ControlId* control) const;
@@ -165,6 +171,19 @@ class Win32Window : public Form {
   LinkOpener linkOpener_;
   // Setters run with this raised so that nothing they cause reaches the sink.
   int quiet_ = 0;
+  // Raises quiet_ for the life of a setter.
+  class Quiet {
+   public:
+    explicit Quiet(int& counter) : counter_(counter) { ++counter_; }
+    ~Quiet() { --counter_; }
+    Quiet(const Quiet&) = delete;
+    Quiet& operator=(const Quiet&) = delete;
+
+   private:
+    int& counter_;
+  };
+  // The paths of the last drop that delivered FilesDropped.
+  std::vector<std::string> dropped_;
   // The control to focus when the window is next activated: the one that had the focus when
   // it was deactivated, or the one a handler asked for before the window was shown.
   HWND focusToRestore_ = nullptr;

@@ -11,8 +11,8 @@ namespace korvane::testing {
 
 // "Clicked 3", "KeyDown 5 key 13": readable in a failed EXPECT_EQ over a list of events.
 inline std::string Describe(const Event& event) {
-  static const char* const kNames[] = {"Created",     "Clicked", "LeftClick", "RightClick",
-                                       "DoubleClick", "KeyDown", "MenuItem"};
+  static const char* const kNames[] = {"Created", "Clicked",  "LeftClick", "RightClick", "DoubleClick",
+                                       "KeyDown", "MenuItem", "Timer",     "Activated",  "FilesDropped"};
   std::string text = kNames[static_cast<int>(event.kind)];
   text.append(" ").append(std::to_string(event.control));
   if (event.kind == EventKind::KeyDown) text.append(" key ").append(std::to_string(event.key));

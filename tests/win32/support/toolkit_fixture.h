@@ -87,7 +87,7 @@ class ToolkitWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(kCommonControls6Active);
-    window_ = Win32Window::Create(ToolkitLayout(), sink_);
+    window_ = Win32Window::Create(Layout(), sink_);
     ASSERT_TRUE(window_ && window_->Alive());
     Pump();
     sink_.events.clear();
@@ -98,6 +98,8 @@ class ToolkitWindowTest : public ::testing::Test {
     Pump();
   }
 
+  // The table the window is built from; a test of another setting changes it here.
+  virtual WindowLayout Layout() const { return ToolkitLayout(); }
   HWND H(Toolkit control) const { return window_->ControlHandle(Id(control)); }
   Win32Window& W() { return *window_; }
 

@@ -1,0 +1,52 @@
+// A list view's selection set from code: it moves without the list telling the handlers.
+#include "ui/win32/window_win32.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+namespace korvane {
+
+void Win32Window::ListShowAt(ControlId control, int currentRow, int topRow) {
+  Quiet quiet(quiet_);
+  HWND h = ControlHandle(control);
+  if (!h) return;
+  const int count = ListView_GetItemCount(h);
+  // The selection and the focus move to the row the handler names, and the view scrolls by
+  // whole rows until `topRow` leads it.
+  ListView_SetItemState(h, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  if (currentRow >= 0 && currentRow < count) {
+    ListView_SetItemState(h, currentRow, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  }
+  if (count > 0) {
+    RECT row{};
+    ListView_GetItemRect(h, 0, &row, LVIR_BOUNDS);
+    const int shift = std::clamp(topRow, 0, count - 1) - ListView_GetTopIndex(h);
+    if (shift != 0 && row.bottom > row.top) ListView_Scroll(h, 0, shift * (row.bottom - row.top));
+  }
+}
+
+void Win32Window::ListSelectRows(ControlId control, const std::vector<int>& rows) {
+  Quiet quiet(quiet_);
+  HWND h = ControlHandle(control);
+  if (!h) return;
+  const int count = ListView_GetItemCount(h);
+  // A single-selection list would keep only the last row set: it takes the first, as the
+  // operator's click would leave it.
+  const bool several = (GetWindowLongPtrW(h, GWL_STYLE) & LVS_SINGLESEL) == 0;
+  ListView_SetItemState(h, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  int first = -1;
+  for (int row : rows) {
+    if (row < 0 || row >= count) continue;
+    if (first < 0) {
+      first = row;
+      ListView_SetItemState(h, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+      if (!several) break;
+    } else {
+      ListView_SetItemState(h, row, LVIS_SELECTED, LVIS_SELECTED);
+    }
+  }
+  if (first >= 0) ListView_EnsureVisible(h, first, FALSE);
+}
+
+}  // namespace korvane
