@@ -13,6 +13,7 @@
 #include "servers/editor_opener_win32.h"
 #include "servers/main_layout.h"
 #include "servers/main_window.h"
+#include "text/bilingual.h"
 #include "ui/win32/window_win32.h"
 
 namespace korvane {
@@ -25,6 +26,9 @@ class Program : public WindowLoader {
  public:
   void Start() {
     SetProgramDirectoryFromExecutable(platform_.ExecutablePath());
+    // The program speaks Chinese; the readers of other tools' files, shared with korvane-data,
+    // speak the language they are told.
+    SetLanguage(Language::kChinese);
     loginWindow_ = Win32Window::Create(LoginLayout(), [this](Form& form) -> EventSink& {
       login_ = std::make_unique<LoginWindow>(form, platform_, *this, session_);
       return *login_;

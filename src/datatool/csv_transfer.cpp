@@ -199,7 +199,12 @@ int Import(const Invocation& call) {
 
   // A protected file takes the passwords sealed, under the key of its login password, asked
   // for only when a password is to be opened or sealed; a member file's servers are its team's.
-  import::FileServers fileServers(db, [&](std::optional<LoginKeys>& keys) { return KeysForPasswords(call, db, path, keys); });
+  std::optional<LoginKeys> keys;
+  import::FileServers fileServers(db, [&](const LoginKeys*& held) {
+    if (!KeysForPasswords(call, db, path, keys)) return false;
+    held = keys ? &*keys : nullptr;
+    return true;
+  });
   TeamStore store;
   std::optional<import::TeamServers> teamServers;
   if (IsTeamMember(db)) {
@@ -212,7 +217,7 @@ int Import(const Invocation& call) {
   if (!SortRows(list, read.servers, sorting)) return SayWriteFailure(call, path, list.failure(), team, Msg::kCannotAddServers);
   const auto& added = sorting.added;
   const std::string counts =
-      CountsText({{sorting.alreadyThere, Msg::kAlreadyThere},
+      CountsText({{sorting.there.size(), Msg::kAlreadyThere},
                   {sorting.beside.size(), Msg::kBesideCount},
                   {read.skipped.size() + read.moreSkipped, Msg::kSkippedCount},
                   {read.unopened.size() + read.moreUnopened, Msg::kWithoutPassword}});

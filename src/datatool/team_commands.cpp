@@ -217,7 +217,7 @@ int TeamPush(const Invocation& call) {
   }
   for (const auto* row : sorting.beside) Fail(call.err, Format(Msg::kAddedBeside, path, RowLabel(*row)));
   call.out << Format(Msg::kPushed, path, Servers(sorting.added.size()), name,
-                     CountsText({{sorting.alreadyThere, Msg::kAlreadyThere},
+                     CountsText({{sorting.there.size(), Msg::kAlreadyThere},
                                  {sorting.beside.size(), Msg::kBesideCount}}))
            << "\n";
   return 0;

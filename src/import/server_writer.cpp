@@ -59,7 +59,7 @@ bool SortRows(ServerList& list, const std::vector<ImportedServer>& rows, Sorting
       samePassword = h.opens && h.password == row.password;
     }
     if (samePassword) {
-      ++sorting.alreadyThere;
+      sorting.there.push_back(&row);
     } else {
       sorting.added.push_back(&row);
       if (sameServer) sorting.beside.push_back(&row);

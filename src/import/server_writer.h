@@ -72,7 +72,8 @@ struct Sorting {
   // Among those added: rows whose host, port and user a server of the list has with another
   // password. Both are kept; the operator is told, so that the stale one can be deleted.
   std::vector<const ImportedServer*> beside;
-  std::size_t alreadyThere = 0;
+  // Rows the list held already, with the same host, port, user and password.
+  std::vector<const ImportedServer*> there;
 };
 
 // Every row of the source is added, its own repeats included: a row is already there only
@@ -88,11 +89,12 @@ struct WipedRows {
 };
 
 // The data file's own table Server. A protected file's passwords are opened and sealed with
-// the keys of its login password, which `keys` gives (nullopt for a plain file) when a password
-// is first to be opened or sealed, or false when they cannot be had.
+// the keys of its login password, which `keys` points to (null for a plain file) when a
+// password is first to be opened or sealed; it gives false when they cannot be had. They must
+// live as long as this list.
 class FileServers : public ServerList {
  public:
-  using KeysSource = std::function<bool(std::optional<LoginKeys>& keys)>;
+  using KeysSource = std::function<bool(const LoginKeys*& keys)>;
   FileServers(sqlite3* db, KeysSource keys) : db_(db), keysSource_(std::move(keys)) {}
   bool Read(std::vector<HeldServer>& held) override;
   bool Open(HeldServer& server) override;
@@ -104,7 +106,7 @@ class FileServers : public ServerList {
 
   sqlite3* db_;
   KeysSource keysSource_;
-  std::optional<LoginKeys> keys_;
+  const LoginKeys* keys_ = nullptr;
   bool keysRead_ = false;
 };
 

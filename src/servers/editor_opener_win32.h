@@ -1,4 +1,5 @@
-// The editor as a real modal window.
+// The editor and the import preview as real modal windows (the import's in
+// import_opener_win32.cpp).
 #pragma once
 
 #include "platform/platform.h"
@@ -11,6 +12,7 @@ class Win32EditorOpener : public EditorOpener {
   explicit Win32EditorOpener(Platform& platform) : platform_(platform) {}
   // Makes the window and its handlers, runs it modally and returns once it is destroyed.
   void RunEditor(MainWindow& main) override;
+  void RunImport(MainWindow& main, const std::vector<std::string>& paths, std::vector<long long>& added) override;
 
  private:
   Platform& platform_;

@@ -1,6 +1,9 @@
 // The editor window's handlers: one window for adding a server and for changing one.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/platform.h"
 #include "servers/editor_controls.h"
 #include "ui/form.h"
@@ -32,12 +35,16 @@ class EditorWindow : public EventSink {
   Platform& platform_;
 };
 
-// Opens the editor modally over the program's windows and returns once it is gone. The
-// Win32 side makes the real window; tests make a recorded one.
+// Opens the main window's modal windows over the program's windows and returns once they are
+// gone: the editor, and the import preview. The Win32 side makes the real windows; tests make
+// recorded ones.
 class EditorOpener {
  public:
   virtual ~EditorOpener() = default;
   virtual void RunEditor(MainWindow& main) = 0;
+  // The preview of importing the files or folders; `added` gets the ids of the servers
+  // written, and stays empty when nothing was.
+  virtual void RunImport(MainWindow& main, const std::vector<std::string>& paths, std::vector<long long>& added) = 0;
 };
 
 }  // namespace korvane

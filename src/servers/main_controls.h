@@ -12,6 +12,6 @@ enum class MainControl {
   按钮1, 按钮3, 按钮4, 按钮2,
 };
 
-enum class MainMenuItem { 添加 = 100, 修改, 删除, 关于 };
+enum class MainMenuItem { 添加 = 100, 修改, 删除, 关于, 导入 };
 
 }  // namespace korvane

@@ -83,7 +83,10 @@ const WindowLayout& MainLayout() {
                   Id(C::编辑框_端口), Id(C::编辑框_用户名), Id(C::编辑框_密码), Id(C::按钮1),
                   Id(C::按钮3), Id(C::按钮2)};
     w.popupMenu = {{Id(MainMenuItem::添加), "添加"}, {Id(MainMenuItem::修改), "修改"},
-                   {Id(MainMenuItem::删除), "删除"}, {Id(MainMenuItem::关于), "关于"}};
+                   {Id(MainMenuItem::删除), "删除"}, {Id(MainMenuItem::关于), "关于"},
+                   {Id(MainMenuItem::导入), "导入…"}};
+    // Server lists dragged from Explorer (files or folders) are imported; see ImportFiles.
+    w.acceptsFiles = true;
     return w;
   }();
   return layout;

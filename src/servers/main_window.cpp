@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <charconv>
 #include <memory>
+#include <unordered_set>
 
 #include "app/data_file_failure.h"
 #include "app/program.h"
 #include "launch/connect.h"
+#include "servers/import_window.h"
 #include "servers/team_messages.h"
 #include "store/schema.h"
 #include "store/sqlite_util.h"
+#include "text/bilingual.h"
 
 namespace korvane {
 namespace {
@@ -74,6 +77,10 @@ void MainWindow::OnEvent(const Event& event) {
       if (event.control == Id(MainMenuItem::修改)) OpenEditorForModify();
       if (event.control == Id(MainMenuItem::删除)) DeleteServer();
       if (event.control == Id(MainMenuItem::关于)) ShowAbout();
+      if (event.control == Id(MainMenuItem::导入)) ChooseImportFiles();
+      break;
+    case EventKind::FilesDropped:
+      if (!changing_) ImportFiles(form_.DroppedFiles());
       break;
     default:
       break;
@@ -286,6 +293,37 @@ void MainWindow::RefreshTeamList() {
 
 void MainWindow::Inform(const char* text) {
   platform_.ShowMessage(text, kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
+}
+
+void MainWindow::ChooseImportFiles() {
+  ImportFiles(platform_.ChooseFilesToOpen(kImportDialogTitle, {
+      {"所有可导入的文件 (*.xml;*.rdg;*.rdp;*.csv)", "*.xml;*.rdg;*.rdp;*.csv"},
+      {"mRemoteNG 连接文件 (*.xml)", "*.xml"},
+      {"RDCMan 文件 (*.rdg)", "*.rdg"},
+      {"远程桌面连接文件 (*.rdp)", "*.rdp"},
+      {"导出的 CSV 文件 (*.csv)", "*.csv"},
+      {"所有文件 (*.*)", "*.*"},
+  }));
+}
+
+void MainWindow::ImportFiles(const std::vector<std::string>& paths) {
+  // As for the editor: a file whose protection changed since the login, or a team member who
+  // may only read, gets nothing written.
+  if (paths.empty() || !FileAsAtLogin() || !MayChangeServers()) return;
+  std::vector<long long> added;
+  editors_.RunImport(*this, paths, added);
+  if (added.empty()) return;
+  LoadServerList();
+  const std::unordered_set<long long> ids(added.begin(), added.end());
+  std::vector<int> rows;
+  for (int row = 0; row < form_.ListRowCount(kList); ++row) {
+    if (ids.count(std::atoll(form_.ListCell(kList, row, 0).c_str()))) rows.push_back(row);
+  }
+  form_.ListSelectRows(kList, rows);
+  // The details show the server selected, as after a click: a connect never takes the boxes
+  // of another server for the one marked in the list.
+  if (form_.ListCurrentRow(kList) != -1) FillDetailsFromRow();
+  Inform(FillIn(kImportDone, {std::to_string(added.size())}).c_str());
 }
 
 void MainWindow::OpenEditorForAdd() {

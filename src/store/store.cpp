@@ -206,6 +206,8 @@ void DBConnection::TeamLogConnection(const std::string& id, const std::string& h
   if (InTeam()) impl_->session->team->LogConnection(std::atoll(id.c_str()), host, port);
 }
 
+TeamStore* DBConnection::Team() { return InTeam() ? &impl_->session->team->Store() : nullptr; }
+
 bool DBConnection::ExecuteSql(const std::string& statement) { return ExecuteSql(statement, {}); }
 
 bool DBConnection::ExecuteSql(const std::string& statement,

@@ -18,6 +18,7 @@ namespace korvane {
 
 class LoginSession;
 struct TeamError;
+class TeamStore;
 
 // A value bound to an SQL parameter: null, an integer or a text. Operator text only ever
 // reaches SQL this way.
@@ -74,6 +75,9 @@ class DBConnection {
   bool TeamMayChange();
   // Records a connect in the team's connection log; a line that cannot be written is left out.
   void TeamLogConnection(const std::string& id, const std::string& host, const std::string& port);
+  // The team's store, connected and with the team's key, for an import that adds many servers
+  // in one step; null for a file of no team.
+  TeamStore* Team();
 
  private:
   // A record set reaches the connection through a shared session, so that one which outlives

@@ -47,6 +47,8 @@ class TeamTable {
   const TeamError& LastError() const { return error_; }
   const std::string& Name() const { return name_; }
   std::string ServerName() const { return store_->ServerName(); }
+  // The store itself, for what adds many servers at once (an import) beside the table's seam.
+  TeamStore& Store() { return *store_; }
 
  private:
   std::unique_ptr<TeamStore> store_;

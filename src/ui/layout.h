@@ -55,6 +55,9 @@ struct WindowLayout {
   std::vector<MenuItemLayout> popupMenu;  // empty when the window has none
   // Files dragged from the shell may be dropped anywhere on the window (FilesDropped).
   bool acceptsFiles = false;
+  // The button Enter presses when the focus is on no other button and in no edit box;
+  // kWindowItself: Enter means nothing to the window itself.
+  ControlId defaultButton = kWindowItself;
 };
 
 }  // namespace korvane

@@ -28,6 +28,12 @@ class ScriptedEditor : public EditorOpener {
     if (script) script(*form, *editor);
   }
 
+  // Imports are previewed in their own tests; here the paths are only recorded.
+  void RunImport(MainWindow&, const std::vector<std::string>& paths, std::vector<long long>&) override {
+    importedPaths.push_back(paths);
+  }
+  std::vector<std::vector<std::string>> importedPaths;
+
   int runs = 0;
   // The last editor, kept for the test to look at after it "closed".
   std::unique_ptr<FakeForm> form;

@@ -147,6 +147,17 @@ TEST(ImportMremoteng, Conformance) {
   for (const auto& c : cases) Check("confCons.xml", c);
 }
 
+TEST(ImportMremoteng, StoppedWhileOpeningEndsWithAnErrorInsteadOfServersWithoutPasswords) {
+  const std::string check = "Protected=\"" + SealGcm("mR3m", "ThisIsNotProtected", 1000) + "\"";
+  std::string nodes;
+  for (const char* host : {"a", "b", "c"}) nodes += Rdp(host, std::string("Hostname=\"") + host + "\" Password=\"" + SealGcm("mR3m", "pw", 1000) + "\"");
+  ImportContext context;
+  context.maxKdfIterations = 1000;
+  context.stopped = [] { return true; };
+  const ImportResult result = ReadServersFromBytes("confCons.xml", ConfCons(kGcm + check, nodes), context);
+  ASSERT_EQ(result.errors.size(), 1u);
+}
+
 // RDCMan 2.2: a group's credentials taken by web-01, db.corp's own (and a gateway's, which are
 // not its own) and its own port, far.corp's password another user's. 2.7 keeps the same in
 // properties and a credentials profile.

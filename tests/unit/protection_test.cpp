@@ -11,6 +11,8 @@
 #include "login/login_layout.h"
 #include "login/login_window.h"
 #include "servers/editor_controls.h"
+#include "servers/import_layout.h"
+#include "servers/import_window.h"
 #include "servers/main_layout.h"
 #include "servers/main_window.h"
 #include "datatool/data_tool.h"
@@ -319,6 +321,27 @@ TEST_F(ProtectedFileTest, TheEditorSealsWhatItSavesAndOpensWhatItShows) {
   form.SelectRow(kList, 0);
   window.OpenEditorForModify();
   EXPECT_EQ(editors.form->Text(Id(EditorControl::编辑框_密码)), kPasswords[0]);
+}
+
+TEST_F(ProtectedFileTest, AnImportSealsThePasswordsItWrites) {
+  Protect();
+  ASSERT_TRUE(LogIn(kLogin));
+  window.OnMainWindowCreated();
+  const std::string csv = dir.File("servers.csv");
+  testing::WriteBytes(csv, "host,port,user,password,remark\r\n10.0.0.1,3389,u,first 口令,same\r\n"
+                           "10.0.0.9,3390,ops,新 口令,机房 B\r\n");
+  testing::FakeForm preview{ImportLayout()};
+  std::vector<long long> added;
+  ImportWindow import(preview, window, platform, {csv}, {}, added);
+  import.OnEvent({EventKind::Created});
+  // The first row is the file's first server, whose password opened to the same one.
+  ASSERT_EQ(preview.ListRowCount(Id(ImportControl::添加列表)), 1);
+  EXPECT_EQ(preview.ListCell(Id(ImportControl::跳过列表), 0, 0), "same");
+  import.OnEvent({EventKind::Clicked, Id(ImportControl::导入按钮)});
+  ASSERT_EQ(added.size(), 1u);
+  const std::string stored = Stored().back();
+  EXPECT_EQ(stored.find("新 口令"), std::string::npos);
+  EXPECT_EQ(Keys(kLogin)->Open(stored, "10.0.0.9"), "新 口令");
 }
 
 TEST_F(ProtectedFileTest, ProtectThenUnprotectGivesBackTheSameFile) {

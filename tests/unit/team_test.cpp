@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/program.h"
+#include "servers/import_layout.h"
+#include "servers/import_window.h"
 #include "servers/main_layout.h"
 #include "servers/main_window.h"
 #include "servers/team_messages.h"
@@ -276,6 +278,25 @@ class TeamWindowTest : public TeamTest {
   LoginSession session;
   MainWindow window{form, platform, editors, session};
 };
+
+TEST_F(TeamWindowTest, AnImportAddsToTheTeamsListWhereAnotherMemberReadsIt) {
+  Join(database->connection());
+  window.OnMainWindowCreated();
+  const std::string csv = dir.File("servers.csv");
+  testing::WriteBytes(csv, "host,port,user,password,remark\r\n10.0.0.9,3389,ops,团队 口令,机房 C\r\n");
+  testing::FakeForm preview{ImportLayout()};
+  std::vector<long long> added;
+  ImportWindow import(preview, window, platform, {csv}, {}, added);
+  import.OnEvent({EventKind::Created});
+  import.OnEvent({EventKind::Clicked, Id(ImportControl::导入按钮)});
+  ASSERT_EQ(added.size(), 1u);
+  TeamError error;
+  auto servers = Member()->ListWithPasswords(error);
+  ASSERT_TRUE(servers) << error.detail;
+  ASSERT_EQ(servers->size(), 1u);
+  EXPECT_EQ(servers->front().id, added[0]);
+  EXPECT_EQ(servers->front().password, "团队 口令");
+}
 
 TEST_F(TeamWindowTest, ListsChangesAndRefusesAnOutdatedChangeOfTheTeamsServers) {
   Join(database->connection());

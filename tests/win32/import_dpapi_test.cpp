@@ -8,26 +8,13 @@
 #include "import/import.h"
 #include "import/unprotect_win32.h"
 #include "support/mremoteng_sealing.h"
+#include "win32/support/dpapi.h"
 
 namespace korvane::import {
 namespace {
 
-// The UTF-16LE form of a UTF-8 password, protected as RDCMan and mstsc protect it.
-std::string Protect(const std::string& password, bool terminated) {
-  std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, password.data(), int(password.size()), nullptr, 0), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, password.data(), int(password.size()), wide.data(), int(wide.size()));
-  DATA_BLOB in{DWORD((wide.size() + terminated) * sizeof(wchar_t)), reinterpret_cast<BYTE*>(wide.data())}, out{};
-  EXPECT_TRUE(CryptProtectData(&in, L"psw", nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out));
-  std::string blob(reinterpret_cast<char*>(out.pbData), out.cbData);
-  LocalFree(out.pbData);
-  return blob;
-}
-
-std::string Hex(const std::string& bytes) {
-  std::string out;
-  for (unsigned char c : bytes) out += "0123456789ABCDEF"[c >> 4], out += "0123456789ABCDEF"[c & 15];
-  return out;
-}
+std::string Protect(const std::string& password, bool terminated) { return testing::ProtectForUser(password, terminated); }
+std::string Hex(const std::string& bytes) { return testing::HexUpper(bytes); }
 
 TEST(ImportDpapi, OwnPasswordsOpenOthersAreReported) {
   ImportContext context;

@@ -45,6 +45,22 @@ bool Win32Window::HandleProgramKey(const MSG& msg) {
     case VK_TAB:
       MoveFocus(GetFocus(), GetKeyState(VK_SHIFT) >= 0);
       return true;
+    case VK_RETURN: {
+      // Only a window with a default button answers Enter here, as a dialog would: the
+      // focused button is pressed, else the default one. An edit box keeps Enter for its own
+      // handler (KeyDown).
+      if (layout_.defaultButton == kWindowItself) return false;
+      ControlId control = layout_.defaultButton;
+      ControlId focused;
+      if (ControlFromHandle(msg.hwnd, &focused)) {
+        if (IsKind(focused, ControlKind::Edit)) return false;
+        if (IsKind(focused, ControlKind::Button)) control = focused;
+      }
+      HWND button = ControlHandle(control);
+      // BM_CLICK reports the click as the mouse would, and does nothing for a disabled button.
+      if (Usable(button)) SendMessageW(button, BM_CLICK, 0, 0);
+      return true;
+    }
     case VK_LEFT:
     case VK_UP:
     case VK_RIGHT:
