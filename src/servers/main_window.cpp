@@ -314,15 +314,17 @@ void MainWindow::ImportFiles(const std::vector<std::string>& paths) {
   editors_.RunImport(*this, paths, added);
   if (added.empty()) return;
   LoadServerList();
+  // The list selects one row at most: the first new server, shown at the top of the view with
+  // the others after it, as far as the rows allow.
   const std::unordered_set<long long> ids(added.begin(), added.end());
-  std::vector<int> rows;
   for (int row = 0; row < form_.ListRowCount(kList); ++row) {
-    if (ids.count(std::atoll(form_.ListCell(kList, row, 0).c_str()))) rows.push_back(row);
+    if (!ids.count(std::atoll(form_.ListCell(kList, row, 0).c_str()))) continue;
+    form_.ListShowAt(kList, row, row);
+    // The details show the server selected, as after a click: a connect never takes the boxes
+    // of another server for the one marked in the list.
+    FillDetailsFromRow();
+    break;
   }
-  form_.ListSelectRows(kList, rows);
-  // The details show the server selected, as after a click: a connect never takes the boxes
-  // of another server for the one marked in the list.
-  if (form_.ListCurrentRow(kList) != -1) FillDetailsFromRow();
   Inform(FillIn(kImportDone, {std::to_string(added.size())}).c_str());
 }
 

@@ -61,9 +61,8 @@ class MainWindow : public EventSink {
   void ShowPasswordBox();
   void ChangeLoginPassword();
   void ShowAbout();
-  // Previews importing the files or folders and, once written, lists the servers anew and says
-  // how many were added. The list selects one row at most: the first new server is selected
-  // and shown, the others follow it (the list is in the order servers were added).
+  // Previews importing the files or folders and, once written, lists the servers anew with the
+  // first new one selected and says how many were added.
   void ImportFiles(const std::vector<std::string>& paths);
   // 导入…: the system's file dialog, then ImportFiles.
   void ChooseImportFiles();

@@ -54,10 +54,6 @@ class Form {
   virtual std::string ListCell(ControlId control, int row, int column) const = 0;
   // The first selected row, -1 when none.
   virtual int ListCurrentRow(ControlId control) const = 0;
-  // Selects exactly these rows (those out of range left out), focuses the first of them and
-  // scrolls it into view, without an event: what a handler just added stays marked for the
-  // operator. A list without kMultiSelect takes only the first.
-  virtual void ListSelectRows(ControlId control, const std::vector<int>& rows) = 0;
 
   // The window's popup menu.
   virtual bool MenuItemEnabled(ControlId item) const = 0;

@@ -20,7 +20,6 @@ enum : unsigned {
   kTabStop = 1u << 3,
   kPassword = 1u << 4,    // edit box showing each character as "*"
   kCentreText = 1u << 5,  // edit box text centred
-  kMultiSelect = 1u << 6,  // list view in which several rows can be selected at once
 };
 
 struct ListColumn {

@@ -1,6 +1,6 @@
 // What every importer's fuzz target checks of a file from anyone: besides never crashing or
-// hanging, servers only from a file taken as one of its kind, each with a host, and all text
-// UTF-8, as korvane keeps it. The readers are handed bytes and write nothing anywhere.
+// hanging, servers only from a file taken as one of its kind, each with a host (a CSV gives
+// back what export wrote, an empty host too), and all text UTF-8, as korvane keeps it. The readers are handed bytes and write nothing anywhere.
 #pragma once
 
 #include <string>
@@ -27,9 +27,9 @@ inline void CheckImport(const uint8_t* data, size_t size, const char* name) {
   import::ImportContext context = FuzzContext();
   const import::ImportResult result =
       import::ReadServersFromBytes(name, std::string(reinterpret_cast<const char*>(data), size), context);
-  Require(result.recognised || (result.servers.empty() && result.errors.empty()));
+  Require(result.recognised || result.servers.empty());
   for (const auto& s : result.servers) {
-    Require(!s.host.empty());
+    Require(!s.host.empty() || result.source == "CSV");
     for (const std::string* text : {&s.host, &s.port, &s.user, &s.password, &s.remark}) Require(import::IsUtf8(*text));
   }
 }

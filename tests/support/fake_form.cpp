@@ -16,7 +16,6 @@ FakeForm::FakeForm(const WindowLayout& layout) : caption(layout.caption) {
     state.checked = (c.flags & kChecked) != 0;
     state.items = c.items;
     state.currentItem = c.currentItem;
-    state.multiSelect = (c.flags & kMultiSelect) != 0;
     controls_[c.id] = state;
   }
   for (const MenuItemLayout& item : layout.popupMenu) menuEnabled[item.id] = true;
@@ -57,7 +56,6 @@ void FakeForm::ListAppendRow(ControlId control, const std::vector<std::string>& 
 void FakeForm::ListSetRows(ControlId control, std::vector<std::vector<std::string>> rows) {
   Mutable(control).rows = std::move(rows);
   Mutable(control).currentRow = -1;
-  Mutable(control).selectedRows.clear();
 }
 
 int FakeForm::ListRowCount(ControlId control) const { return static_cast<int>(At(control).rows.size()); }
@@ -91,22 +89,7 @@ void FakeForm::ListShowAt(ControlId control, int currentRow, int topRow) {
   Control& c = Mutable(control);
   const int count = static_cast<int>(c.rows.size());
   c.currentRow = currentRow >= 0 && currentRow < count ? currentRow : -1;
-  c.selectedRows.assign(c.currentRow >= 0 ? 1 : 0, c.currentRow);
   c.topRow = std::clamp(topRow, 0, std::max(count - 1, 0));
-}
-
-// As the real list: a list without kMultiSelect takes the first row in range only, and the
-// current row is the first selected one in the list's order, not in the order given.
-void FakeForm::ListSelectRows(ControlId control, const std::vector<int>& rows) {
-  Control& c = Mutable(control);
-  c.selectedRows.clear();
-  for (int row : rows) {
-    if (row < 0 || row >= static_cast<int>(c.rows.size())) continue;
-    if (std::find(c.selectedRows.begin(), c.selectedRows.end(), row) != c.selectedRows.end()) continue;
-    c.selectedRows.push_back(row);
-    if (!c.multiSelect) break;
-  }
-  c.currentRow = c.selectedRows.empty() ? -1 : *std::min_element(c.selectedRows.begin(), c.selectedRows.end());
 }
 
 bool FakeForm::MenuItemEnabled(ControlId item) const { return menuEnabled.at(item); }
@@ -128,7 +111,6 @@ void FakeForm::ScrollTo(ControlId list, int row) { Mutable(list).topRow = row; }
 void FakeForm::SelectRow(ControlId list, int row) {
   Control& c = Mutable(list);
   c.currentRow = row >= 0 && row < static_cast<int>(c.rows.size()) ? row : -1;
-  c.selectedRows.assign(c.currentRow >= 0 ? 1 : 0, c.currentRow);
 }
 
 void FakeForm::SetComboIndex(ControlId combo, int index) { Mutable(combo).currentItem = index; }

@@ -39,7 +39,6 @@ class FakeForm : public Form {
   void ListInsertRow(ControlId control, int row, const std::vector<std::string>& cells) override;
   void ListDeleteRow(ControlId control, int row) override;
   void ListShowAt(ControlId control, int currentRow, int topRow) override;
-  void ListSelectRows(ControlId control, const std::vector<int>& rows) override;
   void StartTimer(int milliseconds) override { timerMilliseconds = milliseconds; }
   int timerMilliseconds = 0;
   bool MenuItemEnabled(ControlId item) const override;
@@ -75,10 +74,6 @@ class FakeForm : public Form {
     std::vector<std::vector<std::string>> rows;
     int currentRow = -1;
     int topRow = 0;
-    // The rows selected, in the order ListSelectRows was given them; the operator's SelectRow
-    // and ListShowAt leave just their row.
-    std::vector<int> selectedRows;
-    bool multiSelect = false;  // kMultiSelect
   };
   const Control& At(ControlId control) const;
 

@@ -154,8 +154,7 @@ HWND Win32Window::BuildControl(const ControlLayout& c, HWND parent, bool firstIn
       // list that keeps its own text takes an insert and a set of bookkeeping per row, which
       // for the thousands of servers some operators keep is seconds per fill; this one is filled
       // by setting its count. Selection, clicks and focus stay the list's own.
-      style |= LVS_REPORT | LVS_NOSORTHEADER | LVS_OWNERDATA;
-      if (!(c.flags & kMultiSelect)) style |= LVS_SINGLESEL;
+      style |= LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | LVS_OWNERDATA;
       exStyle |= WS_EX_STATICEDGE;
       text.clear();
       break;

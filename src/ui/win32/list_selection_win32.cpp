@@ -26,27 +26,4 @@ void Win32Window::ListShowAt(ControlId control, int currentRow, int topRow) {
   }
 }
 
-void Win32Window::ListSelectRows(ControlId control, const std::vector<int>& rows) {
-  Quiet quiet(quiet_);
-  HWND h = ControlHandle(control);
-  if (!h) return;
-  const int count = ListView_GetItemCount(h);
-  // A single-selection list would keep only the last row set: it takes the first, as the
-  // operator's click would leave it.
-  const bool several = (GetWindowLongPtrW(h, GWL_STYLE) & LVS_SINGLESEL) == 0;
-  ListView_SetItemState(h, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-  int first = -1;
-  for (int row : rows) {
-    if (row < 0 || row >= count) continue;
-    if (first < 0) {
-      first = row;
-      ListView_SetItemState(h, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-      if (!several) break;
-    } else {
-      ListView_SetItemState(h, row, LVIS_SELECTED, LVIS_SELECTED);
-    }
-  }
-  if (first >= 0) ListView_EnsureVisible(h, first, FALSE);
-}
-
 }  // namespace korvane

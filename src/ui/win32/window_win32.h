@@ -81,7 +81,6 @@ class Win32Window : public Form {
   void ListInsertRow(ControlId control, int row, const std::vector<std::string>& cells) override;
   void ListDeleteRow(ControlId control, int row) override;
   void ListShowAt(ControlId control, int currentRow, int topRow) override;
-  void ListSelectRows(ControlId control, const std::vector<int>& rows) override;
   void StartTimer(int milliseconds) override;
   bool MenuItemEnabled(ControlId item) const override;
   void SetMenuItemEnabled(ControlId item, bool enabled) override;
