@@ -31,7 +31,7 @@ inline constexpr const char* kImportNotAList =
     "文件、远程桌面连接文件（.rdp）或装有它们的文件夹，以及本程序导出的 CSV 文件。";
 inline constexpr const char* kImportNotAListReason = "不是可以导入的服务器列表";
 inline constexpr const char* kImportAlreadyThere = "列表中已有，主机、端口、用户和密码都相同";
-inline constexpr const char* kImportBeside = "列表中已有主机、端口和用户相同而密码不同的服务器；两台都会保留";
+inline constexpr const char* kImportBeside = "与列表中一台服务器只有密码不同；两台都保留";
 inline constexpr const char* kImportWithoutPassword = "{0}；导入后没有密码，请用“修改”补上";
 inline constexpr const char* kImportFailed = "导入失败，没有写入任何服务器：{0}";
 inline constexpr const char* kImportListUnreadable = "无法读取服务器列表：{0}";

@@ -326,6 +326,9 @@ void MainWindow::ImportFiles(const std::vector<std::string>& paths) {
     break;
   }
   Inform(FillIn(kImportDone, {std::to_string(added.size())}).c_str());
+  // A list without the focus does not show its selection; and the window, whose message box
+  // has just gone, is made the active one again by it.
+  form_.SetFocus(kList);
 }
 
 void MainWindow::OpenEditorForAdd() {

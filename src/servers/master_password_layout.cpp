@@ -11,9 +11,11 @@ const WindowLayout& MasterPasswordLayout() {
     w.width = 316;
     w.height = 170;
     w.controls = {
-        // Two lines: the file's name, then what to type.
-        {.id = Id(C::提示标签), .name = "提示标签", .kind = K::Label, .left = 10, .top = 10, .width = 280,
-         .height = 34},
+        // Labels keep to one line: the file's name, then what to type.
+        {.id = Id(C::提示标签), .name = "提示标签", .kind = K::Label, .left = 10, .top = 8, .width = 280,
+         .height = 18},
+        {.id = Id(C::说明标签), .name = "说明标签", .kind = K::Label, .left = 10, .top = 26, .width = 280,
+         .height = 18, .text = "请输入它的主密码："},
         {.id = Id(C::密码框), .name = "密码框", .kind = K::Edit, .left = 10, .top = 48, .width = 280, .height = 20,
          .flags = kTabStop | kPassword},
         {.id = Id(C::错误标签), .name = "错误标签", .kind = K::Label, .left = 10, .top = 74, .width = 280,

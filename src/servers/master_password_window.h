@@ -12,7 +12,7 @@ namespace korvane {
 
 class MainWindow;
 
-inline constexpr const char* kMasterPasswordPrompt = "“{0}”受 mRemoteNG 主密码保护。\r\n请输入它的主密码：";
+inline constexpr const char* kMasterPasswordPrompt = "“{0}”受 mRemoteNG 主密码保护。";
 
 class MasterPasswordWindow : public EventSink {
  public:

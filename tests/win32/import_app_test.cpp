@@ -143,6 +143,12 @@ TEST_F(ImportAppTest, AnRdcmanFileAndAFolderOfRdpFilesComeInWithTheirProtectedPa
   EXPECT_EQ(op.Answer(kInfo, IDOK), L"已导入 2 台服务器。");
   ASSERT_TRUE(WaitForRowCount(op.list, 3));
   EXPECT_EQ(SelectedRows(), (std::vector<int>{1}));
+  // The list has the focus, without which it does not show its selection.
+  GUITHREADINFO gui{sizeof gui};
+  for (int i = 0; i < 100 && (!GetGUIThreadInfo(GetWindowThreadProcessId(op.main, nullptr), &gui) || gui.hwndFocus != op.list); ++i) {
+    std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_EQ(gui.hwndFocus, op.list);
   EXPECT_EQ(op.Details(), (Cells{L"web-01", L"3389", L"运维", L"网站 密码"}));
   EXPECT_EQ(Servers(data)[1], (std::vector<std::string>{"web-01", "3389", "运维", "网站 密码", "机房A/web-01"}));
 
