@@ -72,6 +72,14 @@ std::vector<std::string> Win32Platform::ChooseFilesToOpen(const std::string& tit
   // filling the buffer with the answer cut short, without its closing NULs; either way the
   // dialog is shown again with more room, and the operator chooses again.
   constexpr size_t kMostRoom = size_t{1} << 22;
+  // The dialog's library is loaded when it is first wanted: linked, Wine would load it, and all
+  // it brings, at every start of the program.
+  static const HMODULE library = LoadLibraryW(L"comdlg32.dll");
+  const auto getOpenFileName =
+      library ? reinterpret_cast<BOOL(WINAPI*)(OPENFILENAMEW*)>(reinterpret_cast<void*>(GetProcAddress(library, "GetOpenFileNameW"))) : nullptr;
+  const auto extendedError =
+      library ? reinterpret_cast<DWORD(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(library, "CommDlgExtendedError"))) : nullptr;
+  if (!getOpenFileName || !extendedError) return {};
   std::vector<wchar_t> buffer(32768);
   for (;;) {
     std::fill(buffer.begin(), buffer.end(), L'\0');
@@ -88,9 +96,9 @@ std::vector<std::string> Win32Platform::ChooseFilesToOpen(const std::string& tit
     dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
                    OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     size_t needed = 0;
-    if (GetOpenFileNameW(&dialog)) {
+    if (getOpenFileName(&dialog)) {
       if (std::search_n(buffer.begin(), buffer.end(), 2, L'\0') != buffer.end()) break;
-    } else if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
+    } else if (extendedError() == FNERR_BUFFERTOOSMALL) {
       // The first two bytes then hold the size needed, as far as two bytes can tell it.
       needed = static_cast<size_t>(*reinterpret_cast<const WORD*>(buffer.data())) + 1;
     } else {
