@@ -10,7 +10,9 @@
 #include "app_driver.h"
 #include "login/login_layout.h"
 #include "servers/editor_layout.h"
+#include "servers/import_layout.h"
 #include "servers/main_layout.h"
+#include "servers/master_password_layout.h"
 #include "win32/support/toolkit_fixture.h"
 
 namespace korvane {
@@ -58,7 +60,7 @@ void ExpectCaptionsWhole(HWND top) {
 }
 
 TEST(DisplayScale, AWindowMovedToAnotherScaleIsLaidOutAgainForIt) {
-  for (const auto layout : {LoginLayout, MainLayout, EditorLayout}) {
+  for (const auto layout : {LoginLayout, MainLayout, EditorLayout, ImportLayout, MasterPasswordLayout}) {
     testing::RecordingSink sink;
     auto window = Win32Window::Create(layout(), sink);
     ASSERT_TRUE(window);
