@@ -3,6 +3,8 @@
 
 #include "app/program.h"
 #include "servers/main_layout.h"
+#include "servers/master_password_layout.h"
+#include "servers/master_password_window.h"
 #include "servers/main_window.h"
 #include "store/store.h"
 #include "support/data_files.h"
@@ -130,6 +132,28 @@ TEST_F(EditorTest, OnlyEnterInTheRemarkBoxSaves) {
     const bool saves = box == E::编辑框_备注;
     EXPECT_EQ(Editor().destroyed, saves) << Id(box);
     EXPECT_EQ(Stored().size(), saves ? 1u : 0u) << Id(box);
+  }
+}
+
+// The small window an import asks an mRemoteNG master password in: typing is not an answer,
+// Enter is, and 取消 gives none.
+TEST_F(EditorTest, TheMasterPasswordWindowAnswersOnEnterOrOkOnly) {
+  for (const bool cancel : {false, true}) {
+    FakeForm form{MasterPasswordLayout()};
+    std::optional<std::string> answer;
+    MasterPasswordWindow window(form, main, "confCons.xml", true, answer);
+    window.OnEvent({EventKind::Created});
+    EXPECT_TRUE(form.Visible(Id(MasterPasswordControl::错误标签)));
+    form.SetText(Id(MasterPasswordControl::密码框), "主 密码");
+    window.OnEvent({EventKind::KeyDown, Id(MasterPasswordControl::密码框), 'A'});
+    EXPECT_FALSE(form.destroyed);
+    if (cancel) {
+      window.OnEvent({EventKind::Clicked, Id(MasterPasswordControl::取消按钮)});
+    } else {
+      window.OnEvent({EventKind::KeyDown, Id(MasterPasswordControl::密码框), kKeyEnter});
+    }
+    EXPECT_TRUE(form.destroyed);
+    EXPECT_EQ(answer, cancel ? std::nullopt : std::optional<std::string>("主 密码"));
   }
 }
 
