@@ -109,8 +109,7 @@ std::string Printable(const std::string& text);
 // for a message about it. The remark is left out when it is empty.
 std::string ServerLabel(const std::string& id, const std::string& remark, const std::string& host);
 
-// A column as text; null gives an empty text.
-std::string ColumnText(sqlite3_stmt* statement, int column);
+using sqlite::ColumnText;
 
 // "1 server", "2 servers".
 std::string Servers(std::size_t count);

@@ -108,12 +108,6 @@ std::string ServerLabel(const std::string& id, const std::string& remark, const 
   return Format(Msg::kServerLabelWithRemark, id, OneLine(remark), OneLine(host));
 }
 
-std::string ColumnText(sqlite3_stmt* statement, int column) {
-  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-  if (text == nullptr) return std::string();
-  return std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement, column)));
-}
-
 std::string Servers(std::size_t count) {
   return count == 1 ? Format(Msg::kOneServer) : Format(Msg::kServers, count);
 }

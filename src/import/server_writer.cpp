@@ -22,11 +22,6 @@ std::string ServerColumns() {
 
 namespace {
 
-std::string ColumnText(sqlite3_stmt* statement, int column) {
-  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-  return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column))) : std::string();
-}
-
 // The program's rule, as in the editor: an empty text is stored as null.
 SqlValue TextOrNull(const std::string& text) {
   if (text.empty()) return std::monostate{};
@@ -81,8 +76,8 @@ bool FileServers::Read(std::vector<HeldServer>& held) {
   if (!read) return SqliteFailed(WriteFailure::Step::kRead);
   int rc;
   while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
-    held.push_back({ColumnText(read.get(), 0), ColumnText(read.get(), 1), ColumnText(read.get(), 2),
-                    ColumnText(read.get(), 3)});
+    held.push_back({sqlite::ColumnText(read.get(), 0), sqlite::ColumnText(read.get(), 1), sqlite::ColumnText(read.get(), 2),
+                    sqlite::ColumnText(read.get(), 3)});
   }
   return rc == SQLITE_DONE || SqliteFailed(WriteFailure::Step::kRead);
 }

@@ -59,6 +59,12 @@ bool Exec(sqlite3* db, const char* sql) {
   return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
+std::string ColumnText(sqlite3_stmt* statement, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+  if (text == nullptr) return std::string();
+  return std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement, column)));
+}
+
 std::string QuoteIdentifier(const std::string& name) {
   std::string quoted = "\"";
   for (char c : name) {

@@ -42,6 +42,9 @@ bool Exec(sqlite3* db, const char* sql);
 // "name" with embedded quotes doubled: safe as an identifier whatever the text.
 std::string QuoteIdentifier(const std::string& name);
 
+// A column of the current row as text; null gives an empty text.
+std::string ColumnText(sqlite3_stmt* statement, int column);
+
 // A UTF-8 path as the file system wants it (wide on Windows).
 std::filesystem::path PathFromUtf8(const std::string& utf8);
 // And back: the UTF-8 text SQLite takes for a path.
