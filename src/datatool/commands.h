@@ -63,6 +63,8 @@ bool MemberTeam(const Invocation& call, sqlite3* db, const std::string& path, co
                 TeamStore& store, std::string* name = nullptr);
 bool MemberTeam(const Invocation& call, sqlite3* db, const std::string& path, TeamStore& store,
                 std::string* name = nullptr);
+// Names, on `err`, the team's servers whose passwords did not open; false when there are any.
+bool SayUnopened(const Invocation& call, const std::string& team, const std::vector<TeamServer>& servers);
 
 // One secret: typed on the terminal without echo after the prompt, or else the next line of
 // standard input. nullopt after saying on `err` that none came, and then `outcome`.

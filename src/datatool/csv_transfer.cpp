@@ -85,7 +85,8 @@ int ExportTeam(const Invocation& call, sqlite3* db) {
   const std::string& path = call.operands[0];
   const std::string& csvPath = call.operands[1];
   TeamStore store;
-  if (!MemberTeam(call, db, path, store)) return 1;
+  std::string name;
+  if (!MemberTeam(call, db, path, store, &name)) return 1;
   TeamError why;
   auto servers = store.ListWithPasswords(why);
   if (!servers) return Fail(call.err, Format(Msg::kPathNothingDone, path, Say(why, Printable(store.ServerName()))));
@@ -100,6 +101,8 @@ int ExportTeam(const Invocation& call, sqlite3* db) {
   Wipe(text);
   if (!written) return Fail(call.err, error);
   call.out << Format(Msg::kExported, Servers(servers->size()), csvPath) << "\n";
+  // Exported without a password, to be typed again.
+  SayUnopened(call, name, *servers);
   return 0;
 }
 

@@ -168,6 +168,8 @@ enum class Msg {
   kRekeyed,
   kRekeyedNotKept,
   kCheckOkMember,
+  kPasswordsDoNotOpen,
+  kPasswordDoesNotOpenLine,
 
   // Importers
 

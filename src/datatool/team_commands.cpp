@@ -144,7 +144,10 @@ int TeamInit(const Invocation& call) {
   if (!made) return Fail(call.err, Format(Msg::kNothingDoneBecause, Say(error, server)));
   const auto settings = store.ReadSettings(error);
   if (!settings) return Fail(call.err, Say(error, server));
-  call.out << Format(Msg::kTeamMade, Printable(settings->name), server, kTeamEditorRole) << "\n";
+  const auto roles = store.Roles();
+  if (!roles) return Fail(call.err, Say(TeamError{TeamReason::kBadDatabaseName, settings->name}, server));
+  call.out << Format(Msg::kTeamMade, Printable(settings->name), server, roles->viewer, roles->editor, roles->admin)
+           << "\n";
   return 0;
 }
 
@@ -268,7 +271,8 @@ int TeamRekey(const Invocation& call) {
   // password.
   TeamError error;
   const auto settings = store.ReadSettings(error);
-  const bool rekeyed = settings && store.Rekey(*passphrase, error, settings->iterations);
+  std::vector<TeamServer> unopened;
+  const bool rekeyed = settings && store.Rekey(*passphrase, error, settings->iterations, &unopened);
   if (!rekeyed) {
     Wipe(*passphrase);
     return Fail(call.err, Format(Msg::kConversionFailed, path, Format(Msg::kTeamProblem, name, Say(error, ServerOf(store)))));
@@ -284,6 +288,7 @@ int TeamRekey(const Invocation& call) {
     return Fail(call.err, Format(Msg::kRekeyedNotKept, name, path, why));
   }
   call.out << Format(Msg::kRekeyed, name, path) << "\n";
+  SayUnopened(call, name, unopened);
   return 0;
 }
 

@@ -32,6 +32,16 @@ const TeamReasonText kTeamReasonTable[] = {
      "团队服务器 {1} 的密码无法解开：它被改动过，或是用另一个密钥加密的"},
     {TeamReason::kMembershipDoesNotOpen, "the file's team membership does not open with its login key: it or its connection string was changed",
      "该文件的团队成员信息无法用其登录密钥解开：它或其连接字符串被改动过"},
+    {TeamReason::kTimedOut, "the database server {0} did not answer within {2} seconds",
+     "数据库服务器 {0} 在 {2} 秒内没有回答"},
+    {TeamReason::kServerTooOld, "the database server {0} runs PostgreSQL {2}: a team needs PostgreSQL 13 or later",
+     "数据库服务器 {0} 运行的是 PostgreSQL {2}：团队需要 PostgreSQL 13 或更新的版本"},
+    {TeamReason::kOldSchema, "the team's list was made by an earlier version of this program: make it anew with team init in a new database, and push the servers to it",
+     "团队的列表由本程序的旧版本建立：请用 team init 在新的数据库中重建，再把服务器推送过去"},
+    {TeamReason::kNotAdministrator, "only the team's administrator (a member of the database role {2}) may do this",
+     "只有团队的管理员（数据库角色 {2} 的成员）可以这样做"},
+    {TeamReason::kBadDatabaseName, "the team's roles are named after its database, and \"{2}\" cannot name them: use a database whose name has only lower-case letters, digits and _, at most 50 of them, not starting with a digit",
+     "团队的角色以其数据库命名，而“{2}”不能用来命名角色：请使用名称只含小写字母、数字和 _、最多 50 个字符且不以数字开头的数据库"},
 };
 // clang-format on
 

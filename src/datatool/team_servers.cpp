@@ -20,11 +20,25 @@ int TeamAddServer(const Invocation& call, sqlite3* db) {
   return 0;
 }
 
+bool SayUnopened(const Invocation& call, const std::string& team, const std::vector<TeamServer>& servers) {
+  std::string text;
+  std::size_t count = 0;
+  for (const TeamServer& server : servers) {
+    if (server.passwordOpens) continue;
+    ++count;
+    text += Format(Msg::kPasswordDoesNotOpenLine, server.id, OneLine(server.remark), OneLine(server.host)) + "\n";
+  }
+  if (count == 0) return true;
+  call.err << Format(Msg::kPasswordsDoNotOpen, Printable(team), Servers(count)) << "\n" << text;
+  return false;
+}
+
 int TeamList(const Invocation& call, sqlite3* db) {
   const std::string& path = call.operands[0];
   const bool passwords = call.HasFlag("--show-passwords");
   TeamStore store;
-  if (!MemberTeam(call, db, path, store)) return 1;
+  std::string name;
+  if (!MemberTeam(call, db, path, store, &name)) return 1;
   TeamError error;
   auto servers = passwords ? store.ListWithPasswords(error) : store.List(error);
   if (!servers) return Fail(call.err, Format(Msg::kCannotReadServers, path, Say(error, Printable(store.ServerName()))));
@@ -40,6 +54,8 @@ int TeamList(const Invocation& call, sqlite3* db) {
   }
   call.out << text;
   Wipe(text);
+  // The others are listed; those whose password did not open are named apart.
+  SayUnopened(call, name, *servers);
   return 0;
 }
 
@@ -56,6 +72,7 @@ int TeamCheck(const Invocation& call, sqlite3* db, const LoginKeys& keys, std::s
     return Fail(call.err, Format(Msg::kPathProblem, path, Format(Msg::kTeamProblem, name, Say(error, server))));
   }
   for (TeamServer& s : *servers) Wipe(s.password);
+  if (!SayUnopened(call, name, *servers)) return 1;
   call.out << Format(Msg::kCheckOkMember, path, Servers(ownServers), name, server, Servers(servers->size())) << "\n";
   return 0;
 }

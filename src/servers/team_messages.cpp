@@ -28,6 +28,16 @@ std::string TeamReasonText(const TeamError& error) {
       return "服务器 " + std::to_string(error.row) + " 的密码无法解开";
     case TeamReason::kMembershipDoesNotOpen:
       return "数据文件中的团队成员信息无法用登录密码解开";
+    case TeamReason::kTimedOut:
+      return "数据库在 " + error.detail + " 秒内没有回答";
+    case TeamReason::kServerTooOld:
+      return "数据库服务器的版本（" + error.detail + "）太旧，团队列表需要 PostgreSQL 13 或更新的版本";
+    case TeamReason::kOldSchema:
+      return "团队列表由本程序的旧版本建立，请团队管理员用 korvane-data 的 team init 在新的数据库中重建";
+    case TeamReason::kNotAdministrator:
+      return "只有团队的管理员（数据库角色 " + error.detail + "）可以这样做";
+    case TeamReason::kBadDatabaseName:
+      return "数据库名“" + error.detail + "”不能用来命名团队的角色";
     case TeamReason::kNone:
     case TeamReason::kCount:
       break;

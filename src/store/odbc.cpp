@@ -154,7 +154,7 @@ struct OdbcSession {
 OdbcConnection::OdbcConnection() = default;
 OdbcConnection::~OdbcConnection() = default;
 
-bool OdbcConnection::Connect(const std::string& connection_string) {
+bool OdbcConnection::Connect(const std::string& connection_string, unsigned long loginTimeoutSeconds) {
   Disconnect();
   error_ = {};
   auto wide = ToWide(connection_string);
@@ -173,6 +173,11 @@ bool OdbcConnection::Connect(const std::string& connection_string) {
   } else if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, session->env, &session->dbc))) {
     session->dbc = SQL_NULL_HDBC;
     error_ = Diagnose(SQL_HANDLE_ENV, session->env);
+  } else if (loginTimeoutSeconds != 0 &&
+             !SQL_SUCCEEDED(SQLSetConnectAttrW(session->dbc, SQL_ATTR_LOGIN_TIMEOUT,
+                                               reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(loginTimeoutSeconds)),
+                                               SQL_IS_UINTEGER))) {
+    error_ = Diagnose(SQL_HANDLE_DBC, session->dbc);
   } else {
     SQLSMALLINT length = 0;
     SQLRETURN rc = SQLDriverConnectW(session->dbc, nullptr, wide->data(), SQL_NTS, nullptr, 0,

@@ -44,8 +44,11 @@ class OdbcConnection {
 
   // Connects with a full connection string ("Driver={...};Server=...;Pwd=...;") and never
   // asks the user for anything missing. Any earlier connection is closed first. The copies
-  // of the string made on the way are wiped, since it usually carries a password.
-  bool Connect(const std::string& connection_string);
+  // of the string made on the way are wiped, since it usually carries a password. A login
+  // timeout other than 0 bounds the connecting (the PostgreSQL driver hands it to libpq as its
+  // connect timeout), so that a server that takes the connection and never answers costs
+  // that long and no more.
+  bool Connect(const std::string& connection_string, unsigned long loginTimeoutSeconds = 0);
   void Disconnect();
   bool IsConnected() const;
 

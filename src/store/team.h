@@ -1,18 +1,20 @@
 // A team's server list on a database server (PostgreSQL, through ODBC), shared by the data
 // files of the team's members.
 //
-// The database holds two tables: korvane_team (name, value: the schema version, the team's
-// name, the key derivation's salt and count, a key check) and server (id, version, host, port,
-// username, password, remark, changed_by, changed_at). Passwords are sealed with the team key
-// before they leave the machine, each bound to its row's id, so a dump shows none and a sealed
-// value moved to another row does not open. Every change and delete names the version the
-// operator saw and changes the row only if it still has it: a concurrent change is refused,
-// never overwritten.
+// The database holds the team's schema (team_schema.cpp): korvane.team (name, value: the
+// schema version, the team's name, the key derivation's salt and count, a key check) and
+// korvane.server (id, version, host, port, username, password, remark, change, changed_by,
+// changed_at), with tombstones of deleted servers and the connection log. Passwords are sealed
+// with the team key before they leave the machine, each bound to its row, host, port and user,
+// so a dump shows none and a sealed value moved elsewhere does not open. Every change and
+// delete names the version the operator saw and changes the row only if it still has it: a
+// concurrent change is refused, never overwritten.
 //
 // No operation throws; a failure is a false result (or nullopt) and TeamError says why. A
 // failure that may have cost the connection drops it, and the next operation connects again.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,16 +22,18 @@
 
 #include "crypto/crypto.h"
 #include "store/odbc.h"
+#include "store/team_schema.h"
 
 namespace korvane {
 
-inline constexpr long long kTeamSchemaVersion = 1;
+// 2: the team's own schema and roles (team_schema.h), passwords bound to host, port and user.
+inline constexpr long long kTeamSchemaVersion = 2;
 inline constexpr unsigned long kTeamIterations = 600000;
-// The role that init makes and grants the row operations to; the administrator grants it to
-// each member's database user.
-inline constexpr const char* kTeamEditorRole = "korvane_editor";
-// The role that may read the list and log its connects, and change nothing.
-inline constexpr const char* kTeamViewerRole = "korvane_viewer";
+// The bounds of every session: connecting, any one statement, a lock waited for. A database
+// that stops answering or a member that holds a lock costs the others this long, not for ever.
+inline constexpr unsigned long kTeamConnectSeconds = 4;
+inline constexpr unsigned long kTeamStatementSeconds = 15;
+inline constexpr unsigned long kTeamLockSeconds = 3;
 
 enum class TeamReason {
   kNone,
@@ -45,6 +49,11 @@ enum class TeamReason {
   kGone,                // the row was deleted meanwhile
   kDoesNotOpen,         // a sealed password does not open; row: its id
   kMembershipDoesNotOpen,  // the data file's membership does not open with the login key
+  kTimedOut,            // the database did not answer within the bound; detail: the seconds
+  kServerTooOld,        // the database server is older than the team needs; detail: its version
+  kOldSchema,           // made by an earlier version of this program, before the team's own schema
+  kNotAdministrator,    // only the team's administrator may do this; detail: the role
+  kBadDatabaseName,     // init: the database's name cannot name the team's roles; detail: it
   kCount
 };
 
@@ -52,6 +61,14 @@ struct TeamError {
   TeamReason reason = TeamReason::kNone;
   std::string detail;
   long long row = 0;
+};
+
+// What a sealed password belongs to: the team, its row, and the host, port and user it opens
+// a session to. Moved to another row, or its row's host, port or user changed without it, the
+// value does not open, so nobody who can write the table sends a member's password elsewhere.
+struct TeamSealing {
+  long long row = 0;
+  std::string_view host, port, user, team;
 };
 
 // The key of a team, from its passphrase. Only its derived parts seal and check; the master
@@ -64,12 +81,12 @@ class TeamKey {
   static std::optional<TeamKey> FromText(std::string_view text);
 
   std::string Text() const;       // the master key, 64 hexadecimal digits
-  std::string CheckText() const;  // what korvane_team holds to tell the right key
+  std::string CheckText() const;  // what the team's settings hold to tell the right key
   bool Checks(const std::string& stored) const;
 
-  // A server password as the row with id `row` stores it; empty stays empty.
-  std::optional<std::string> Seal(std::string_view password, long long row) const;
-  std::optional<std::string> Open(const std::string& stored, long long row) const;
+  // A server password as its row stores it; empty stays empty.
+  std::optional<std::string> Seal(std::string_view password, const TeamSealing& of) const;
+  std::optional<std::string> Open(const std::string& stored, const TeamSealing& of) const;
 
  private:
   TeamKey() = default;
@@ -90,14 +107,21 @@ struct TeamServer {
   long long id = 0;
   long long version = 0;
   std::string host, port, user, password, remark;
+  // False when the stored password did not open (sealed under another key, for another host
+  // or user, or not a sealed value at all): `password` is then empty and must be typed again.
+  bool passwordOpens = true;
 };
 
-// What changed in the team's list after a change number: the servers added or changed (as
-// List gives them) and the ids of those deleted, up to the number `upTo`.
+// What changed in the team's list after a change mark: the servers added or changed (as List
+// gives them) and the ids of those deleted, and the mark to ask from next time. Changes still
+// uncommitted at one answer come again in a later one, so a server may come again unchanged.
+// `complete`: the mark was older than what the database keeps of deletions, so `changed` is
+// the whole list and every server not in it was deleted.
 struct TeamChanges {
   long long upTo = 0;
   std::vector<TeamServer> changed;
   std::vector<long long> deleted;
+  bool complete = false;
 };
 
 // A line of the connection log, as the database recorded it.
@@ -119,6 +143,10 @@ class TeamStore {
   // as the driver takes it. Both are kept (the password wiped when the store goes) so that a
   // lost connection can be made again.
   bool Connect(const std::string& connection, std::string_view password, TeamError& error);
+  // A store for the same team (connection string, password, key), not connected: what a caller
+  // takes in place of one whose connection stopped answering, which it leaves to the thread
+  // still waiting on it.
+  std::unique_ptr<TeamStore> Copy() const;
   // True while a connection is open (it may still turn out to be dead).
   bool Connected() const { return db_.IsConnected(); }
   // The server named in the connection string ("Server=..."), for messages.
@@ -139,7 +167,8 @@ class TeamStore {
   // The list without passwords, in id order; without user names too when `users` is false
   // (the window's list shows none, and every column costs a call per row).
   std::optional<std::vector<TeamServer>> List(TeamError& error, bool users = true);
-  // The same with every password opened; kDoesNotOpen names the first that does not.
+  // The same with every password opened; a password that does not open is passed over, its
+  // server marked (passwordOpens false) for the caller to name.
   std::optional<std::vector<TeamServer>> ListWithPasswords(TeamError& error);
   // One server with its password opened; nullopt with kGone when there is none with that id.
   std::optional<TeamServer> Read(long long id, TeamError& error);
@@ -163,26 +192,39 @@ class TeamStore {
   // False for a member whose database user may only read.
   std::optional<bool> MayChange(TeamError& error);
 
-  // A line in the connection log: the database adds who and when.
-  bool LogConnection(long long server, const std::string& host, const std::string& port, TeamError& error);
+  // A line in the connection log: the database adds who and when, and the host and port from
+  // the server's row.
+  bool LogConnection(long long server, TeamError& error);
+  bool LogConnection(long long server, const std::string&, const std::string&, TeamError& error) {
+    return LogConnection(server, error);
+  }
   // The log from `since` on (a date or time PostgreSQL reads, such as 2026-12-01; every line
   // when empty), oldest first.
   std::optional<std::vector<TeamLogLine>> ConnectionLog(const std::string& since, TeamError& error);
 
-  // A new passphrase: a fresh salt, every password opened and sealed again, the new check, in
-  // one transaction. The store uses the new key afterwards.
-  bool Rekey(std::string_view passphrase, TeamError& error, unsigned long iterations = kTeamIterations);
+  // A new passphrase, for the team's administrator only: a fresh salt, every password opened
+  // and sealed again, the new check, in one transaction; who changed each server last stays.
+  // A password that does not open is left as it is and its server put in `unopened`: it opens
+  // under no key and must be typed again. The store uses the new key afterwards.
+  bool Rekey(std::string_view passphrase, TeamError& error, unsigned long iterations = kTeamIterations,
+             std::vector<TeamServer>* unopened = nullptr);
+  // The team's roles, named after its database (after ReadSettings, Init or UseKey).
+  std::optional<TeamRoles> Roles() const { return TeamRolesFor(team_); }
 
  private:
   bool Ready(TeamError& error);
   bool Failed(TeamReason reason, const OdbcError& why, TeamError& error);
   std::optional<std::vector<TeamServer>> Select(bool users, bool passwords, TeamError& error);
   bool Insert(TeamServer& server, TeamError& error);
+  std::optional<std::vector<SqlValue>> OneRow(const std::string& sql, const std::vector<SqlValue>& parameters,
+                                              TeamError& error);
+  TeamSealing SealingOf(const TeamServer& server) const;
 
   OdbcConnection db_;
   std::string connection_;
   std::string password_;
   std::optional<TeamKey> key_;
+  std::string team_;  // the team's name, to which each sealed password is bound
 };
 
 }  // namespace korvane

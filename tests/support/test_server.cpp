@@ -50,6 +50,10 @@ TestDatabase::~TestDatabase() {
   db_.Disconnect();
   admin_.Execute("DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
   for (const auto& user : users_) admin_.Execute("DROP ROLE IF EXISTS " + user);
+  const TeamRoles team = roles();
+  for (const std::string* role : {&team.admin, &team.editor, &team.viewer, &team.owner}) {
+    admin_.Execute("DROP ROLE IF EXISTS " + *role);
+  }
 }
 
 std::string TestDatabase::AddUser(const std::string& password, const std::string& grantedRole) {
@@ -58,6 +62,11 @@ std::string TestDatabase::AddUser(const std::string& password, const std::string
   EXPECT_TRUE(admin_.Execute("CREATE ROLE " + user + " LOGIN PASSWORD '" + password + "' IN ROLE " + grantedRole))
       << admin_.Error().message;
   return Replaced(connection_, "Uid=postgres;", "Uid=" + user + ";");
+}
+
+std::string TestDatabase::UserOf(const std::string& connection) {
+  const auto at = connection.find("Uid=") + 4;
+  return connection.substr(at, connection.find(';', at) - at);
 }
 
 }  // namespace korvane::testing

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "store/odbc.h"
+#include "store/team_schema.h"
 
 namespace korvane::testing {
 
@@ -46,10 +47,14 @@ class TestDatabase {
   const std::string& connection() const { return connection_; }
   // Connected to it as the superuser.
   OdbcConnection& db() { return db_; }
+  // The roles a team made in it has (team init makes them; they go with the database).
+  TeamRoles roles() const { return *TeamRolesFor(name_); }
 
-  // A login role with that password and the given roles; the connection string as that user,
-  // without the password.
+  // A login role with that password and the given role, and nothing more; the connection
+  // string as that user, without the password.
   std::string AddUser(const std::string& password, const std::string& grantedRole);
+  // The user's name in a connection string AddUser gave.
+  static std::string UserOf(const std::string& connection);
 
  private:
   TestServer server_;
