@@ -127,30 +127,55 @@ bool FileServers::AddAll(const std::vector<const ImportedServer*>& added, std::v
   return true;
 }
 
-bool TeamServers::Read(std::vector<HeldServer>& held) {
+// A call's servers and its outcome. The worker's task holds it as long as it runs, which may
+// be after the import gave up on it: the passwords are wiped when it goes.
+struct TeamServers::Call {
+  std::vector<TeamServer> servers;
+  bool done = false;
   TeamError error;
-  auto servers = store_.ListWithPasswords(error);
-  if (!servers) return Failed({WriteFailure::Step::kRead, {}, error});
-  for (TeamServer& server : *servers) {
-    held.push_back({server.host, server.port, server.user, server.password});
-    WipeText(server.password);
+  ~Call() {
+    for (TeamServer& server : servers) WipeText(server.password);
+  }
+};
+
+bool TeamServers::Run(const std::function<void(TeamStore&)>& task, TeamError& error) {
+  if (worker_ != nullptr) return worker_->Run(task, error);
+  task(*store_);
+  return true;
+}
+
+bool TeamServers::Read(std::vector<HeldServer>& held) {
+  auto call = std::make_shared<Call>();
+  TeamError error;
+  const bool answered = Run(
+      [call](TeamStore& store) {
+        auto servers = store.ListWithPasswords(call->error);
+        call->done = servers.has_value();
+        if (servers) call->servers = std::move(*servers);
+      },
+      error);
+  if (answered && !call->done) error = call->error;
+  if (!answered || !call->done) return Failed({WriteFailure::Step::kRead, {}, error});
+  for (const TeamServer& server : call->servers) {
+    HeldServer& one = held.emplace_back(HeldServer{server.host, server.port, server.user, server.password});
+    one.opens = server.passwordOpens;
   }
   return true;
 }
 
 bool TeamServers::AddAll(const std::vector<const ImportedServer*>& servers, std::vector<long long>& ids) {
   ids.clear();
-  std::vector<TeamServer> added;
+  if (servers.empty()) return true;
+  auto call = std::make_shared<Call>();
   for (const ImportedServer* s : servers) {
-    added.push_back({0, 0, s->host, s->port, s->user, s->password, s->remark});
+    call->servers.push_back({0, 0, s->host, s->port, s->user, s->password, s->remark});
   }
   TeamError error;
-  const bool stored = added.empty() || store_.AddAll(added, error);
-  for (TeamServer& server : added) {
-    WipeText(server.password);
-    if (stored) ids.push_back(server.id);
-  }
-  return stored || Failed({WriteFailure::Step::kAdd, {}, error});
+  const bool answered = Run([call](TeamStore& store) { call->done = store.AddAll(call->servers, call->error); }, error);
+  if (answered && !call->done) error = call->error;
+  if (!answered || !call->done) return Failed({WriteFailure::Step::kAdd, {}, error});
+  for (const TeamServer& server : call->servers) ids.push_back(server.id);
+  return true;
 }
 
 }  // namespace korvane::import

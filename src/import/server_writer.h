@@ -15,6 +15,7 @@
 #include "import/import.h"
 #include "store/protection.h"
 #include "store/team.h"
+#include "store/team_worker.h"
 
 namespace korvane::import {
 
@@ -110,16 +111,23 @@ class FileServers : public ServerList {
   bool keysRead_ = false;
 };
 
-// A team's list, through a store that is connected and uses the team's key.
+// A team's list, through a store that is connected and uses the team's key: called here and
+// now, or through the worker that runs it, which waits for each call at most its bound.
 class TeamServers : public ServerList {
  public:
-  explicit TeamServers(TeamStore& store) : store_(store) {}
+  explicit TeamServers(TeamStore& store) : store_(&store) {}
+  explicit TeamServers(TeamWorker& worker) : worker_(&worker) {}
   bool Read(std::vector<HeldServer>& held) override;
   bool Open(HeldServer&) override { return true; }  // Read opened every one
   bool AddAll(const std::vector<const ImportedServer*>& servers, std::vector<long long>& ids) override;
 
  private:
-  TeamStore& store_;
+  struct Call;
+  // False with `error` set when the worker gave up waiting.
+  bool Run(const std::function<void(TeamStore&)>& task, TeamError& error);
+
+  TeamStore* store_ = nullptr;
+  TeamWorker* worker_ = nullptr;
 };
 
 }  // namespace korvane::import

@@ -159,7 +159,7 @@ void ImportWindow::ShowPreview() {
     return;
   }
   DBConnection& connection = main_.connection();
-  if (TeamStore* team = connection.Team()) {
+  if (TeamWorker* team = connection.Team()) {
     list_ = std::make_unique<import::TeamServers>(*team);
   } else {
     LoginSession& session = main_.session();

@@ -247,13 +247,33 @@ void MainWindow::Connect() {
 
 bool MainWindow::MayChangeServers() {
   if (数据库连接.TeamMayChange()) return true;
-  Inform(kReadOnlyMemberMessage);
+  if (数据库连接.TeamFailure().reason == TeamReason::kTimedOut) {
+    ReportTeamFailure();
+  } else {
+    Inform(kReadOnlyMemberMessage);
+  }
   return false;
 }
 
 void MainWindow::RefreshTeamList() {
-  auto changes = 数据库连接.TeamListChanges();
-  if (!changes) return;
+  if (auto changes = 数据库连接.TeamListChanges()) {
+    MergeTeamChanges(*changes);
+    return;
+  }
+  // The question asked: a thread waits for its answer, and the window merges it as soon as it
+  // is in. An answer that does not come in time gives up the connection, and the refresh waits
+  // for the next action to connect again.
+  if (refreshWaiting_) return;
+  if (auto wait = 数据库连接.TeamListWait()) {
+    refreshWaiting_ = true;
+    form_.RunInBackground(std::move(wait), [this] {
+      refreshWaiting_ = false;
+      RefreshTeamList();
+    });
+  }
+}
+
+void MainWindow::MergeTeamChanges(const DBConnection::ListChanges& changes) {
   // The list is in id order, as it was read: each change finds its row by a binary search and
   // touches that row only, so a refresh costs what changed, not the whole list.
   auto idAt = [&](int row) { return std::atoll(form_.ListCell(kList, row, 0).c_str()); };
@@ -267,7 +287,7 @@ void MainWindow::RefreshTeamList() {
   };
   // A row put in or taken out above the selection or the top moves them with it.
   int current = form_.ListCurrentRow(kList), top = form_.ListTopRow(kList);
-  for (const std::string& gone : changes->deleted) {
+  for (const std::string& gone : changes.deleted) {
     const int row = place(std::atoll(gone.c_str()));
     if (row >= form_.ListRowCount(kList) || form_.ListCell(kList, row, 0) != gone) continue;
     form_.ListDeleteRow(kList, row);
@@ -278,7 +298,7 @@ void MainWindow::RefreshTeamList() {
     }
     if (top > row) --top;
   }
-  for (const auto& changed : changes->changed) {
+  for (const auto& changed : changes.changed) {
     const int row = place(std::atoll(changed[0].c_str()));
     if (row < form_.ListRowCount(kList) && form_.ListCell(kList, row, 0) == changed[0]) {
       form_.ListSetRow(kList, row, changed);

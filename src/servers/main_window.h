@@ -82,13 +82,16 @@ class MainWindow : public EventSink {
   // lists them anew) and gives true; false for the data file's own, whose callers say it.
   bool ReportTeamFailure();
   // Merges what other members of the team changed into the list, keeping the operator's
-  // selected server and scroll place; nothing for a file's own list.
+  // selected server and scroll place; nothing for a file's own list. Never waits for the
+  // database: the question goes to it, and its answer is merged when it comes.
   void RefreshTeamList();
 
  private:
   void Connect();
-  // False, after saying so, for a member of a team who may only read.
+  // False, after saying so, for a member of a team who may only read, or when the team's
+  // database did not answer.
   bool MayChangeServers();
+  void MergeTeamChanges(const DBConnection::ListChanges& changes);
   void ShowDetails();
   void StartProtectedChange(const std::string& password);
   void ConcludePasswordChange(bool stored, const std::vector<ServerName>& unopened);
@@ -103,6 +106,8 @@ class MainWindow : public EventSink {
   RecordSet 记录集;
   // While a protected file's new key is derived.
   bool changing_ = false;
+  // While a thread waits for the answer to the refresh's question.
+  bool refreshWaiting_ = false;
 };
 
 }  // namespace korvane

@@ -159,13 +159,14 @@ DBConnection::TeamOpening DBConnection::OpenTeam(LoginSession& session, TeamErro
     failedServer_.clear();
     return TeamOpening::kFailed;
   }
-  auto store = std::make_unique<TeamStore>();
-  if (!store->Connect(membership->connection, membership->password, error) || !store->UseKey(std::move(*key), error)) {
+  auto team = std::make_shared<TeamTable>(std::make_unique<TeamStore>(), membership->name);
+  if (!team->Open(membership->connection, membership->password, std::move(*key))) {
+    error = team->LastError();
     // The server's name stays for the message, though the store goes.
-    failedServer_ = store->ServerName();
+    failedServer_ = team->ServerName();
     return TeamOpening::kFailed;
   }
-  impl_->session->team = std::make_shared<TeamTable>(std::move(store), membership->name);
+  impl_->session->team = std::move(team);
   session.ServersOpenedByStore();
   return TeamOpening::kOpened;
 }
@@ -200,13 +201,17 @@ std::optional<DBConnection::ListChanges> DBConnection::TeamListChanges() {
   return listed;
 }
 
+std::function<void()> DBConnection::TeamListWait() {
+  return InTeam() ? impl_->session->team->ChangesWait() : std::function<void()>();
+}
+
 bool DBConnection::TeamMayChange() { return !InTeam() || impl_->session->team->MayChange(); }
 
 void DBConnection::TeamLogConnection(const std::string& id, const std::string& host, const std::string& port) {
   if (InTeam()) impl_->session->team->LogConnection(std::atoll(id.c_str()), host, port);
 }
 
-TeamStore* DBConnection::Team() { return InTeam() ? &impl_->session->team->Store() : nullptr; }
+TeamWorker* DBConnection::Team() { return InTeam() ? &impl_->session->team->Worker() : nullptr; }
 
 bool DBConnection::ExecuteSql(const std::string& statement) { return ExecuteSql(statement, {}); }
 

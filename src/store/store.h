@@ -6,6 +6,7 @@
 // Writes go straight through to the table, each in one transaction.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,7 +19,7 @@ namespace korvane {
 
 class LoginSession;
 struct TeamError;
-class TeamStore;
+class TeamWorker;
 
 // A value bound to an SQL parameter: null, an integer or a text. Operator text only ever
 // reaches SQL this way.
@@ -63,21 +64,28 @@ class DBConnection {
   const TeamError& TeamFailure() const;
 
   // What other members changed in the team's list since the list was last read or asked: the
-  // rows as the list shows them (id, 备注, 服务器名, 端口) and the ids deleted. nullopt when
-  // nothing changed, for a file of no team, and when the team's database is not connected: a
-  // timer asking this must never hang the window on a server out of reach.
+  // rows as the list shows them (id, 备注, 服务器名, 端口) and the ids deleted. A timer asks
+  // this, and it never waits for the database: each call takes the answer to the question an
+  // earlier call asked, or asks anew (TeamListWait waits for the answer elsewhere). nullopt
+  // when no answer is in or nothing changed, for a file of no team, and when the team's
+  // database is not connected: the refresh never connects, so a server out of reach never
+  // costs the window a connect attempt every few seconds.
   struct ListChanges {
     std::vector<std::vector<std::string>> changed;
     std::vector<std::string> deleted;
   };
   std::optional<ListChanges> TeamListChanges();
-  // False only for a member of a team whose database user may only read.
+  // For a thread other than the window's: waits until the question under way is answered, or
+  // for the bound of a call at most. Empty when no question is under way.
+  std::function<void()> TeamListWait();
+  // False for a member of a team whose database user may only read, and when the database
+  // did not answer the question in time (TeamFailure says so then).
   bool TeamMayChange();
   // Records a connect in the team's connection log; a line that cannot be written is left out.
   void TeamLogConnection(const std::string& id, const std::string& host, const std::string& port);
-  // The team's store, connected and with the team's key, for an import that adds many servers
-  // in one step; null for a file of no team.
-  TeamStore* Team();
+  // What runs the team's store, connected and with the team's key, for an import that adds
+  // many servers in one step; null for a file of no team.
+  TeamWorker* Team();
 
  private:
   // A record set reaches the connection through a shared session, so that one which outlives

@@ -1,6 +1,8 @@
 #include "store/team_table.h"
 
+#include <algorithm>
 #include <regex>
+#include <unordered_set>
 
 #include "store/sealed_value.h"
 
@@ -69,8 +71,58 @@ long long IdOf(const std::vector<SqlValue>& parameters) {
 
 }  // namespace
 
+// What a call on the worker hands back. It may outlive the table, for a call that did not
+// answer in time ends whenever it ends: the secrets in it are wiped when it goes.
+struct TeamTable::Answer {
+  bool ok = false;
+  TeamError error;
+  std::string password;  // the member's database password, for Open
+  std::optional<TeamKey> key;
+  std::optional<long long> last;
+  std::optional<std::vector<TeamServer>> servers;
+  std::optional<TeamServer> server;
+  std::optional<TeamChanges> changes;
+  std::optional<bool> may;
+
+  ~Answer() {
+    sealed::WipeText(password);
+    if (server) sealed::WipeText(server->password);
+    if (servers) {
+      for (TeamServer& s : *servers) sealed::WipeText(s.password);
+    }
+  }
+};
+
 TeamTable::TeamTable(std::unique_ptr<TeamStore> store, std::string name)
-    : store_(std::move(store)), name_(std::move(name)) {}
+    : worker_(std::move(store)), name_(std::move(name)) {}
+
+TeamTable::~TeamTable() = default;
+
+std::shared_ptr<TeamTable::Answer> TeamTable::Call(std::function<bool(TeamStore&, Answer&)> call,
+                                                   std::shared_ptr<Answer> answer) {
+  error_ = {};
+  if (!answer) answer = std::make_shared<Answer>();
+  // The task holds the answer and its own copies: it may run on after this call has given up.
+  const bool answered = worker_.Run(
+      [answer, call = std::move(call)](TeamStore& store) { answer->ok = call(store, *answer); }, error_);
+  if (!answered) return nullptr;
+  if (!answer->ok) {
+    error_ = answer->error;
+    return nullptr;
+  }
+  return answer;
+}
+
+bool TeamTable::Open(const std::string& connection, const std::string& password, TeamKey key) {
+  auto answer = std::make_shared<Answer>();
+  answer->password = password;
+  answer->key = std::move(key);
+  return Call(
+             [connection](TeamStore& store, Answer& a) {
+               return store.Connect(connection, a.password, a.error) && store.UseKey(std::move(*a.key), a.error);
+             },
+             answer) != nullptr;
+}
 
 bool TeamTable::NamesServerTable(const std::string& sql) {
   static const std::regex table(R"((^| )(from|into|update|table) server( |$))");
@@ -113,33 +165,42 @@ bool TeamTable::Select(const std::string& sql, const std::vector<SqlValue>& para
       passwords = passwords || column->field == &TeamServer::password;
       users = users || column->field == &TeamServer::user;
     }
-    // Asked first: a change made while the list is read is then fetched again, never missed.
-    const auto last = store_->LastChange(error_);
-    if (!last) return false;
-    auto servers = passwords ? store_->ListWithPasswords(error_) : store_->List(error_, users);
-    if (!servers) return false;
-    lastChange_ = *last;
+    const auto answer = Call([passwords, users](TeamStore& store, Answer& a) {
+      // Asked first: a change made while the list is read is then fetched again, never missed.
+      a.last = store.LastChange(a.error);
+      if (a.last) a.servers = passwords ? store.ListWithPasswords(a.error) : store.List(a.error, users);
+      return a.servers.has_value();
+    });
+    if (!answer) return false;
+    lastChange_ = *answer->last;
+    // A refresh asked before this read would answer from before it.
+    refresh_.reset();
     seen_.clear();
-    rows.reserve(servers->size());
-    for (TeamServer& server : *servers) {
+    listed_.clear();
+    rows.reserve(answer->servers->size());
+    for (TeamServer& server : *answer->servers) {
       seen_[server.id] = server.version;
+      listed_[server.id] = server.version;
       rows.push_back(RowOf(server, columns));
       sealed::WipeText(server.password);
     }
     return true;
   }
   const long long id = IdOf(parameters);
-  auto server = store_->Read(id, error_);
-  if (!server) {
+  const auto answer = Call([id](TeamStore& store, Answer& a) {
+    a.server = store.Read(id, a.error);
     // A server deleted meanwhile is no row, as in the file.
-    if (error_.reason != TeamReason::kGone) return false;
-    error_ = {};
+    if (!a.server && a.error.reason == TeamReason::kGone) a.error = {};
+    return a.server || a.error.reason == TeamReason::kNone;
+  });
+  if (!answer) return false;
+  if (!answer->server) {
     seen_.erase(id);
     return true;
   }
-  (seen ? seen_ : read_)[id] = server->version;
-  rows.push_back(RowOf(*server, columns));
-  sealed::WipeText(server->password);
+  (seen ? seen_ : read_)[id] = answer->server->version;
+  rows.push_back(RowOf(*answer->server, columns));
+  sealed::WipeText(answer->server->password);
   return true;
 }
 
@@ -155,72 +216,132 @@ bool TeamTable::Execute(const std::string& sql, const std::vector<SqlValue>& par
   }
   const long long id = IdOf(parameters);
   const auto seen = seen_.find(id);
-  if (!store_->Delete(id, seen == seen_.end() ? 0 : seen->second, error_)) return false;
+  const long long version = seen == seen_.end() ? 0 : seen->second;
+  if (!Call([id, version](TeamStore& store, Answer& a) { return store.Delete(id, version, a.error); })) return false;
   seen_.erase(id);
+  listed_.erase(id);
   return true;
 }
 
 bool TeamTable::Write(bool add, const std::vector<std::string>& fields, const std::vector<SqlValue>& values,
                       long long& id) {
-  error_ = {};
-  TeamServer server;
+  // The server goes to the worker inside the answer, which wipes its password when it goes.
+  auto answer = std::make_shared<Answer>();
+  TeamServer& server = answer->server.emplace();
   for (std::size_t i = 0; i < fields.size() && i < values.size(); ++i) {
     const Column* column = FindColumn(fields[i]);
     if (column == nullptr || column->field == nullptr) continue;
     if (const auto* text = std::get_if<std::string>(&values[i])) server.*column->field = *text;
     if (const auto* number = std::get_if<long long>(&values[i])) server.*column->field = std::to_string(*number);
   }
-  bool written;
-  if (add) {
-    written = store_->Add(server, error_);
-  } else {
+  if (!add) {
     server.id = id;
     // The version the operator saw; a server only read for this write counts as seen then.
     const auto seen = seen_.find(id);
     const auto read = read_.find(id);
     server.version = seen != seen_.end() ? seen->second : read != read_.end() ? read->second : 0;
-    written = store_->Change(server, error_);
   }
-  sealed::WipeText(server.password);
+  const auto written = Call(
+      [add](TeamStore& store, Answer& a) { return add ? store.Add(*a.server, a.error) : store.Change(*a.server, a.error); },
+      answer);
   if (!written) return false;
-  id = server.id;
-  seen_[id] = server.version;
+  id = written->server->id;
+  seen_[id] = written->server->version;
   read_.erase(id);
   return true;
 }
 
 std::optional<std::pair<std::vector<TableRow>, std::vector<long long>>> TeamTable::Changes() {
-  if (!store_->Connected()) return std::nullopt;
-  TeamError ignored;
-  // The question and its answer in one: rows numbered after the last one seen, found through
-  // the index on the numbers; when nothing changed, that is an empty answer as cheap as asking
-  // for the highest number.
-  auto changes = store_->ChangesSince(lastChange_, ignored);
-  if (!changes || (changes->changed.empty() && changes->deleted.empty())) return std::nullopt;
-  lastChange_ = changes->upTo;
+  if (refresh_) {
+    const Refresh refresh = *refresh_;
+    if (!worker_.Current(refresh.job)) {
+      // Its worker was given up meanwhile, by an action that did not get an answer.
+      refresh_.reset();
+      return std::nullopt;
+    }
+    if (!refresh.job->Ended()) {
+      // Past the bound the store is given up, and the refresh waits for the next action to
+      // connect again, as after any failure.
+      if (TeamWorker::Clock::now() >= refresh.job->Deadline()) {
+        worker_.GiveUp();
+        refresh_.reset();
+      }
+      return std::nullopt;
+    }
+    refresh_.reset();
+    if (!refresh.answer->changes) return std::nullopt;
+    return Merge(*refresh.answer->changes);
+  }
+  // The question and its answer in one: rows changed after the last mark seen, through the
+  // index on the marks; when nothing changed, that is an empty answer as cheap as asking for
+  // the highest mark. Asked only on a connection an action made: the refresh of a database
+  // out of reach would be a connect attempt every few seconds.
+  auto answer = std::make_shared<Answer>();
+  auto job = worker_.Start([answer, since = lastChange_](TeamStore& store) {
+    if (store.Connected()) answer->changes = store.ChangesSince(since, answer->error);
+  });
+  refresh_ = Refresh{std::move(job), std::move(answer)};
+  return std::nullopt;
+}
+
+std::function<void()> TeamTable::ChangesWait() const {
+  if (!refresh_) return {};
+  return [job = refresh_->job] { job->WaitUntilDeadline(); };
+}
+
+std::optional<std::pair<std::vector<TableRow>, std::vector<long long>>> TeamTable::Merge(TeamChanges& changes) {
+  lastChange_ = changes.upTo;
   static const std::vector<const Column*> kListed = {FindColumn("id"), FindColumn("备注"), FindColumn("服务器名"),
                                                      FindColumn("端口")};
   std::vector<TableRow> rows;
-  for (TeamServer& server : changes->changed) {
+  std::vector<long long> gone;
+  std::unordered_set<long long> present;
+  for (TeamServer& server : changes.changed) {
+    if (changes.complete) present.insert(server.id);
+    // A server may come again unchanged: one the list shows as it is stays as it is.
+    const auto listed = listed_.find(server.id);
+    if (listed != listed_.end() && listed->second == server.version) continue;
+    listed_[server.id] = server.version;
     // A server new to this member counts as seen as listed; one it knows keeps the version the
     // operator saw, so that a change over another's is still refused.
     seen_.emplace(server.id, server.version);
     rows.push_back(RowOf(server, kListed));
   }
-  for (long long id : changes->deleted) seen_.erase(id);
-  return std::make_pair(std::move(rows), std::move(changes->deleted));
+  for (long long id : changes.deleted) {
+    if (listed_.count(id)) gone.push_back(id);
+  }
+  // The whole list: every server it does not hold was deleted.
+  if (changes.complete) {
+    for (const auto& [id, version] : listed_) {
+      if (!present.count(id)) gone.push_back(id);
+    }
+  }
+  std::sort(gone.begin(), gone.end());
+  gone.erase(std::unique(gone.begin(), gone.end()), gone.end());
+  for (long long id : gone) {
+    listed_.erase(id);
+    seen_.erase(id);
+  }
+  if (rows.empty() && gone.empty()) return std::nullopt;
+  return std::make_pair(std::move(rows), std::move(gone));
 }
 
 bool TeamTable::MayChange() {
-  TeamError ignored;
   // Asked at each change: a role granted or taken meanwhile counts at once. When the database
-  // cannot say, the change itself goes ahead and reports what stops it.
-  return store_->MayChange(ignored).value_or(true);
+  // cannot say, the change itself goes ahead and reports what stops it; but one that did not
+  // answer in time would only make the operator wait a second time.
+  const auto answer = Call([](TeamStore& store, Answer& a) {
+    a.may = store.MayChange(a.error);
+    return true;
+  });
+  if (!answer) return false;
+  return answer->may.value_or(true);
 }
 
 void TeamTable::LogConnection(long long id, const std::string& host, const std::string& port) {
-  TeamError ignored;
-  store_->LogConnection(id, host, port, ignored);
+  Call([id, host, port](TeamStore& store, Answer& a) { return store.LogConnection(id, host, port, a.error); });
+  // The log is a record, not a gate: nothing to report when the line was not written.
+  error_ = {};
 }
 
 }  // namespace korvane::store_detail

@@ -3,8 +3,12 @@
 //
 // It also remembers the version of each server as the operator last saw it (in the list or in
 // the details), so that a change or a delete touches the row only as the operator saw it.
+//
+// Every call reaches the store through a worker (TeamWorker): a database that stops answering
+// holds the window for the worker's bound at most, and the list's refresh never holds it.
 #pragma once
 
+#include <functional>
 #include <unordered_map>
 #include <memory>
 #include <string>
@@ -12,6 +16,7 @@
 
 #include "store/store.h"
 #include "store/team.h"
+#include "store/team_worker.h"
 
 namespace korvane::store_detail {
 
@@ -23,6 +28,10 @@ struct TableRow {
 class TeamTable {
  public:
   TeamTable(std::unique_ptr<TeamStore> store, std::string name);
+  ~TeamTable();
+
+  // Connects the store and makes it use the team's key.
+  bool Open(const std::string& connection, const std::string& password, TeamKey key);
 
   // Whether a statement is about table Server, and so the team's to answer.
   static bool NamesServerTable(const std::string& sql);
@@ -39,24 +48,42 @@ class TeamTable {
   // holds; a new row's id is filled in.
   bool Write(bool add, const std::vector<std::string>& fields, const std::vector<SqlValue>& values, long long& id);
 
-  // What changed since the list was read or last asked, as list rows (see DBConnection).
+  // What changed since the list was read or last asked, as list rows, and the ids deleted;
+  // see DBConnection. Never waits: a call takes the answer to the question that an earlier one
+  // asked, or asks anew.
   std::optional<std::pair<std::vector<TableRow>, std::vector<long long>>> Changes();
+  // A wait for the question under way, for another thread than the window's: it returns when
+  // the answer is in or the bound has passed. Empty when no question is under way.
+  std::function<void()> ChangesWait() const;
+  // False for a member who may only read, and when the database did not answer (LastError).
   bool MayChange();
   void LogConnection(long long id, const std::string& host, const std::string& port);
 
   const TeamError& LastError() const { return error_; }
   const std::string& Name() const { return name_; }
-  std::string ServerName() const { return store_->ServerName(); }
-  // The store itself, for what adds many servers at once (an import) beside the table's seam.
-  TeamStore& Store() { return *store_; }
+  std::string ServerName() const { return worker_.ServerName(); }
+  // The worker, for what adds many servers at once (an import) beside the table's seam.
+  TeamWorker& Worker() { return worker_; }
 
  private:
-  std::unique_ptr<TeamStore> store_;
+  struct Answer;
+  struct Refresh {
+    std::shared_ptr<const TeamWorker::Job> job;
+    std::shared_ptr<Answer> answer;
+  };
+  // Runs `call` on the worker with a fresh answer; false with error_ set when it failed or
+  // the database did not answer in time.
+  std::shared_ptr<Answer> Call(std::function<bool(TeamStore&, Answer&)> call, std::shared_ptr<Answer> answer = {});
+  std::optional<std::pair<std::vector<TableRow>, std::vector<long long>>> Merge(TeamChanges& changes);
+
+  TeamWorker worker_;
   std::string name_;
   TeamError error_;
   std::unordered_map<long long, long long> seen_;  // id: version as the operator last saw it
   std::unordered_map<long long, long long> read_;  // id: version as last read for a write
-  long long lastChange_ = 0;  // the change number the list was read or refreshed up to
+  std::unordered_map<long long, long long> listed_;  // id: version as the list shows it
+  long long lastChange_ = 0;  // the change mark the list was read or refreshed up to
+  std::optional<Refresh> refresh_;  // the refresh's question under way
 };
 
 }  // namespace korvane::store_detail
