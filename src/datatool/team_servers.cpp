@@ -54,9 +54,9 @@ int TeamList(const Invocation& call, sqlite3* db) {
   }
   call.out << text;
   Wipe(text);
-  // The others are listed; those whose password did not open are named apart.
-  SayUnopened(call, name, *servers);
-  return 0;
+  // The others are listed; those whose password did not open are named apart, as on a
+  // protected file of one's own.
+  return SayUnopened(call, name, *servers) ? 0 : 1;
 }
 
 int TeamCheck(const Invocation& call, sqlite3* db, const LoginKeys& keys, std::size_t ownServers) {

@@ -96,10 +96,12 @@ void BM_TeamConnect(benchmark::State& state) {
     directSeconds += Seconds([&] {
       OdbcStatement select(bare);
       std::vector<SqlValue> row;
-      select.Prepare("SELECT host, port, username, password FROM server WHERE id = ?");
+      select.Prepare("SELECT host, port, username, password FROM korvane.server WHERE id = ?");
       select.Execute({id});
       select.Fetch(row);
-      auto password = team.key->Open(std::get<std::string>(row[3]), id);
+      const std::string host = std::get<std::string>(row[0]), port = std::get<std::string>(row[1]),
+                        user = std::get<std::string>(row[2]);
+      auto password = team.key->Open(std::get<std::string>(row[3]), {id, host, port, user, team.database->name()});
       ProtectAndWriteDirectly(Widen(password.value_or("")), widePath, bytes);
     });
   }

@@ -35,7 +35,7 @@ void BM_TeamListAfterLogin(benchmark::State& state) {
     state.SetIterationTime(Seconds([&] { window.LoadServerList(); }));
     bareSeconds += Seconds([&] {
       OdbcStatement select(bare);
-      select.Prepare("SELECT id, remark, host, port FROM server ORDER BY id");
+      select.Prepare("SELECT id, remark, host, port FROM korvane.server ORDER BY id");
       select.Execute({});
       std::vector<std::vector<SqlValue>> rows;
       std::vector<SqlValue> row;
@@ -76,7 +76,7 @@ void BM_TeamRefreshAfterOneChange(benchmark::State& state) {
     bareSeconds += Seconds([&] {
       OdbcStatement select(bare);
       std::vector<SqlValue> row;
-      select.Prepare("SELECT id, version, host, port, remark FROM server WHERE id = ?");
+      select.Prepare("SELECT id, version, host, port, remark FROM korvane.server WHERE id = ?");
       select.Execute({changed.id});
       select.Fetch(row);
       benchmark::DoNotOptimize(row);

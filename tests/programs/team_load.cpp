@@ -3,7 +3,8 @@
 // database holds.
 //
 //   team_load init CONNECTION PASSWORD SERVERS
-//       makes the team (passphrase "load") with SERVERS servers; prints the team key
+//       makes the team (passphrase "load") with SERVERS servers, and the members' database user
+//       korvane_load_member (same password) with the team's editor role only; prints the key
 //   team_load member CONNECTION PASSWORD KEY NAME CHANGES SEED [PAUSE_MS]
 //       CHANGES random changes (most change a server, some delete or add one), refreshing the
 //       member's own view before each as the window does; one line per outcome on standard
@@ -27,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "store/odbc.h"
 #include "store/team.h"
 
 namespace korvane {
@@ -51,6 +53,14 @@ int Init(const std::string& connection, const std::string& password, int servers
     std::cerr << "init: " << error.detail << "\n";
     return 2;
   }
+  // The members work as a member's database user, with no right beyond the editor's.
+  OdbcConnection admin;
+  const auto roles = store.Roles();
+  if (!roles || !admin.Connect(connection + "Pwd={" + password + "};") ||
+      !admin.Execute("CREATE ROLE korvane_load_member LOGIN PASSWORD '" + password + "' IN ROLE " + roles->editor)) {
+    std::cerr << "init: cannot make the members' user: " << admin.Error().message << "\n";
+    return 2;
+  }
   std::cout << key->Text() << "\n";
   return 0;
 }
@@ -60,6 +70,7 @@ bool Refresh(TeamStore& store, std::map<long long, Seen>& view, long long& since
   TeamError error;
   auto changes = store.ChangesSince(since, error);
   if (!changes) return false;
+  if (changes->complete) view.clear();
   for (const TeamServer& server : changes->changed) view[server.id] = {server.version, server.remark};
   for (long long id : changes->deleted) view.erase(id);
   since = changes->upTo;
@@ -146,6 +157,12 @@ int Verify(const std::string& connection, const std::string& password, const std
   if (!rows) {
     std::cout << "FAULT: the list does not read with its passwords: " << error.detail << "\n";
     return 1;
+  }
+  for (const TeamServer& row : *rows) {
+    if (!row.passwordOpens) {
+      std::cout << "FAULT: the password of server " << row.id << " does not open\n";
+      return 1;
+    }
   }
   std::map<long long, TeamServer> held;
   for (TeamServer& row : *rows) held[row.id] = row;

@@ -222,7 +222,9 @@ TEST_F(TeamTest, AMemberFetchesWhatChangedAndTheDatabaseSaysWhoChangedIt) {
   const auto seen = editor.LastChange(error);
   ASSERT_TRUE(seen) << error.detail;
   std::map<long long, long long> listed;
-  for (const TeamServer& server : *editor.List(error)) listed[server.id] = server.version;
+  const auto list = editor.List(error);
+  ASSERT_TRUE(list) << error.detail;
+  for (const TeamServer& server : *list) listed[server.id] = server.version;
   // What came since, less what the list shows already (a change still uncommitted elsewhere on
   // the server when the mark was taken comes again).
   auto news = [&](const TeamChanges& changes) {
@@ -332,11 +334,12 @@ class TeamWindowTest : public TeamTest {
     testing::MakeDataFile(DataFilePath());
   }
 
+  // The data file joins as a member's own database user.
   void Join(const std::string& connection) {
     TeamError error;
     auto key = admin.KeyOf("passphrase one", error);
     ASSERT_TRUE(key) << error.detail;
-    session.Start(testing::JoinTeam(DataFilePath(), connection, server.password, *key, database->name()));
+    session.Start(testing::JoinTeam(DataFilePath(), connection, kMemberPassword, *key, database->name()));
   }
 
   std::vector<std::string> Row(int row) const {
@@ -354,7 +357,7 @@ class TeamWindowTest : public TeamTest {
 };
 
 TEST_F(TeamWindowTest, AnImportAddsToTheTeamsListWhereAnotherMemberReadsIt) {
-  Join(database->connection());
+  Join(User());
   window.OnMainWindowCreated();
   const std::string csv = dir.File("servers.csv");
   testing::WriteBytes(csv, "host,port,user,password,remark\r\n10.0.0.9,3389,ops,团队 口令,机房 C\r\n");
@@ -373,7 +376,7 @@ TEST_F(TeamWindowTest, AnImportAddsToTheTeamsListWhereAnotherMemberReadsIt) {
 }
 
 TEST_F(TeamWindowTest, ListsChangesAndRefusesAnOutdatedChangeOfTheTeamsServers) {
-  Join(database->connection());
+  Join(User());
   auto other = Member();
   TeamServer first = Server("10.0.0.7", "W3b!pass", "机房 A");
   TeamError error;
@@ -422,7 +425,7 @@ TEST_F(TeamWindowTest, ListsChangesAndRefusesAnOutdatedChangeOfTheTeamsServers) 
 
 TEST_F(TeamWindowTest, ATeamOutOfReachEndsTheRunNamingTheServerAndWritesNothing) {
   // Nothing listens on port 1.
-  const std::string unreachable = testing::Replaced(database->connection(), "Port=", "Port=1;Unused=");
+  const std::string unreachable = testing::Replaced(User(), "Port=", "Port=1;Unused=");
   Join(unreachable);
   window.OnMainWindowCreated();
   ASSERT_EQ(platform.messages.size(), 1u);
@@ -433,7 +436,7 @@ TEST_F(TeamWindowTest, ATeamOutOfReachEndsTheRunNamingTheServerAndWritesNothing)
 }
 
 TEST_F(TeamWindowTest, AnotherMembersChangesReachTheListWithoutMovingTheOperatorsPlace) {
-  Join(database->connection());
+  Join(User());
   auto other = Member();
   std::vector<TeamServer> servers;
   TeamError error;
@@ -462,11 +465,9 @@ TEST_F(TeamWindowTest, AnotherMembersChangesReachTheListWithoutMovingTheOperator
 }
 
 TEST_F(TeamWindowTest, AReaderIsToldBeforeAnyEditorAndEveryConnectIsLogged) {
-  const std::string viewer = database->AddUser("viewer pw", kTeamViewerRole);
+  const std::string viewer = User(database->roles().viewer);
+  Join(viewer);
   TeamError error;
-  auto key = admin.KeyOf("passphrase one", error);
-  ASSERT_TRUE(key);
-  session.Start(testing::JoinTeam(DataFilePath(), viewer, "viewer pw", *key, database->name()));
   TeamServer shared = Server("10.5.0.1", "pw");
   ASSERT_TRUE(admin.Add(shared, error));
   window.OnMainWindowCreated();
@@ -485,7 +486,7 @@ TEST_F(TeamWindowTest, AReaderIsToldBeforeAnyEditorAndEveryConnectIsLogged) {
   ASSERT_TRUE(log && log->size() == 1) << error.detail;
   EXPECT_EQ((*log)[0].server, shared.id);
   EXPECT_EQ((*log)[0].host, "10.5.0.1");
-  EXPECT_EQ((*log)[0].member, testing::Replaced(viewer.substr(viewer.find("Uid=") + 4), ";", ""));
+  EXPECT_EQ((*log)[0].member, TestDatabase::UserOf(viewer));
 }
 
 }  // namespace

@@ -48,10 +48,12 @@ TEST(TeamAppTest, TwoMembersShareOneListAndNeitherOverwritesTheOthersChange) {
   auto key = admin.KeyOf("团队 口令", error);
   TeamServer shared{0, 0, "10.9.9.9", "3389", "运维", "服务器 密码 9", "机房"};
   ASSERT_TRUE(key && admin.Add(shared, error)) << error.detail;
+  // Each member's own database user, with the team's editor role and nothing more.
   Member alice("korvane 团队 甲"), bob("korvane 团队 乙");
-  for (Member* member : {&alice, &bob}) {
-    testing::JoinTeam(member->dir.File("mstsc.mdb"), database.connection(), server.password, *key, database.name());
-  }
+  const std::string aliceUser = database.AddUser("alice pw", database.roles().editor);
+  const std::string bobUser = database.AddUser("bob pw", database.roles().editor);
+  testing::JoinTeam(alice.dir.File("mstsc.mdb"), aliceUser, "alice pw", *key, database.name());
+  testing::JoinTeam(bob.dir.File("mstsc.mdb"), bobUser, "bob pw", *key, database.name());
   testing::StandInClient client;
   client.Install();
   ASSERT_FALSE(::testing::Test::HasFatalFailure());
@@ -74,7 +76,7 @@ TEST(TeamAppTest, TwoMembersShareOneListAndNeitherOverwritesTheOthersChange) {
   // The team's log has the connect, under the database's name for Alice.
   const auto log = admin.ConnectionLog("", error);
   ASSERT_TRUE(log && log->size() == 1) << error.detail;
-  EXPECT_EQ((*log)[0].member, "postgres");
+  EXPECT_EQ((*log)[0].member, testing::TestDatabase::UserOf(aliceUser));
   EXPECT_EQ((*log)[0].host, "10.9.9.9");
   EXPECT_EQ((*log)[0].server, shared.id);
 
@@ -131,7 +133,7 @@ TEST(TeamAppTest, TwoMembersShareOneListAndNeitherOverwritesTheOthersChange) {
 
   // Carol's database user may only read: 添加 tells her so, and no editor opens.
   Member carol("korvane 团队 丙");
-  const std::string viewer = database.AddUser("viewer pw", kTeamViewerRole);
+  const std::string viewer = database.AddUser("viewer pw", database.roles().viewer);
   testing::JoinTeam(carol.dir.File("mstsc.mdb"), viewer, "viewer pw", *key, database.name());
   testing::Operator& c = carol.op;
   c.LogIn(L"admin");
