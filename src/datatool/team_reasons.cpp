@@ -35,7 +35,7 @@ const TeamReasonText kTeamReasonTable[] = {
     {TeamReason::kTimedOut, "the database server {0} did not answer within {2} seconds",
      "数据库服务器 {0} 在 {2} 秒内没有回答"},
     {TeamReason::kServerTooOld, "the database server {0} runs PostgreSQL {2}: a team needs PostgreSQL 13 or later",
-     "数据库服务器 {0} 运行的是 PostgreSQL {2}：团队需要 PostgreSQL 13 或更新的版本"},
+     "数据库服务器 {0} 的版本是 {2}：团队需要 13 或更新的版本"},
     {TeamReason::kOldSchema, "the team's list was made by an earlier version of this program: make it anew with team init in a new database, and push the servers to it",
      "团队的列表由本程序的旧版本建立：请用 team init 在新的数据库中重建，再把服务器推送过去"},
     {TeamReason::kNotAdministrator, "only the team's administrator (a member of the database role {2}) may do this",

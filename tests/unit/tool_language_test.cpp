@@ -88,7 +88,7 @@ template <typename Reason, typename Entry, typename Said>
 void ExpectEveryReasonInChinese(const Entry* table, size_t size, Said say) {
   tool::SetLanguage(Language::kChinese);
   ASSERT_EQ(size + 1, static_cast<size_t>(Reason::kCount));
-  const std::regex commands("team (leave|join)");
+  const std::regex commands("team (leave|join|init|push)");
   for (size_t i = 0; i < size; ++i) {
     SCOPED_TRACE(table[i].english);
     EXPECT_EQ(static_cast<size_t>(table[i].id), i + 1) << "out of order";
