@@ -4,48 +4,13 @@
 #include <cctype>
 
 #include "store/sealed_value.h"
+#include "store/team_detail.h"
 
 namespace korvane {
+
+using namespace team_detail;
+
 namespace {
-
-using crypto::Bytes;
-
-constexpr std::size_t kTeamSaltSize = 16;
-
-// The names of the settings' rows.
-constexpr const char* kSchemaRow = "schema version";
-constexpr const char* kNameRow = "team name";
-constexpr const char* kDerivationRow = "key derivation";
-constexpr const char* kIterationsRow = "iterations";
-constexpr const char* kSaltRow = "salt";
-constexpr const char* kCheckRow = "key check";
-constexpr const char* kDerivation = "PBKDF2-HMAC-SHA256";
-
-std::string Text(const SqlValue& value) {
-  if (const auto* text = std::get_if<std::string>(&value)) return *text;
-  if (const auto* number = std::get_if<long long>(&value)) return std::to_string(*number);
-  return std::string();
-}
-
-// The text of a fetched value, moved out of it.
-std::string Take(SqlValue& value) {
-  if (auto* text = std::get_if<std::string>(&value)) return std::move(*text);
-  return Text(value);
-}
-
-long long Number(const SqlValue& value) {
-  if (const auto* number = std::get_if<long long>(&value)) return *number;
-  if (const auto* text = std::get_if<std::string>(&value)) return std::atoll(text->c_str());
-  return 0;
-}
-
-// psqlODBC gives a boolean as "1" or "0" text, or as a number.
-bool True(const SqlValue& value) { return Text(value) == "1" || Text(value) == "t"; }
-
-// Each write carries the key check it was sealed under, so a member whose key a rekey replaced
-// cannot store a value the team can no longer open.
-constexpr const char* kKeyStillHolds =
-    "EXISTS (SELECT 1 FROM korvane.team WHERE name = 'key check' AND value = ?)";
 
 // Every session of the program: only the team's schema and the catalog are searched, with
 // pg_temp last, whatever a member made elsewhere; and nothing it asks waits without bound.
@@ -54,23 +19,6 @@ const std::string kSessionSettings = std::string(
     " pg_catalog.set_config('statement_timeout', '") + std::to_string(kTeamStatementSeconds) + "s', false),"
     " pg_catalog.set_config('lock_timeout', '" + std::to_string(kTeamLockSeconds) + "s', false),"
     " pg_catalog.set_config('idle_in_transaction_session_timeout', '60s', false)";
-
-// Ends an open transaction unless committed, and turns autocommit back on.
-class OdbcTransaction {
- public:
-  explicit OdbcTransaction(OdbcConnection& db) : db_(db) { began_ = db.SetAutoCommit(false); }
-  ~OdbcTransaction() {
-    if (!began_) return;
-    if (!done_) db_.Rollback();
-    db_.SetAutoCommit(true);
-  }
-  bool began() const { return began_; }
-  bool Commit() { return done_ = began_ && db_.Commit(); }
-
- private:
-  OdbcConnection& db_;
-  bool began_ = false, done_ = false;
-};
 
 // Whether the connection string names an option already (keys are case-insensitive).
 bool Names(const std::string& connection, std::string key) {
@@ -196,91 +144,6 @@ std::optional<std::vector<SqlValue>> TeamStore::OneRow(const std::string& sql, c
 
 TeamSealing TeamStore::SealingOf(const TeamServer& server) const {
   return {server.id, server.host, server.port, server.user, team_};
-}
-
-bool TeamStore::Init(std::string_view passphrase, TeamError& error, unsigned long iterations) {
-  if (!Ready(error)) return false;
-  auto facts = OneRow(
-      "SELECT pg_catalog.current_setting('server_version_num')::int, pg_catalog.current_setting('server_version'),"
-      " pg_catalog.current_database(),"
-      " (SELECT pg_catalog.count(*) FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n"
-      "  ON n.oid = c.relnamespace WHERE n.nspname NOT IN ('pg_catalog', 'information_schema')"
-      "  AND n.nspname NOT LIKE 'pg\\_%' AND c.relkind IN ('r', 'v', 'm', 'S', 'f', 'p')),"
-      " (SELECT pg_catalog.count(*) FROM pg_catalog.pg_namespace WHERE nspname = 'korvane')",
-      {}, error);
-  if (!facts) return false;
-  if (Number(facts->at(0)) < kTeamLowestServer) {
-    error = {TeamReason::kServerTooOld, Text(facts->at(1))};
-    return false;
-  }
-  const std::string database = Text(facts->at(2));
-  const long long objects = Number(facts->at(3)) + Number(facts->at(4));
-  if (objects != 0) {
-    error = {TeamReason::kNotEmpty, std::to_string(objects)};
-    return false;
-  }
-  const auto roles = TeamRolesFor(database);
-  if (!roles) {
-    error = {TeamReason::kBadDatabaseName, database};
-    return false;
-  }
-  Bytes salt(kTeamSaltSize);
-  auto key = crypto::RandomBytes(salt) ? TeamKey::Derive(passphrase, salt, iterations) : std::nullopt;
-  if (!key) {
-    error = {TeamReason::kCryptographyRefused, crypto::BackendName()};
-    return false;
-  }
-  OdbcTransaction transaction(db_);
-  if (!transaction.began()) return Failed(TeamReason::kRefused, db_.Error(), error);
-  // Roles are the server's, not the database's: a team made again in a database of the same
-  // name takes the roles it left, as long as none of them can log in or do more than a team's
-  // role does (what a member was granted then counts again).
-  for (const std::string* role : {&roles->owner, &roles->viewer, &roles->editor, &roles->admin}) {
-    auto found = OneRow(
-        "SELECT pg_catalog.count(*), pg_catalog.bool_or(rolcanlogin OR rolsuper OR rolcreaterole OR rolcreatedb"
-        " OR rolreplication OR rolbypassrls) FROM pg_catalog.pg_roles WHERE rolname = ?",
-        {*role}, error);
-    if (!found) return false;
-    if (Number(found->at(0)) != 0 && True(found->at(1))) {
-      error = {TeamReason::kRefused, "role " + *role + " exists already with rights of its own"};
-      return false;
-    }
-    if (Number(found->at(0)) == 0 && !db_.Execute("CREATE ROLE " + QuotedIdentifier(*role) + " NOLOGIN")) {
-      return Failed(TeamReason::kRefused, db_.Error(), error);
-    }
-  }
-  const TeamSchemaStatements schema = TeamSchema(*roles, database);
-  auto run = [&](const std::vector<std::string>& statements) {
-    for (const std::string& statement : statements) {
-      if (!db_.Execute(statement)) return Failed(TeamReason::kRefused, db_.Error(), error);
-    }
-    return true;
-  };
-  if (!run(schema.asAdministrator) || !db_.Execute("SET LOCAL ROLE " + QuotedIdentifier(roles->owner)) ||
-      !run(schema.asOwner)) {
-    if (error.reason == TeamReason::kNone) Failed(TeamReason::kRefused, db_.Error(), error);
-    return false;
-  }
-  const std::pair<const char*, std::string> settings[] = {
-      {kSchemaRow, std::to_string(kTeamSchemaVersion)},
-      {kNameRow, database},  // the team is named after its database, which the administrator chose for it
-      {kDerivationRow, kDerivation},
-      {kIterationsRow, std::to_string(iterations)},
-      {kSaltRow, sealed::Hex(salt.data(), salt.size())},
-      {kCheckRow, key->CheckText()},
-  };
-  for (const auto& [name, value] : settings) {
-    if (!db_.Execute("INSERT INTO korvane.team (name, value) VALUES (?, ?)", {std::string(name), value})) {
-      return Failed(TeamReason::kRefused, db_.Error(), error);
-    }
-  }
-  if (!db_.Execute("RESET ROLE") || !run(schema.database) || !transaction.Commit()) {
-    if (error.reason == TeamReason::kNone) Failed(TeamReason::kRefused, db_.Error(), error);
-    return false;
-  }
-  team_ = database;
-  key_ = std::move(key);
-  return true;
 }
 
 std::optional<TeamSettings> TeamStore::ReadSettings(TeamError& error) {
@@ -642,71 +505,6 @@ std::optional<std::vector<TeamLogLine>> TeamStore::ConnectionLog(const std::stri
     return std::nullopt;
   }
   return lines;
-}
-
-bool TeamStore::Rekey(std::string_view passphrase, TeamError& error, unsigned long iterations,
-                      std::vector<TeamServer>* unopened) {
-  if (!Ready(error)) return false;
-  if (!key_) {
-    error = {TeamReason::kKeyChanged};
-    return false;
-  }
-  auto administrator = OneRow("SELECT pg_catalog.has_function_privilege('korvane.begin_rekey()', 'EXECUTE')", {}, error);
-  if (!administrator) return false;
-  if (!True(administrator->at(0))) {
-    const auto roles = Roles();
-    error = {TeamReason::kNotAdministrator, roles ? roles->admin : std::string()};
-    return false;
-  }
-  Bytes salt(kTeamSaltSize);
-  auto newKey = crypto::RandomBytes(salt) ? TeamKey::Derive(passphrase, salt, iterations) : std::nullopt;
-  if (!newKey) {
-    error = {TeamReason::kCryptographyRefused, crypto::BackendName()};
-    return false;
-  }
-  OdbcTransaction transaction(db_);
-  // Nobody adds or changes a server meanwhile: it would be sealed under the old key. The
-  // resealing keeps each row's version and who changed it last.
-  if (!transaction.began() || !OneRow("SELECT korvane.begin_rekey()", {}, error) ||
-      !db_.Execute("SET LOCAL korvane.resealing = 'on'")) {
-    if (error.reason == TeamReason::kNone) Failed(TeamReason::kRefused, db_.Error(), error);
-    return false;
-  }
-  auto servers = Select(true, true, error);
-  if (!servers) return false;
-  bool ok = true;
-  for (TeamServer& server : *servers) {
-    if (ok && !server.passwordOpens && unopened) unopened->push_back(server);
-    if (ok && server.passwordOpens && !server.password.empty()) {
-      auto resealed = newKey->Seal(server.password, SealingOf(server));
-      ok = resealed && db_.Execute("UPDATE korvane.server SET password = ? WHERE id = ?", {*resealed, server.id});
-      if (resealed) sealed::WipeText(*resealed);
-      if (!ok && !resealed) error = {TeamReason::kCryptographyRefused, crypto::BackendName()};
-      if (!ok && resealed) Failed(TeamReason::kRefused, db_.Error(), error);
-    }
-    sealed::WipeText(server.password);
-  }
-  if (!ok) {
-    if (unopened) unopened->clear();
-    return false;
-  }
-  const std::pair<const char*, std::string> settings[] = {
-      {kIterationsRow, std::to_string(iterations)},
-      {kSaltRow, sealed::Hex(salt.data(), salt.size())},
-      {kCheckRow, newKey->CheckText()},
-  };
-  for (const auto& [name, value] : settings) {
-    if (!db_.Execute("UPDATE korvane.team SET value = ? WHERE name = ?", {value, std::string(name)})) {
-      if (unopened) unopened->clear();
-      return Failed(TeamReason::kRefused, db_.Error(), error);
-    }
-  }
-  if (!transaction.Commit()) {
-    if (unopened) unopened->clear();
-    return Failed(TeamReason::kRefused, db_.Error(), error);
-  }
-  key_ = std::move(newKey);
-  return true;
 }
 
 }  // namespace korvane
