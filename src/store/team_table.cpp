@@ -328,11 +328,11 @@ std::optional<std::pair<std::vector<TableRow>, std::vector<long long>>> TeamTabl
 
 bool TeamTable::MayChange() {
   // Asked at each change: a role granted or taken meanwhile counts at once. When the database
-  // cannot say, the change itself goes ahead and reports what stops it; but one that did not
-  // answer in time would only make the operator wait a second time.
+  // cannot say, the change itself goes ahead and reports what stops it; but a database that
+  // did not answer in time would only make the operator wait as long again.
   const auto answer = Call([](TeamStore& store, Answer& a) {
     a.may = store.MayChange(a.error);
-    return true;
+    return a.may || a.error.reason != TeamReason::kTimedOut;
   });
   if (!answer) return false;
   return answer->may.value_or(true);
