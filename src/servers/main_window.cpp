@@ -166,6 +166,14 @@ void MainWindow::FillDetailsFromRow() {
   }
   form_.SetText(Id(C::编辑框_Host), host);
   form_.SetText(Id(C::编辑框_端口), port);
+  // A team's password that does not open leaves its box empty, and the operator is told to
+  // type it again: the host, port and user are the row's own.
+  if (!gone && 数据库连接.InTeam() && 数据库连接.TeamFailure().reason == TeamReason::kDoesNotOpen) {
+    form_.SetText(Id(C::编辑框_用户名), 记录集.ReadText("用户名"));
+    form_.SetText(Id(C::编辑框_密码), "");
+    Inform(kTeamPasswordDoesNotOpenMessage);
+    return;
+  }
   // A protected file's password is opened only now, for the boxes. One that does not open
   // leaves every box empty: a connect must not go to this host with another server's details.
   auto password = session_.Open(记录集.ReadText("密码"), host);

@@ -14,6 +14,8 @@ inline constexpr const char* kChangedByAnotherMessage =
 inline constexpr const char* kTeamServerChangedMessage =
     "此服务器已被其他操作员改动，服务器列表已重新载入。请再次选择服务器。";
 
+inline constexpr const char* kTeamPasswordDoesNotOpenMessage =
+    "无法解开此服务器的密码：它在团队数据库中被改动过，或是为另一个主机、端口或用户加密的。请用“修改”重新输入密码。";
 inline constexpr const char* kReadOnlyMemberMessage =
     "您在此团队中只能查看和连接服务器，不能添加、修改或删除服务器。如需更改，请联系团队数据库的管理员。";
 // How often an open list asks the team's database whether another member changed it.

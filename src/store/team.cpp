@@ -290,11 +290,19 @@ std::optional<TeamServer> TeamStore::Read(long long id, TeamError& error) {
   if (auto* text = std::get_if<std::string>(&row[6])) sealed::WipeText(*text);
   auto plain = key_ ? key_->Open(stored, SealingOf(server)) : std::nullopt;
   sealed::WipeText(stored);
-  if (!plain) {
-    error = {TeamReason::kDoesNotOpen, {}, id};
+  if (plain) {
+    server.password = std::move(*plain);
+    return server;
+  }
+  // None opens for a member whose key a rekey replaced: that is what it must hear.
+  auto settings = ReadSettings(error);
+  if (!settings) return std::nullopt;
+  if (!key_ || !key_->Checks(settings->check)) {
+    error = {TeamReason::kKeyChanged};
     return std::nullopt;
   }
-  server.password = std::move(*plain);
+  // The server without its password, marked: the operator sees which one to type again.
+  server.passwordOpens = false;
   return server;
 }
 

@@ -170,7 +170,8 @@ class TeamStore {
   // The same with every password opened; a password that does not open is passed over, its
   // server marked (passwordOpens false) for the caller to name.
   std::optional<std::vector<TeamServer>> ListWithPasswords(TeamError& error);
-  // One server with its password opened; nullopt with kGone when there is none with that id.
+  // One server with its password opened (or marked as not opening); nullopt with kGone when
+  // there is none with that id.
   std::optional<TeamServer> Read(long long id, TeamError& error);
 
   // A new server; its id and version are filled in.

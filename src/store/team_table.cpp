@@ -199,6 +199,8 @@ bool TeamTable::Select(const std::string& sql, const std::vector<SqlValue>& para
     return true;
   }
   (seen ? seen_ : read_)[id] = answer->server->version;
+  // Read all the same, so that 修改 can store a password typed anew; the window is told.
+  if (!answer->server->passwordOpens) error_ = {TeamReason::kDoesNotOpen, {}, id};
   rows.push_back(RowOf(*answer->server, columns));
   sealed::WipeText(answer->server->password);
   return true;

@@ -98,9 +98,10 @@ TEST_F(TeamTest, PasswordsReachTheDatabaseOnlySealedAndOpenOnlyForTheirRowHostPo
   ASSERT_EQ(Raw().Execute("UPDATE korvane.server SET host = 'rdp.evil.example', username = 'evil' WHERE id = ?", {a.id}), 1);
   ASSERT_EQ(Raw().Execute("UPDATE korvane.server SET port = '3390' WHERE id = ?", {c.id}), 1);
   for (long long id : {a.id, b.id, c.id}) {
-    EXPECT_FALSE(member->Read(id, error)) << id;
-    EXPECT_EQ(error.reason, TeamReason::kDoesNotOpen);
-    EXPECT_EQ(error.row, id);
+    auto read = member->Read(id, error);
+    ASSERT_TRUE(read) << error.detail;
+    EXPECT_FALSE(read->passwordOpens) << id;
+    EXPECT_EQ(read->password, "") << id;
   }
   // The list goes on past them, each named and without a password.
   TeamServer d = Server("10.0.0.4", "fourth");
@@ -189,8 +190,8 @@ TEST_F(TeamTest, RefusesAUsedDatabaseAWrongPassphraseANewerSchemaAndTheOldKeyAft
   TeamServer late = Server("10.1.1.2", "late");
   EXPECT_FALSE(stale->Add(late, error));
   EXPECT_EQ(error.reason, TeamReason::kKeyChanged);
-  auto oldView = stale->Read(kept.id, error);
-  EXPECT_FALSE(oldView);
+  EXPECT_FALSE(stale->Read(kept.id, error));
+  EXPECT_EQ(error.reason, TeamReason::kKeyChanged);
   auto fresh = Member("passphrase two");
   auto read = fresh->Read(kept.id, error);
   ASSERT_TRUE(read) << error.detail;
@@ -423,6 +424,24 @@ TEST_F(TeamWindowTest, ListsChangesAndRefusesAnOutdatedChangeOfTheTeamsServers) 
   EXPECT_EQ(platform.messages.back().text, kChangedByAnotherMessage);
   EXPECT_EQ(Row(0)[1], "theirs");
   EXPECT_EQ(other->Read(first.id, error)->remark, "theirs");
+
+  // The database's owner points the server at another user: its password no longer opens,
+  // the details say so with an empty password box, and 修改 stores one typed anew.
+  ASSERT_EQ(Raw().Execute("UPDATE korvane.server SET username = 'evil' WHERE id = ?", {first.id}), 1);
+  const std::size_t before = platform.messages.size();
+  form.SelectRow(kList, 0);
+  window.OnEvent({EventKind::LeftClick, kList});
+  ASSERT_EQ(platform.messages.size(), before + 1);
+  EXPECT_EQ(platform.messages.back().text, kTeamPasswordDoesNotOpenMessage);
+  EXPECT_EQ(form.Text(Id(C::编辑框_用户名)), "evil");
+  EXPECT_EQ(form.Text(Id(C::编辑框_密码)), "");
+  editors.script = [](testing::FakeForm& editor, EditorWindow& window) {
+    editor.SetText(Id(EditorControl::编辑框_用户名), "ops");
+    editor.SetText(Id(EditorControl::编辑框_密码), "typed again");
+    window.SaveServer();
+  };
+  window.OpenEditorForModify();
+  EXPECT_EQ(other->Read(first.id, error)->password, "typed again");
 }
 
 TEST_F(TeamWindowTest, ATeamOutOfReachEndsTheRunNamingTheServerAndWritesNothing) {
