@@ -32,8 +32,9 @@ class FrozenTeamTest : public ::testing::Test {
       ASSERT_TRUE(admin.Add(added, error)) << error.detail;
       ids.push_back(added.id);
     }
-    // The window reaches the database through the proxy, the other member directly.
-    std::string connection = database->connection();
+    // The window reaches the database through the proxy, the administrator directly; the window
+    // as a member's own database user with the editor's role.
+    std::string connection = database->AddUser("member pw", database->roles().editor);
     const auto port = connection.find("Port=") + 5;
     proxy = std::make_unique<testing::FreezingProxy>(std::stoi(connection.substr(port)));
     ASSERT_NE(proxy->port(), 0);
@@ -42,7 +43,7 @@ class FrozenTeamTest : public ::testing::Test {
     testing::MakeDataFile(DataFilePath());
     auto key = admin.KeyOf("passphrase", error);
     ASSERT_TRUE(key) << error.detail;
-    session.Start(testing::JoinTeam(DataFilePath(), connection, server.password, *key, database->name()));
+    session.Start(testing::JoinTeam(DataFilePath(), connection, "member pw", *key, database->name()));
   }
 
   std::vector<std::string> Remarks() const {
