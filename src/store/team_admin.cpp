@@ -116,8 +116,7 @@ bool TeamStore::Rekey(std::string_view passphrase, TeamError& error, unsigned lo
   OdbcTransaction transaction(db_);
   // Nobody adds or changes a server meanwhile: it would be sealed under the old key. The
   // resealing keeps each row's version and who changed it last.
-  if (!transaction.began() || !OneRow("SELECT korvane.begin_rekey()", {}, error) ||
-      !db_.Execute("SET LOCAL korvane.resealing = 'on'")) {
+  if (!transaction.began() || !OneRow("SELECT korvane.begin_rekey()", {}, error)) {
     if (error.reason == TeamReason::kNone) Failed(TeamReason::kRefused, db_.Error(), error);
     return false;
   }

@@ -100,6 +100,9 @@ TEST_F(TeamRightsTest, NoStatementOfAMemberGetsTheOwnersRightsOrChangesWhatItMay
       {"viewer", "INSERT INTO korvane.connection_log (server) VALUES (987654)"},
       {"editor", "UPDATE korvane.connection_log SET host = 'elsewhere'"},
       {"editor", "DELETE FROM korvane.connection_log"},
+      // No value a connection file would split, and none of a size to burden every member.
+      {"editor", "UPDATE korvane.server SET host = E'evil\\nfull address:s:10.0.0.1' WHERE id = " + id},
+      {"editor", "UPDATE korvane.server SET remark = repeat('x', 1000000) WHERE id = " + id},
       // Nothing of the schema changes.
       {"editor", "ALTER TABLE korvane.server DISABLE TRIGGER server_stamp"},
       {"editor", "DROP TRIGGER server_forget ON korvane.server"},
@@ -107,11 +110,21 @@ TEST_F(TeamRightsTest, NoStatementOfAMemberGetsTheOwnersRightsOrChangesWhatItMay
       {"editor", "SET session_replication_role = replica"},
   };
   auto editor = Psql(editorUser), viewer = Psql(viewerUser);
+  // The administrator's writes outside a rekey are stamped as anyone's, and the key's
+  // settings are not written at all.
+  const std::string adminUser = team->AddUser(kPassword, team->roles().admin);
+  auto administrator = Psql(adminUser);
+  EXPECT_FALSE(administrator->Execute("UPDATE korvane.team SET value = 'x' WHERE name = 'key check'"));
   for (const auto& attempt : attempts) {
     OdbcConnection& db = std::string(attempt.who) == "editor" ? *editor : *viewer;
     EXPECT_FALSE(db.Execute(attempt.sql)) << attempt.who << ": " << attempt.sql;
   }
   EXPECT_EQ(Table(), before);
+  ASSERT_EQ(administrator->Execute("UPDATE korvane.server SET password = 'planted' WHERE id = " + id), 1);
+  const auto stamped = Rows(team->db(), "SELECT version, changed_by FROM korvane.server WHERE id = " + id);
+  ASSERT_EQ(stamped.size(), 1u);
+  EXPECT_EQ(std::get<long long>(stamped[0][0]), 2);
+  EXPECT_EQ(std::get<std::string>(stamped[0][1]), TestDatabase::UserOf(adminUser));
   // Neither member holds the owner's role or the administrator's.
   for (const std::string& user : {editorUser, viewerUser}) {
     const auto roles = Rows(*Psql(user), "SELECT CASE WHEN pg_has_role(session_user, '" + team->roles().owner +
@@ -144,6 +157,34 @@ TEST_F(TeamRightsTest, TwoTeamsOnOneServerStayApart) {
   TeamStore member;
   ASSERT_TRUE(member.Connect(theirs, kPassword, error)) << error.detail;
   EXPECT_TRUE(member.KeyOf("other", error)) << error.detail;
+}
+
+TEST_F(TeamRightsTest, OldTombstonesArePrunedAndAMemberThatAskedBeforeThemListsAnew) {
+  auto member = Store(editorUser);
+  TeamError error;
+  const auto mark = member->LastChange(error);
+  ASSERT_TRUE(mark) << error.detail;
+  ASSERT_TRUE(member->Delete(ids[0], 1, error)) << error.detail;
+  // Deleted 31 days ago, as far as the database knows; the next deletion prunes it.
+  ASSERT_TRUE(team->db().Execute("UPDATE korvane.server_deleted SET deleted_at = now() - interval '31 days'"));
+  const auto aged = Rows(team->db(), "SELECT change FROM korvane.server_deleted");
+  ASSERT_EQ(aged.size(), 1u);
+  ASSERT_TRUE(member->Delete(ids[1], 1, error)) << error.detail;
+  const auto kept = Rows(team->db(), "SELECT id FROM korvane.server_deleted");
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(std::get<long long>(kept[0][0]), ids[1]);
+  EXPECT_EQ(Rows(team->db(), "SELECT upto FROM korvane.pruned"), (std::vector<std::vector<SqlValue>>{{aged[0][0]}}));
+  // Asked from before the pruned deletion: the whole list comes, without the deleted servers.
+  const auto changes = member->ChangesSince(*mark, error);
+  ASSERT_TRUE(changes) << error.detail;
+  EXPECT_TRUE(changes->complete);
+  ASSERT_EQ(changes->changed.size(), 1u);
+  EXPECT_EQ(changes->changed[0].id, ids[2]);
+
+  // A double click logs one connect, not two.
+  auto viewer = Store(viewerUser);
+  ASSERT_TRUE(viewer->LogConnection(ids[2], error) && viewer->LogConnection(ids[2], error)) << error.detail;
+  EXPECT_EQ(viewer->ConnectionLog("", error)->size(), 1u);
 }
 
 TEST_F(TeamRightsTest, AMemberHoldingLocksHoldsUpNoOneElseMoreThanTheBound) {
