@@ -8,6 +8,18 @@ namespace korvane {
 
 using namespace team_detail;
 
+namespace {
+
+// A key from the passphrase under a salt made for it (filled into `salt`), as a new team and a
+// rekey both take one.
+std::optional<TeamKey> FreshKey(std::string_view passphrase, unsigned long iterations, Bytes& salt, TeamError& error) {
+  auto key = crypto::RandomBytes(salt) ? TeamKey::Derive(passphrase, salt, iterations) : std::nullopt;
+  if (!key) error = {TeamReason::kCryptographyRefused, crypto::BackendName()};
+  return key;
+}
+
+}  // namespace
+
 bool TeamStore::Init(std::string_view passphrase, TeamError& error, unsigned long iterations) {
   if (!Ready(error)) return false;
   auto facts = OneRow(
@@ -35,11 +47,8 @@ bool TeamStore::Init(std::string_view passphrase, TeamError& error, unsigned lon
     return false;
   }
   Bytes salt(kTeamSaltSize);
-  auto key = crypto::RandomBytes(salt) ? TeamKey::Derive(passphrase, salt, iterations) : std::nullopt;
-  if (!key) {
-    error = {TeamReason::kCryptographyRefused, crypto::BackendName()};
-    return false;
-  }
+  auto key = FreshKey(passphrase, iterations, salt, error);
+  if (!key) return false;
   OdbcTransaction transaction(db_);
   if (!transaction.began()) return Failed(TeamReason::kRefused, db_.Error(), error);
   // Roles are the server's, not the database's: a team made again in a database of the same
@@ -108,11 +117,8 @@ bool TeamStore::Rekey(std::string_view passphrase, TeamError& error, unsigned lo
     return false;
   }
   Bytes salt(kTeamSaltSize);
-  auto newKey = crypto::RandomBytes(salt) ? TeamKey::Derive(passphrase, salt, iterations) : std::nullopt;
-  if (!newKey) {
-    error = {TeamReason::kCryptographyRefused, crypto::BackendName()};
-    return false;
-  }
+  auto newKey = FreshKey(passphrase, iterations, salt, error);
+  if (!newKey) return false;
   OdbcTransaction transaction(db_);
   // Nobody adds or changes a server meanwhile: it would be sealed under the old key. The
   // resealing keeps each row's version and who changed it last.
