@@ -213,7 +213,14 @@ TEST_F(TeamRightsTest, AMemberHoldingLocksHoldsUpNoOneElseMoreThanTheBound) {
   EXPECT_FALSE(other->Change(*first, error));
   EXPECT_EQ(error.reason, TeamReason::kTimedOut);
   EXPECT_EQ(error.detail, std::to_string(kTeamLockSeconds));
+  // So is the administrator's rekey, which changes nothing.
+  auto administrator = Store(team->AddUser(kPassword, team->roles().admin));
+  const auto before = Table();
+  EXPECT_FALSE(administrator->Rekey("another passphrase", error, kRounds));
+  EXPECT_EQ(error.reason, TeamReason::kTimedOut);
   holder->Rollback();
+  EXPECT_EQ(Table(), before);
+  EXPECT_TRUE(other->KeyOf("passphrase", error)) << error.detail;
 }
 
 }  // namespace

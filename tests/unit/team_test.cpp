@@ -425,6 +425,17 @@ TEST_F(TeamWindowTest, ListsChangesAndRefusesAnOutdatedChangeOfTheTeamsServers) 
   EXPECT_EQ(Row(0)[1], "theirs");
   EXPECT_EQ(other->Read(first.id, error)->remark, "theirs");
 
+  // The other member changes the server again: 删除 of what this one saw is refused, and
+  // the server stays.
+  auto again = other->Read(first.id, error);
+  again->remark = "theirs again";
+  ASSERT_TRUE(other->Change(*again, error)) << error.detail;
+  form.SelectRow(kList, 0);
+  platform.answers.push_back(MessageAnswer::Yes);
+  window.OnEvent({EventKind::MenuItem, Id(MainMenuItem::删除)});
+  EXPECT_EQ(platform.messages.back().text, kChangedByAnotherMessage);
+  EXPECT_EQ(other->List(error)->size(), 2u);
+
   // The database's owner points the server at another user: its password no longer opens,
   // the details say so with an empty password box, and 修改 stores one typed anew.
   ASSERT_EQ(Raw().Execute("UPDATE korvane.server SET username = 'evil' WHERE id = ?", {first.id}), 1);

@@ -124,6 +124,23 @@ TEST_F(TeamToolTest, InitMakesATeamOnlyInAnEmptyDatabaseOfItsOwn) {
   EXPECT_TRUE(store.KeyOf(kPassphrase, error)) << error.detail;
 }
 
+TEST_F(TeamToolTest, InitAndJoinSayWhyADatabaseCannotHoldOrBeATeam) {
+  const std::string secrets = server_.password + "\n" + kPassphrase + "\n";
+  // A name the team's roles cannot be named after: nothing is made, not even a role.
+  testing::TestDatabase admin(server_);
+  ASSERT_TRUE(admin.db().Execute("CREATE DATABASE \"Ops-Team\""));
+  const std::string odd = testing::Replaced(admin.connection(), "Database=" + admin.name() + ";", "Database=Ops-Team;");
+  EXPECT_EQ(Tool({"team", "init", odd}, secrets), 1);
+  EXPECT_NE(err_.str().find("\"Ops-Team\" cannot name them"), std::string::npos) << err_.str();
+  EXPECT_EQ(Rows(admin.db(), "SELECT count(*) FROM pg_roles WHERE rolname LIKE 'Ops-Team%'"),
+            (std::vector<std::vector<SqlValue>>{{0LL}}));
+  EXPECT_TRUE(admin.db().Execute("DROP DATABASE \"Ops-Team\""));
+  // A team of an earlier version (its table in public) is named as such, not as no team.
+  ASSERT_TRUE(admin.db().Execute("CREATE TABLE korvane_team (name text PRIMARY KEY, value text NOT NULL)"));
+  EXPECT_EQ(Tool({"team", "join", File("old.mdb", {}), admin.connection()}, "admin\n" + secrets), 1);
+  EXPECT_NE(err_.str().find("made by an earlier version of this program"), std::string::npos) << err_.str();
+}
+
 TEST_F(TeamToolTest, JoinTakesOnlyAProtectedFileAndEverySecretRight) {
   // A member's own database user, with only the role the administrator grants.
   const std::string member = database_->AddUser("member pw", database_->roles().editor);
