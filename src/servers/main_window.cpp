@@ -248,8 +248,8 @@ void MainWindow::Connect() {
   // be written costs the operator nothing.
   if (数据库连接.InTeam()) {
     const int row = form_.ListCurrentRow(kList);
-    数据库连接.TeamLogConnection(row == -1 ? std::string() : form_.ListCell(kList, row, 0),
-                                 form_.Text(Id(C::编辑框_Host)), form_.Text(Id(C::编辑框_端口)));
+    // The database names the server's host and port itself, from its row.
+    数据库连接.TeamLogConnection(row == -1 ? std::string() : form_.ListCell(kList, row, 0));
   }
 }
 

@@ -207,8 +207,8 @@ std::function<void()> DBConnection::TeamListWait() {
 
 bool DBConnection::TeamMayChange() { return !InTeam() || impl_->session->team->MayChange(); }
 
-void DBConnection::TeamLogConnection(const std::string& id, const std::string& host, const std::string& port) {
-  if (InTeam()) impl_->session->team->LogConnection(std::atoll(id.c_str()), host, port);
+void DBConnection::TeamLogConnection(const std::string& id) {
+  if (InTeam()) impl_->session->team->LogConnection(std::atoll(id.c_str()));
 }
 
 TeamWorker* DBConnection::Team() { return InTeam() ? &impl_->session->team->Worker() : nullptr; }

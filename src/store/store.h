@@ -82,7 +82,7 @@ class DBConnection {
   // did not answer the question in time (TeamFailure says so then).
   bool TeamMayChange();
   // Records a connect in the team's connection log; a line that cannot be written is left out.
-  void TeamLogConnection(const std::string& id, const std::string& host, const std::string& port);
+  void TeamLogConnection(const std::string& id);
   // What runs the team's store, connected and with the team's key, for an import that adds
   // many servers in one step; null for a file of no team.
   TeamWorker* Team();

@@ -196,9 +196,6 @@ class TeamStore {
   // A line in the connection log: the database adds who and when, and the host and port from
   // the server's row.
   bool LogConnection(long long server, TeamError& error);
-  bool LogConnection(long long server, const std::string&, const std::string&, TeamError& error) {
-    return LogConnection(server, error);
-  }
   // The log from `since` on (a date or time PostgreSQL reads, such as 2026-12-01; every line
   // when empty), oldest first.
   std::optional<std::vector<TeamLogLine>> ConnectionLog(const std::string& since, TeamError& error);

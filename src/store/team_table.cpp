@@ -340,8 +340,8 @@ bool TeamTable::MayChange() {
   return answer->may.value_or(true);
 }
 
-void TeamTable::LogConnection(long long id, const std::string& host, const std::string& port) {
-  Call([id, host, port](TeamStore& store, Answer& a) { return store.LogConnection(id, host, port, a.error); });
+void TeamTable::LogConnection(long long id) {
+  Call([id](TeamStore& store, Answer& a) { return store.LogConnection(id, a.error); });
   // The log is a record, not a gate: nothing to report when the line was not written.
   error_ = {};
 }

@@ -57,7 +57,8 @@ class TeamTable {
   std::function<void()> ChangesWait() const;
   // False for a member who may only read, and when the database did not answer (LastError).
   bool MayChange();
-  void LogConnection(long long id, const std::string& host, const std::string& port);
+  // The database takes the host and port from the server's row.
+  void LogConnection(long long id);
 
   const TeamError& LastError() const { return error_; }
   const std::string& Name() const { return name_; }
