@@ -56,12 +56,11 @@ std::string TeamUnopenableMessage(const std::string& server, const TeamError& er
 std::string TeamActionFailedMessage(const std::string& server, const TeamError& error) {
   // A change sent to a database that then stopped answering may still be written when it
   // answers again: the operator is not told that nothing changed.
-  if (error.reason == TeamReason::kTimedOut) {
-    return "团队服务器列表" + Where(server) + "操作失败：" + TeamReasonText(error) +
-           "\r\n如果刚才是在保存或删除，数据库恢复后此更改可能仍会生效，请届时查看列表；下次操作时将重新连接。";
-  }
-  return "团队服务器列表" + Where(server) + "操作失败：" + TeamReasonText(error) +
-         "\r\n没有做任何更改；下次操作时将重新连接。";
+  const char* outcome = error.reason == TeamReason::kTimedOut
+                            ? "如果刚才是在保存或删除，数据库恢复后此更改可能仍会生效，请届时查看列表"
+                            : "没有做任何更改";
+  return "团队服务器列表" + Where(server) + "操作失败：" + TeamReasonText(error) + "\r\n" + outcome +
+         "；下次操作时将重新连接。";
 }
 
 }  // namespace korvane
