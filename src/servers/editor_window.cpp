@@ -4,7 +4,10 @@
 #include <string>
 
 #include "servers/main_window.h"
+#include "crypto/crypto.h"
 #include "store/store.h"
+#include "store/team.h"
+#include "text/bilingual.h"
 
 namespace korvane {
 namespace {
@@ -29,6 +32,17 @@ constexpr FieldBox kReadOrder[] = {
 bool OpenServer(RecordSet& records, int id) {
   return records.OpenSql("select * from Server where id=?", {static_cast<long long>(id)});
 }
+
+// The field's name as the editor labels it, for the message that names what another changed.
+struct FieldName {
+  C box;
+  const char* field;
+  const char* name;
+};
+constexpr FieldName kNamed[] = {
+    {C::编辑框_Host, "服务器名", "主机"}, {C::编辑框_端口, "端口", "端口"}, {C::编辑框_用户名, "用户名", "用户名"},
+    {C::编辑框_密码, "密码", "密码"},     {C::编辑框_备注, "备注", "备注"},
+};
 
 }  // namespace
 
@@ -98,6 +112,12 @@ void EditorWindow::SaveServer() {
     // A half-written record must not be saved by the next open. Closing the window now would
     // throw away what the operator typed without a word, so it stays open.
     records.CancelUpdate();
+    const TeamReason why = main_.connection().TeamFailure().reason;
+    if (modify && main_.connection().InTeam() &&
+        (why == TeamReason::kChangedByAnother || why == TeamReason::kGone)) {
+      ReportOtherChange();
+      return;
+    }
     if (!main_.ReportTeamFailure()) {
       platform_.ShowMessage(kSaveFailedMessage, kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
     }
@@ -105,6 +125,38 @@ void EditorWindow::SaveServer() {
   }
   main_.LoadServerList();
   form_.Destroy();
+}
+
+void EditorWindow::ReportOtherChange() {
+  // Another member saved this server while it was being edited. What they saved is read now
+  // (and so counts as seen): the message names each field where it differs from what was
+  // typed, which stays in the boxes, so that a second 确认 writes over their change knowingly.
+  RecordSet& records = main_.records();
+  std::string message;
+  if (!OpenServer(records, CurrentServerId) && main_.connection().TeamFailure().reason != TeamReason::kNone) {
+    main_.ReportTeamFailure();
+    return;
+  }
+  if (records.RecordCount() <= 0) {
+    message = kDeletedWhileEditingMessage;
+  } else {
+    std::string differences;
+    const std::string host = records.ReadText("服务器名");
+    for (const FieldName& f : kNamed) {
+      std::string typed = form_.Text(Id(f.box));
+      if (f.box == C::编辑框_密码) {
+        auto now = main_.session().Open(records.ReadText(f.field), host);
+        if (!now || *now != typed) differences += FillIn(kPasswordDiffersLine, {f.name});
+        if (now) crypto::Wipe(now->data(), now->size());
+      } else if (const std::string now = records.ReadText(f.field); now != typed) {
+        differences += FillIn(kFieldDiffersLine, {f.name, now});
+      }
+      crypto::Wipe(typed.data(), typed.size());
+    }
+    message = FillIn(kChangedWhileEditingMessage, {differences.empty() ? kNoDifferenceLine : differences});
+  }
+  // The list is read anew under the message, as after any change of another's.
+  main_.ReportChangedFile(message.c_str());
 }
 
 void EditorWindow::CloseEditor() { form_.Destroy(); }

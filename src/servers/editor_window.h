@@ -13,6 +13,15 @@ namespace korvane {
 class MainWindow;
 
 inline constexpr const char* kSaveFailedMessage = "保存失败!服务器信息未写入数据文件.";
+// A team's server another member changed or deleted while it was being edited.
+inline constexpr const char* kChangedWhileEditingMessage =
+    "您编辑期间，其他操作员修改了此服务器，您的修改尚未保存。与窗口中您输入的不同之处：\r\n{0}\r\n"
+    "再按“确认”将用您输入的内容覆盖这些修改；按“取消”则保留对方的修改。";
+inline constexpr const char* kFieldDiffersLine = "  {0}：现为“{1}”\r\n";
+inline constexpr const char* kPasswordDiffersLine = "  {0}：已改为另一个\r\n";
+inline constexpr const char* kNoDifferenceLine = "  （没有不同：对方保存的与您输入的相同）\r\n";
+inline constexpr const char* kDeletedWhileEditingMessage =
+    "您编辑期间，其他操作员删除了此服务器，您的修改尚未保存。再按“确认”将把窗口中的内容作为新服务器添加；按“取消”则不添加。";
 
 class EditorWindow : public EventSink {
  public:
@@ -30,6 +39,9 @@ class EditorWindow : public EventSink {
   void CloseEditor();
 
  private:
+  // Names what another member saved over the server being edited; the boxes keep what was typed.
+  void ReportOtherChange();
+
   Form& form_;
   MainWindow& main_;
   Platform& platform_;

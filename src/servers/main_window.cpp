@@ -80,7 +80,14 @@ void MainWindow::OnEvent(const Event& event) {
       if (event.control == Id(MainMenuItem::导入)) ChooseImportFiles();
       break;
     case EventKind::FilesDropped:
-      if (!changing_) ImportFiles(form_.DroppedFiles());
+      if (changing_) break;
+      // The window is disabled under the editor or the preview, but Windows still hands it a
+      // drop: a second preview over the first would import from two windows at once.
+      if (windowOpen_) {
+        Inform(kDropWhileOpenMessage);
+        break;
+      }
+      ImportFiles(form_.DroppedFiles());
       break;
     default:
       break;
@@ -147,11 +154,20 @@ void MainWindow::LoadServerList() {
 void MainWindow::FillDetailsFromRow() {
   const int row = form_.ListCurrentRow(kList);
   if (row == -1) return;
+  FillDetails(row, false);
+}
+
+bool MainWindow::FillDetails(int row, bool quiet) {
+  const std::string id = form_.ListCell(kList, row, 0);
   const std::string host = form_.ListCell(kList, row, 2), port = form_.ListCell(kList, row, 3);
-  if (!记录集.OpenSql("select * from Server where id=?", {IdValue(form_.ListCell(kList, row, 0))}) &&
-      ReportTeamFailure()) {
-    ClearDetails();
-    return;
+  const bool team = 数据库连接.InTeam();
+  if (!记录集.OpenSql("select * from Server where id=?", {IdValue(id)})) {
+    // A refresh that cannot read leaves the boxes alone: a connect reads the server again.
+    if (quiet && team) return false;
+    if (ReportTeamFailure()) {
+      ClearDetails();
+      return false;
+    }
   }
   // Host and port come from the list, user name and password from the file now. Should the
   // file hold another host or port for this id, or have been protected or unprotected since
@@ -160,31 +176,72 @@ void MainWindow::FillDetailsFromRow() {
   const bool gone = 记录集.RecordCount() <= 0;
   if (!gone && (记录集.ReadText("服务器名") != host || 记录集.ReadText("端口") != port ||
                 !session_.Matches(数据库连接.Handle()))) {
-    ReportChangedFile(数据库连接.InTeam() && session_.Matches(数据库连接.Handle()) ? kTeamServerChangedMessage
-                                                                            : kChangedFileMessage);
-    return;
+    // Quietly, the next refresh brings the list up to the server.
+    if (quiet) return false;
+    ReportChangedFile(team && session_.Matches(数据库连接.Handle()) ? kTeamServerChangedMessage : kChangedFileMessage);
+    return false;
+  }
+  // A team's server another member deleted: nothing is left to show or to connect to.
+  if (gone && team) {
+    if (quiet) {
+      ClearDetails();
+    } else {
+      ReportChangedFile(kChangedByAnotherMessage);
+    }
+    return false;
   }
   form_.SetText(Id(C::编辑框_Host), host);
   form_.SetText(Id(C::编辑框_端口), port);
   // A team's password that does not open leaves its box empty, and the operator is told to
   // type it again: the host, port and user are the row's own.
-  if (!gone && 数据库连接.InTeam() && 数据库连接.TeamFailure().reason == TeamReason::kDoesNotOpen) {
-    form_.SetText(Id(C::编辑框_用户名), 记录集.ReadText("用户名"));
+  if (!gone && team && 数据库连接.TeamFailure().reason == TeamReason::kDoesNotOpen) {
+    const std::string user = 记录集.ReadText("用户名");
+    form_.SetText(Id(C::编辑框_用户名), user);
     form_.SetText(Id(C::编辑框_密码), "");
-    Inform(kTeamPasswordDoesNotOpenMessage);
-    return;
+    filled_.Keep(std::atoll(id.c_str()), host, port, user, "");
+    if (!quiet) Inform(kTeamPasswordDoesNotOpenMessage);
+    return true;
   }
   // A protected file's password is opened only now, for the boxes. One that does not open
   // leaves every box empty: a connect must not go to this host with another server's details.
   auto password = session_.Open(记录集.ReadText("密码"), host);
   if (!password) {
     ClearDetails();
-    ReportSealedPassword();
-    return;
+    if (!quiet) ReportSealedPassword();
+    return false;
   }
-  form_.SetText(Id(C::编辑框_用户名), 记录集.ReadText("用户名"));
+  const std::string user = 记录集.ReadText("用户名");
+  form_.SetText(Id(C::编辑框_用户名), user);
   form_.SetText(Id(C::编辑框_密码), *password);
+  filled_.Keep(std::atoll(id.c_str()), host, port, user, *password);
   crypto::Wipe(password->data(), password->size());
+  return true;
+}
+
+void MainWindow::Filled::Keep(long long server, std::string h, std::string p, std::string u, const std::string& pw) {
+  Clear();
+  id = server;
+  host = std::move(h);
+  port = std::move(p);
+  user = std::move(u);
+  password = pw;
+}
+
+void MainWindow::Filled::Clear() {
+  id = 0;
+  crypto::Wipe(password.data(), password.size());
+  password.clear();
+}
+
+MainWindow::Filled::~Filled() { Clear(); }
+
+bool MainWindow::DetailsAsFilled() const {
+  if (filled_.id == 0) return false;
+  std::string password = form_.Text(Id(C::编辑框_密码));
+  const bool same = form_.Text(Id(C::编辑框_Host)) == filled_.host && form_.Text(Id(C::编辑框_端口)) == filled_.port &&
+                    form_.Text(Id(C::编辑框_用户名)) == filled_.user && password == filled_.password;
+  crypto::Wipe(password.data(), password.size());
+  return same;
 }
 
 bool MainWindow::FileAsAtLogin() {
@@ -200,18 +257,6 @@ void MainWindow::ReportChangedFile(const char* message) {
   Inform(message);
 }
 
-bool MainWindow::ReportTeamFailure() {
-  if (!数据库连接.InTeam()) return false;
-  const TeamError& why = 数据库连接.TeamFailure();
-  if (why.reason == TeamReason::kChangedByAnother || why.reason == TeamReason::kGone) {
-    ReportChangedFile(kChangedByAnotherMessage);
-  } else {
-    const std::string message = TeamActionFailedMessage(数据库连接.TeamServerName(), why);
-    Inform(message.c_str());
-  }
-  return true;
-}
-
 void MainWindow::ReportSealedPassword() { Inform(kSealedPasswordMessage); }
 
 void MainWindow::ShowListMenu() {
@@ -224,6 +269,7 @@ void MainWindow::ShowListMenu() {
 
 void MainWindow::ClearDetails() {
   for (C box : {C::编辑框_Host, C::编辑框_端口, C::编辑框_用户名, C::编辑框_密码}) form_.SetText(Id(box), "");
+  filled_.Clear();
 }
 
 void MainWindow::OnFullScreenClicked() {
@@ -243,80 +289,28 @@ void MainWindow::CentreOnMainWindow(Form& window) const {
 }
 
 void MainWindow::Connect() {
+  const bool team = 数据库连接.InTeam();
+  // Another member may have changed the server since its details were filled: the connect
+  // goes with what the team holds for it now, read again, never with what the window showed
+  // earlier. Details the operator typed over are theirs, and go as typed.
+  const long long server = team && DetailsAsFilled() ? filled_.id : 0;
+  if (server != 0) {
+    const int row = ListRowOf(server);
+    if (row == -1) {
+      ReportChangedFile(kChangedByAnotherMessage);
+      return;
+    }
+    if (!FillDetails(row, false)) return;
+  }
   ConnectToServer(form_, platform_);
   // A team keeps a record of who connected where. The record is no gate: a line that cannot
   // be written costs the operator nothing.
-  if (数据库连接.InTeam()) {
+  if (team) {
     const int row = form_.ListCurrentRow(kList);
     // The database names the server's host and port itself, from its row.
-    数据库连接.TeamLogConnection(row == -1 ? std::string() : form_.ListCell(kList, row, 0));
+    数据库连接.TeamLogConnection(server != 0 ? std::to_string(server)
+                                          : row == -1 ? std::string() : form_.ListCell(kList, row, 0));
   }
-}
-
-bool MainWindow::MayChangeServers() {
-  if (数据库连接.TeamMayChange()) return true;
-  if (数据库连接.TeamFailure().reason == TeamReason::kTimedOut) {
-    ReportTeamFailure();
-  } else {
-    Inform(kReadOnlyMemberMessage);
-  }
-  return false;
-}
-
-void MainWindow::RefreshTeamList() {
-  if (auto changes = 数据库连接.TeamListChanges()) {
-    MergeTeamChanges(*changes);
-    return;
-  }
-  // The question asked: a thread waits for its answer, and the window merges it as soon as it
-  // is in. An answer that does not come in time gives up the connection, and the refresh waits
-  // for the next action to connect again.
-  if (refreshWaiting_) return;
-  if (auto wait = 数据库连接.TeamListWait()) {
-    refreshWaiting_ = true;
-    form_.RunInBackground(std::move(wait), [this] {
-      refreshWaiting_ = false;
-      RefreshTeamList();
-    });
-  }
-}
-
-void MainWindow::MergeTeamChanges(const DBConnection::ListChanges& changes) {
-  // The list is in id order, as it was read: each change finds its row by a binary search and
-  // touches that row only, so a refresh costs what changed, not the whole list.
-  auto idAt = [&](int row) { return std::atoll(form_.ListCell(kList, row, 0).c_str()); };
-  auto place = [&](long long id) {
-    int low = 0, high = form_.ListRowCount(kList);
-    while (low < high) {
-      const int mid = low + (high - low) / 2;
-      if (idAt(mid) < id) low = mid + 1; else high = mid;
-    }
-    return low;
-  };
-  // A row put in or taken out above the selection or the top moves them with it.
-  int current = form_.ListCurrentRow(kList), top = form_.ListTopRow(kList);
-  for (const std::string& gone : changes.deleted) {
-    const int row = place(std::atoll(gone.c_str()));
-    if (row >= form_.ListRowCount(kList) || form_.ListCell(kList, row, 0) != gone) continue;
-    form_.ListDeleteRow(kList, row);
-    if (current == row) {
-      current = -1;
-    } else if (current > row) {
-      --current;
-    }
-    if (top > row) --top;
-  }
-  for (const auto& changed : changes.changed) {
-    const int row = place(std::atoll(changed[0].c_str()));
-    if (row < form_.ListRowCount(kList) && form_.ListCell(kList, row, 0) == changed[0]) {
-      form_.ListSetRow(kList, row, changed);
-      continue;
-    }
-    form_.ListInsertRow(kList, row, changed);
-    if (current >= row) ++current;
-    if (top > row) ++top;
-  }
-  form_.ListShowAt(kList, current, top);
 }
 
 void MainWindow::Inform(const char* text) {
@@ -339,7 +333,7 @@ void MainWindow::ImportFiles(const std::vector<std::string>& paths) {
   // may only read, gets nothing written.
   if (paths.empty() || !FileAsAtLogin() || !MayChangeServers()) return;
   std::vector<long long> added;
-  editors_.RunImport(*this, paths, added);
+  OverTheWindow([&] { editors_.RunImport(*this, paths, added); });
   if (added.empty()) return;
   LoadServerList();
   // The list selects one row at most: the first new server, shown at the top of the view with
@@ -363,7 +357,7 @@ void MainWindow::OpenEditorForAdd() {
   // An editor over a file protected or unprotected since the login could only refuse to save.
   if (!FileAsAtLogin() || !MayChangeServers()) return;
   CurrentServerId = 0;
-  editors_.RunEditor(*this);
+  OverTheWindow([&] { editors_.RunEditor(*this); });
 }
 
 void MainWindow::OpenEditorForModify() {
@@ -374,7 +368,7 @@ void MainWindow::OpenEditorForModify() {
   std::from_chars(text.data(), text.data() + text.size(), id);
   if (!FileAsAtLogin() || !MayChangeServers()) return;
   CurrentServerId = id;
-  editors_.RunEditor(*this);
+  OverTheWindow([&] { editors_.RunEditor(*this); });
 }
 
 void MainWindow::DeleteServer() {
@@ -389,6 +383,16 @@ void MainWindow::DeleteServer() {
   // Rebuilt either way, so the list shows what the table holds.
   LoadServerList();
   if (!deleted) Inform(kDeleteFailedMessage);
+}
+
+void MainWindow::OverTheWindow(const std::function<void()>& run) {
+  windowOpen_ = true;
+  run();
+  windowOpen_ = false;
+  // A refresh meanwhile left the details for now: a read of the server would have counted as
+  // seeing its new version, and the editor would then write over it unawares.
+  if (detailsBehind_ && DetailsAsFilled()) RefillDetails();
+  detailsBehind_ = false;
 }
 
 void MainWindow::ShowPasswordBox() {

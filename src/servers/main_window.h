@@ -2,6 +2,7 @@
 // the commands of its menu and buttons.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ inline constexpr const char* kEmptyPasswordMessage = "新密码为空，密码�
 inline constexpr const char* kPasswordChangeFailedMessage = "密码更新失败，原密码仍然有效!";
 inline constexpr const char* kUnopenedServersIntro =
     "以下服务器的密码无法解开，请先用“修改”重新输入它们的密码，再更改登录密码：";
+inline constexpr const char* kDropWhileOpenMessage =
+    "另一个窗口（导入预览或服务器编辑）还开着，请先完成或关闭它，再拖入文件。";
 inline constexpr const char* kChangedFileMessage =
     "数据文件已被其他程序改动，服务器列表已重新载入。请再次选择服务器。";
 inline constexpr const char* kSealedPasswordMessage =
@@ -92,6 +95,19 @@ class MainWindow : public EventSink {
   // database did not answer.
   bool MayChangeServers();
   void MergeTeamChanges(const DBConnection::ListChanges& changes);
+  // The details of the list's row `row`, read from the store now; false when they could not be
+  // shown. `quiet`: for a refresh, which says nothing and leaves the boxes alone when the store
+  // cannot answer.
+  bool FillDetails(int row, bool quiet);
+  // Whether the boxes still hold what FillDetails put there: nothing typed over it since.
+  bool DetailsAsFilled() const;
+  // Where a server of this id stands in the list, or would; its row, or -1.
+  int ListPlace(long long id) const;
+  int ListRowOf(long long id) const;
+  // The details of the server they show, read again quietly; empty when it is gone.
+  void RefillDetails();
+  // Runs the editor or the import preview over the window.
+  void OverTheWindow(const std::function<void()>& run);
   void ShowDetails();
   void StartProtectedChange(const std::string& password);
   void ConcludePasswordChange(bool stored, const std::vector<ServerName>& unopened);
@@ -108,6 +124,19 @@ class MainWindow : public EventSink {
   bool changing_ = false;
   // While a thread waits for the answer to the refresh's question.
   bool refreshWaiting_ = false;
+  // The server the details were filled from, and what was put in the boxes.
+  struct Filled {
+    long long id = 0;
+    std::string host, port, user, password;
+    void Keep(long long server, std::string h, std::string p, std::string u, const std::string& pw);
+    void Clear();
+    ~Filled();
+  };
+  Filled filled_;
+  // While the editor or the import preview is open over the window; and whether a refresh
+  // meanwhile changed the server the details show.
+  bool windowOpen_ = false;
+  bool detailsBehind_ = false;
 };
 
 }  // namespace korvane

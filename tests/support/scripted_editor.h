@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "servers/editor_layout.h"
 #include "servers/editor_window.h"
@@ -31,7 +32,10 @@ class ScriptedEditor : public EditorOpener {
   // Imports are previewed in their own tests; here the paths are only recorded.
   void RunImport(MainWindow&, const std::vector<std::string>& paths, std::vector<long long>&) override {
     importedPaths.push_back(paths);
+    if (duringImport) std::exchange(duringImport, nullptr)();
   }
+  // What happens while the next preview is open.
+  std::function<void()> duringImport;
   std::vector<std::vector<std::string>> importedPaths;
 
   int runs = 0;

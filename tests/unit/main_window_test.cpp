@@ -382,6 +382,24 @@ TEST_F(PasswordChangeTest, AFileThatNoLongerOpensEndsTheProgram) {
   EXPECT_EQ(platform.endProgramCalls, 1);
 }
 
+TEST_F(MainWindowTest, ADropWhileThePreviewOrTheEditorIsOpenIsRefusedWithAWord) {
+  window.OnEvent({EventKind::Created});
+  auto drop = [&](std::string path) {
+    form.dropped = {std::move(path)};
+    window.OnEvent({EventKind::FilesDropped});
+  };
+  // The window is disabled under the preview, yet Windows still hands it the second drop.
+  editors.duringImport = [&] { drop("Z:\\second.rdg"); };
+  drop("Z:\\first.rdg");
+  editors.script = [&](FakeForm&, EditorWindow&) { drop("Z:\\third.rdg"); };
+  window.OnEvent({EventKind::MenuItem, Id(MainMenuItem::添加)});
+  ASSERT_EQ(platform.messages.size(), 2u);
+  for (const auto& message : platform.messages) EXPECT_EQ(message.text, kDropWhileOpenMessage);
+  // Once they are closed, a drop opens the preview again.
+  drop("Z:\\fourth.rdg");
+  EXPECT_EQ(editors.importedPaths, (std::vector<std::vector<std::string>>{{"Z:\\first.rdg"}, {"Z:\\fourth.rdg"}}));
+}
+
 TEST_F(MainWindowTest, AboutOpensTheWebAddressAndExitEndsWithCodeZero) {
   window.OnMainWindowCreated();
   window.OnEvent({EventKind::MenuItem, Id(MainMenuItem::关于)});
