@@ -159,7 +159,7 @@ void MainWindow::FillDetailsFromRow() {
 
 bool MainWindow::FillDetails(int row, bool quiet) {
   const std::string id = form_.ListCell(kList, row, 0);
-  const std::string host = form_.ListCell(kList, row, 2), port = form_.ListCell(kList, row, 3);
+  std::string host = form_.ListCell(kList, row, 2), port = form_.ListCell(kList, row, 3);
   const bool team = 数据库连接.InTeam();
   if (!记录集.OpenSql("select * from Server where id=?", {IdValue(id)})) {
     // A refresh that cannot read leaves the boxes alone: a connect reads the server again.
@@ -169,16 +169,25 @@ bool MainWindow::FillDetails(int row, bool quiet) {
       return false;
     }
   }
-  // Host and port come from the list, user name and password from the file now. Should the
-  // file hold another host or port for this id, or have been protected or unprotected since
-  // the login, the two halves would make up a server that does not exist: a password beside
-  // a host it was never meant for.
   const bool gone = 记录集.RecordCount() <= 0;
-  if (!gone && (记录集.ReadText("服务器名") != host || 记录集.ReadText("端口") != port ||
-                !session_.Matches(数据库连接.Handle()))) {
-    // Quietly, the next refresh brings the list up to the server.
+  if (!gone && team && session_.Matches(数据库连接.Handle())) {
+    // The team's database is the one truth: a row the refresh has not brought up to date yet
+    // is mended here, and the details are the server as it is now.
+    const std::string remark = 记录集.ReadText("备注");
+    host = 记录集.ReadText("服务器名");
+    port = 记录集.ReadText("端口");
+    if (form_.ListCell(kList, row, 1) != remark || form_.ListCell(kList, row, 2) != host ||
+        form_.ListCell(kList, row, 3) != port) {
+      form_.ListSetRow(kList, row, {id, remark, host, port});
+    }
+  } else if (!gone && (记录集.ReadText("服务器名") != host || 记录集.ReadText("端口") != port ||
+                       !session_.Matches(数据库连接.Handle()))) {
+    // Host and port come from the list, user name and password from the file now. Should the
+    // file hold another host or port for this id, or have been protected or unprotected since
+    // the login, the two halves would make up a server that does not exist: a password beside
+    // a host it was never meant for.
     if (quiet) return false;
-    ReportChangedFile(team && session_.Matches(数据库连接.Handle()) ? kTeamServerChangedMessage : kChangedFileMessage);
+    ReportChangedFile(kChangedFileMessage);
     return false;
   }
   // A team's server another member deleted: nothing is left to show or to connect to.

@@ -11,8 +11,6 @@ namespace korvane {
 inline constexpr const char* kTeamListCaption = "服务器列表 — 团队 ";
 inline constexpr const char* kChangedByAnotherMessage =
     "此服务器刚被其他操作员修改或删除，您的操作未执行。服务器列表已重新载入，请查看后再试。";
-inline constexpr const char* kTeamServerChangedMessage =
-    "此服务器已被其他操作员改动，服务器列表已重新载入。请再次选择服务器。";
 
 inline constexpr const char* kTeamPasswordDoesNotOpenMessage =
     "无法解开此服务器的密码：它在团队数据库中被改动过，或是为另一个主机、端口或用户加密的。请用“修改”重新输入密码。";

@@ -131,7 +131,9 @@ TEST(TeamAppTest, TwoMembersShareOneListAndNeitherOverwritesTheOthersChange) {
   EXPECT_EQ(a.Details(), (Cells{L"10.9.9.9", L"4002", L"运维二", L"密码 二"}));
   // A change the refresh has not brought yet: 连接 reads the server again before it goes.
   TeamStore bobStore;
-  ASSERT_TRUE(bobStore.Connect(bobUser, "bob pw", error) && bobStore.UseKey(*key, error)) << error.detail;
+  ASSERT_TRUE(bobStore.Connect(bobUser, "bob pw", error)) << error.detail;
+  auto bobKey = bobStore.KeyOf("团队 口令", error);
+  ASSERT_TRUE(bobKey && bobStore.UseKey(std::move(*bobKey), error)) << error.detail;
   TeamServer now = *bobStore.Read(shared.id, error);
   now.port = "4003";
   now.password = "密码 三";
