@@ -49,6 +49,8 @@ enum class Msg {
   kCannotOpen,
   kNotADataFile,
   kNotWritable,
+  kRolledBack,
+  kCannotRollBack,
   kServerLabel,
   kServerLabelWithRemark,
   kOneServer,
