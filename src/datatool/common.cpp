@@ -52,11 +52,15 @@ sqlite::DatabasePtr Open(const std::string& path, int flags, std::string& error)
 
 // The first read takes the file's shared lock, which is when SQLite looks for the journal of a
 // write cut short: a connection that may only read stops there, with SQLITE_READONLY_ROLLBACK,
-// and reads nothing of the file until somebody rolls that write back.
-bool NeedsRollBack(sqlite3* db) {
-  sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-  return sqlite3_extended_errcode(db) == SQLITE_READONLY_ROLLBACK;
+// and reads nothing of the file until somebody rolls that write back. SQLITE_BUSY: a write of
+// another program's holds the file past the wait. SQLITE_OK, or another error, for the
+// commands' own checks to name.
+int FirstRead(sqlite3* db) {
+  const int rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+  return rc == SQLITE_BUSY ? rc : sqlite3_extended_errcode(db);
 }
+
+bool NeedsRollBack(sqlite3* db) { return FirstRead(db) == SQLITE_READONLY_ROLLBACK; }
 
 }  // namespace
 
@@ -64,7 +68,13 @@ sqlite::DatabasePtr OpenReadOnly(const std::string& path, std::string& error, st
   error = NotAFile(path);
   if (!error.empty()) return nullptr;
   auto db = Open(path, SQLITE_OPEN_READONLY, error);
-  if (!db || !NeedsRollBack(db.get())) return db;
+  const int read = db ? FirstRead(db.get()) : SQLITE_OK;
+  // Called damaged, the file would be given up for lost while it is only being saved.
+  if (read == SQLITE_BUSY) {
+    error = Format(Msg::kInUse, path, sqlite::kBusyTimeoutMs / 1000);
+    return nullptr;
+  }
+  if (read != SQLITE_READONLY_ROLLBACK) return db;
   // The program killed in the middle of a save left its journal. The file's own pages are then
   // half old and half new, and the journal alone holds what they were: the program's next
   // login puts them back. Reading the file as it is would show a damaged file, and leaving the

@@ -251,6 +251,8 @@ const MessageText kMessageTable[] = {
      "user may not write (korvane-data check {0} tells whether the file itself is sound)",
      "{0}：无法以写入方式打开：不是本程序的数据文件、已损坏，或位于当前用户无权写入的位置"
      "（korvane-data check {0} 会指出文件本身是否完好）"},
+    {Msg::kInUse, "{0}: another program is writing it and did not finish within {1} seconds; try again when it has",
+     "{0}：另一个程序正在写入它，{1} 秒内未完成；请等它完成后再试"},
     {Msg::kRolledBack,
      "{0}: the last write to it was cut short; SQLite rolled it back, as the program does at its "
      "next login",

@@ -49,6 +49,7 @@ enum class Msg {
   kCannotOpen,
   kNotADataFile,
   kNotWritable,
+  kInUse,
   kRolledBack,
   kCannotRollBack,
   kServerLabel,

@@ -139,7 +139,7 @@ TEST_F(DataFileCommandsTest, CheckNamesEachProblemAndNeverChangesTheFile) {
 
 // The program killed in the middle of a big save leaves pages of the file half written, their
 // old contents in the journal beside it and no lock: a copy of both taken mid-save is that state.
-TEST_F(DataFileCommandsTest, AWriteCutShortIsRolledBackAsTheProgramWouldAndSaidSo) {
+TEST_F(DataFileCommandsTest, AWriteCutShortIsRolledBackAndOneUnderWayWaitedFor) {
   AddServer(path_, "10.0.0.1", "3389", "u", "p", "r");
   const std::string cut = dir_.File("cut.mdb");
   sqlite3* raw = nullptr;
@@ -150,6 +150,9 @@ TEST_F(DataFileCommandsTest, AWriteCutShortIsRolledBackAsTheProgramWouldAndSaidS
                               "FROM n LIMIT 2000) INSERT INTO Server (备注) SELECT hex(randomblob(300)) FROM n",
                          nullptr, nullptr, nullptr), SQLITE_OK);
   for (const char* suffix : {"", "-journal"}) fs::copy_file(fs::u8path(path_ + suffix), fs::u8path(cut + suffix));
+  // While the writer runs, its file is in use, not damaged.
+  EXPECT_EQ(Tool({"list", path_}), 1);
+  EXPECT_NE(err_.str().find(path_ + ": another program is writing it"), std::string::npos) << err_.str();
   EXPECT_EQ(Tool({"list", cut}), 0) << err_.str();
   EXPECT_EQ(out_.str(), "id\tremark\thost\tport\tuser\n1\tr\t10.0.0.1\t3389\tu\n");
   EXPECT_EQ(err_.str(), "korvane-data: " + cut + ": the last write to it was cut short; SQLite rolled it back, as the "
