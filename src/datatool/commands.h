@@ -87,11 +87,13 @@ using import::kServerFields;
 // Writes "korvane-data: <message>" to `err` and returns 1, the exit code of a failed command.
 int Fail(std::ostream& err, const std::string& message);
 
-// Opens an existing file for reading only: never creates, never writes, so it works on a file
-// the program could not use and cannot harm one. Null with the reason in `error`.
-sqlite::DatabasePtr OpenReadOnly(const std::string& path, std::string& error);
+// Opens an existing file for reading only: never creates, and writes nothing of its own, so it
+// works on a file the program could not use and cannot harm one. The one write it makes is the
+// program's own: a write cut short (the journal left beside the file) is rolled back first, as
+// the program's next login would, and `notes` is told. Null with the reason in `error`.
+sqlite::DatabasePtr OpenReadOnly(const std::string& path, std::string& error, std::ostream& notes);
 // The same, and null unless it is a sound data file of this program with its database password.
-sqlite::DatabasePtr OpenForReading(const std::string& path, std::string& error);
+sqlite::DatabasePtr OpenForReading(const std::string& path, std::string& error, std::ostream& notes);
 
 // The reason OpenAccess refused `path`, for a command that writes.
 std::string WhyNotWritable(const std::string& path);

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 #include "app/program.h"
@@ -34,11 +35,11 @@ int Fail(std::ostream& err, const std::string& message) {
   return 1;
 }
 
-sqlite::DatabasePtr OpenReadOnly(const std::string& path, std::string& error) {
-  error = NotAFile(path);
-  if (!error.empty()) return nullptr;
+namespace {
+
+sqlite::DatabasePtr Open(const std::string& path, int flags, std::string& error) {
   sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+  const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
   sqlite::DatabasePtr db(raw);
   if (rc != SQLITE_OK) {
     error = Format(Msg::kCannotOpen, path, db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc));
@@ -49,8 +50,58 @@ sqlite::DatabasePtr OpenReadOnly(const std::string& path, std::string& error) {
   return db;
 }
 
-sqlite::DatabasePtr OpenForReading(const std::string& path, std::string& error) {
-  auto db = OpenReadOnly(path, error);
+// The first read takes the file's shared lock, which is when SQLite looks for the journal of a
+// write cut short: a connection that may only read stops there, with SQLITE_READONLY_ROLLBACK,
+// and reads nothing of the file until somebody rolls that write back. SQLITE_BUSY: a write of
+// another program's holds the file past the wait. SQLITE_OK, or another error, for the
+// commands' own checks to name.
+int FirstRead(sqlite3* db) {
+  const int rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+  return rc == SQLITE_BUSY ? rc : sqlite3_extended_errcode(db);
+}
+
+bool NeedsRollBack(sqlite3* db) { return FirstRead(db) == SQLITE_READONLY_ROLLBACK; }
+
+}  // namespace
+
+sqlite::DatabasePtr OpenReadOnly(const std::string& path, std::string& error, std::ostream& notes) {
+  error = NotAFile(path);
+  if (!error.empty()) return nullptr;
+  auto db = Open(path, SQLITE_OPEN_READONLY, error);
+  const int read = db ? FirstRead(db.get()) : SQLITE_OK;
+  // Called damaged, the file would be given up for lost while it is only being saved.
+  if (read == SQLITE_BUSY) {
+    error = Format(Msg::kInUse, path, sqlite::kBusyTimeoutMs / 1000);
+    return nullptr;
+  }
+  if (read != SQLITE_READONLY_ROLLBACK) return db;
+  // The program killed in the middle of a save left its journal. The file's own pages are then
+  // half old and half new, and the journal alone holds what they were: the program's next
+  // login puts them back. Reading the file as it is would show a damaged file, and leaving the
+  // journal for later keeps the file unreadable here, so this one write is made now, the same
+  // one the program would make, and the file is read on through a connection that only reads.
+  db.reset();
+  auto writer = Open(path, SQLITE_OPEN_READWRITE, error);
+  if (!writer) return nullptr;
+  // SQLite opens a file it may not write read-only without a word, and then cannot roll back.
+  if (NeedsRollBack(writer.get())) {
+    error = Format(Msg::kCannotRollBack, path, path + "-journal");
+    return nullptr;
+  }
+  writer.reset();
+  db = Open(path, SQLITE_OPEN_READONLY, error);
+  // Another write cut short in between, or a journal SQLite could not delete: say so, rather
+  // than call the file damaged.
+  if (db && NeedsRollBack(db.get())) {
+    error = Format(Msg::kCannotRollBack, path, path + "-journal");
+    return nullptr;
+  }
+  if (db) notes << "korvane-data: " << Format(Msg::kRolledBack, path) << "\n";
+  return db;
+}
+
+sqlite::DatabasePtr OpenForReading(const std::string& path, std::string& error, std::ostream& notes) {
+  auto db = OpenReadOnly(path, error, notes);
   if (db && !IsDataFileWithPassword(db.get(), kDatabasePassword)) {
     error = Format(Msg::kNotADataFile, path);
     return nullptr;
@@ -66,8 +117,30 @@ std::string WhyNotWritable(const std::string& path) {
 
 namespace {
 
+// The explicit directional formatting characters and marks, in UTF-8. A terminal lays out the
+// rest of a line by them: a right-to-left override in a remark shows the text after it
+// reversed, so a line can read as something it does not hold.
+struct DirectionMark {
+  std::string_view bytes;
+  unsigned code;
+};
+constexpr DirectionMark kDirectionMarks[] = {
+    {"\xD8\x9C", 0x061C},     {"\xE2\x80\x8E", 0x200E}, {"\xE2\x80\x8F", 0x200F}, {"\xE2\x80\xAA", 0x202A},
+    {"\xE2\x80\xAB", 0x202B}, {"\xE2\x80\xAC", 0x202C}, {"\xE2\x80\xAD", 0x202D}, {"\xE2\x80\xAE", 0x202E},
+    {"\xE2\x81\xA6", 0x2066}, {"\xE2\x81\xA7", 0x2067}, {"\xE2\x81\xA8", 0x2068}, {"\xE2\x81\xA9", 0x2069},
+};
+
+// The mark that begins at `at`, or null.
+const DirectionMark* DirectionMarkAt(const std::string& value, size_t at) {
+  for (const auto& mark : kDirectionMarks) {
+    if (value.compare(at, mark.bytes.size(), mark.bytes) == 0) return &mark;
+  }
+  return nullptr;
+}
+
 // Control characters as escapes: C0, DEL and the C1 range (U+0080 to U+009F, which some
-// terminals take as the start of a command just as they take ESC).
+// terminals take as the start of a command just as they take ESC), and the marks that turn the
+// direction of text (\uHHHH).
 std::string Escaped(const std::string& value, bool backslashes) {
   std::string line;
   for (size_t i = 0; i < value.size(); ++i) {
@@ -77,6 +150,13 @@ std::string Escaped(const std::string& value, bool backslashes) {
       std::snprintf(text, sizeof text, "\\x%02X", code);
       line += text;
     };
+    if (const DirectionMark* mark = DirectionMarkAt(value, i)) {
+      char text[8];
+      std::snprintf(text, sizeof text, "\\u%04X", mark->code);
+      line += text;
+      i += mark->bytes.size() - 1;
+      continue;
+    }
     if (c == '\\' && backslashes) {
       line += "\\\\";
     } else if (c == '\t') {

@@ -115,7 +115,7 @@ int Export(const Invocation& call) {
     return Fail(call.err, Format(Msg::kAlreadyExists, csvPath));
   }
   std::string error;
-  const auto db = OpenForReading(path, error);
+  const auto db = OpenForReading(path, error, call.err);
   if (!db) return Fail(call.err, error);
   if (IsTeamMember(db.get())) return ExportTeam(call, db.get());
   // A protected file's passwords are opened for the CSV with its login password.

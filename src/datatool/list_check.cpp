@@ -1,5 +1,6 @@
 // list and check: the commands that only read a data file. Both open it read-only, so neither
-// can change a byte of it, whatever state it is in.
+// can change a byte of it, whatever state it is in; only a write cut short is first rolled back,
+// as the program would (OpenReadOnly).
 #include <algorithm>
 #include <optional>
 
@@ -194,7 +195,7 @@ class Checker {
 int List(const Invocation& call) {
   const std::string& path = call.operands[0];
   std::string error;
-  const auto db = OpenForReading(path, error);
+  const auto db = OpenForReading(path, error, call.err);
   if (!db) return Fail(call.err, error);
   if (IsTeamMember(db.get())) return TeamList(call, db.get());
   const bool passwords = call.HasFlag("--show-passwords");
@@ -244,7 +245,7 @@ int List(const Invocation& call) {
 int Check(const Invocation& call) {
   const std::string& path = call.operands[0];
   std::string error;
-  const auto db = OpenReadOnly(path, error);
+  const auto db = OpenReadOnly(path, error, call.err);
   if (!db) return Fail(call.err, error);
   Checker checker(db.get());
   // A file that is no SQLite database at all fails its first query; nothing else can be read.

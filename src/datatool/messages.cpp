@@ -50,16 +50,21 @@ const MessageText kMessageTable[] = {
     {Msg::kListHelp,
      "Shows the servers of the data file FILE in id order, one a line after a header line:\n"
      "id, remark, host, port and user, separated by tabs. A tab, line break or backslash in a\n"
-     "value is shown as \\t, \\n or \\\\ (other control characters as \\xHH), so that every\n"
-     "server keeps to its line. Passwords are left out unless --show-passwords adds them as\n"
-     "the last column. The file is only read. On a protected file the list needs no password;\n"
-     "--show-passwords asks for the login password and shows the passwords opened.\n"
+     "value is shown as \\t, \\n or \\\\ (other control characters as \\xHH, and the marks that\n"
+     "turn the direction of text as \\uHHHH), so that every server keeps to its line and shows\n"
+     "what it holds. Passwords are left out unless --show-passwords adds them as the last\n"
+     "column. The file is only read, but for a write to it that was cut short (its journal left\n"
+     "beside it), which is rolled back first, as at the program's next login, and said so.\n"
+     "On a protected file the list needs no password; --show-passwords asks for the login\n"
+     "password and shows the passwords opened.\n"
      "On a member of a team (team join) it works on the team's servers, and asks for the login\n"
      "password to reach them.\n",
      "按 id 顺序显示数据文件 FILE 中的服务器：先是一行表头，之后每行一台服务器，依次为 id、\n"
      "remark、host、port 和 user，以制表符分隔。值中的制表符、换行符或反斜杠显示为 \\t、\\n 或\n"
-     "\\\\（其他控制字符显示为 \\xHH），使每台服务器都只占一行。除非用 --show-passwords 把密码\n"
-     "作为最后一列加上，否则不显示密码。文件只会被读取。对受保护的文件，列出时不需要密码；\n"
+     "\\\\（其他控制字符显示为 \\xHH，改变文字方向的标记显示为 \\uHHHH），使每台服务器都只占\n"
+     "一行，并如实显示其内容。除非用 --show-passwords 把密码作为最后一列加上，否则不显示密码。\n"
+     "文件只会被读取；只有中途被打断的写入（其日志文件留在旁边）会像程序下次登录时那样先被回滚，\n"
+     "并会说明。对受保护的文件，列出时不需要密码；\n"
      "--show-passwords 会询问登录密码并显示解开的密码。\n"
      "对团队成员文件（team join），它作用于团队的服务器，并询问登录密码以连接团队。\n"},
     {Msg::kCheckSummary, "check a data file without changing it", "检查数据文件，不做任何修改"},
@@ -69,7 +74,9 @@ const MessageText kMessageTable[] = {
      "Key By.Oxle and a password in it, and SQLite's integrity check of every page. Prints each\n"
      "problem on a line of standard error and exits with 1, or prints one line saying OK on\n"
      "standard output and exits with 0. The file is opened read-only: the check never changes\n"
-     "a byte of it.\n"
+     "a byte of it. Only a write to it that was cut short (its journal left beside it, and\n"
+     "until it is rolled back no program can read the file) is rolled back first, as at the\n"
+     "program's next login, and the check says so.\n"
      "On a protected file it also checks the protection row and asks for the login password,\n"
      "then checks that the password is right and that every sealed server password opens. On\n"
      "a plain file it reports every server password that looks sealed (the file lost its\n"
@@ -79,7 +86,8 @@ const MessageText kMessageTable[] = {
      "检查 FILE 是否为本程序可用的数据文件：格式标记和数据库密码、Login 和 Server 两张表及程序\n"
      "读取的字段、Key 为 By.Oxle 且含有密码的 Login 行，以及 SQLite 对每一页的完整性检查。每个\n"
      "问题在标准错误输出上占一行，并以 1 退出；否则在标准输出上输出一行 OK，并以 0 退出。文件以\n"
-     "只读方式打开：检查绝不会改动其中任何一个字节。\n"
+     "只读方式打开：检查绝不会改动其中任何一个字节。只有中途被打断的写入（其日志文件留在旁边，\n"
+     "回滚之前任何程序都无法读取该文件）会像程序下次登录时那样先被回滚，检查会说明这一点。\n"
      "对受保护的文件，还会检查保护行并询问登录密码，然后检查密码是否正确、每个加密的服务器密码\n"
      "能否解开。对普通文件，会报告每个看似已加密的服务器密码（文件丢失了保护表）：没有密码能\n"
      "解开它，它也不能用来连接。\n"
@@ -243,6 +251,18 @@ const MessageText kMessageTable[] = {
      "user may not write (korvane-data check {0} tells whether the file itself is sound)",
      "{0}：无法以写入方式打开：不是本程序的数据文件、已损坏，或位于当前用户无权写入的位置"
      "（korvane-data check {0} 会指出文件本身是否完好）"},
+    {Msg::kInUse, "{0}: another program is writing it and did not finish within {1} seconds; try again when it has",
+     "{0}：另一个程序正在写入它，{1} 秒内未完成；请等它完成后再试"},
+    {Msg::kRolledBack,
+     "{0}: the last write to it was cut short; SQLite rolled it back, as the program does at its "
+     "next login",
+     "{0}：上次对它的写入中途被打断；SQLite 已将其回滚，与程序下次登录时所做的相同"},
+    {Msg::kCannotRollBack,
+     "{0}: the last write to it was cut short, and SQLite can read it only after rolling that "
+     "write back from {1}, which needs leave to write the file and its folder; run this, or the "
+     "program, which rolls it back at its login, as a user who may",
+     "{0}：上次对它的写入中途被打断，SQLite 须先用 {1} 把那次写入回滚才能读取它，而这需要对该文件"
+     "及其所在文件夹的写入权限；请以有此权限的用户运行本命令或程序（程序登录时会将其回滚）"},
     {Msg::kServerLabel, "server {0} (host {1})", "服务器 {0}（主机 {1}）"},
     {Msg::kServerLabelWithRemark, "server {0} ({1}, host {2})", "服务器 {0}（{1}，主机 {2}）"},
     {Msg::kOneServer, "1 server", "1 台服务器"},

@@ -15,33 +15,70 @@
 namespace korvane::tool {
 namespace {
 
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+bool Blank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+// Whether options for libpq ("keyword = value ...", a value in single quotes where it holds
+// blanks, with \' and \\ inside), which psqlODBC passes on from its pqopt, set a password.
+bool SetsPassword(std::string_view options) {
+  std::size_t at = 0;
+  const auto skipBlanks = [&] {
+    while (at < options.size() && Blank(options[at])) ++at;
+  };
+  for (skipBlanks(); at < options.size(); skipBlanks()) {
+    const std::size_t start = at;
+    while (at < options.size() && options[at] != '=' && !Blank(options[at])) ++at;
+    if (Lower(options.substr(start, at - start)) == "password") return true;
+    skipBlanks();
+    if (at < options.size() && options[at] == '=') ++at;
+    skipBlanks();
+    const bool quoted = at < options.size() && options[at] == '\'';
+    for (at += quoted ? 1 : 0; at < options.size(); ++at) {
+      if (options[at] == '\\') {
+        ++at;
+      } else if (quoted ? options[at] == '\'' : Blank(options[at])) {
+        break;
+      }
+    }
+    ++at;
+  }
+  return false;
+}
+
 // The key of a pair of the connection string that hands the driver a password ("Pwd" or
-// "Password", in any case), as written; empty when there is none. A braced value may hold
-// semicolons, and a doubled closing brace inside it is a brace.
+// "Password", in any case, as written), or "password" when libpq's options in "pqopt" set one;
+// empty when there is none. A braced value may hold semicolons, and a doubled closing brace
+// inside it is a brace. The driver skips an empty pair, so ";Pwd=x" sets a password too.
 std::string PasswordKey(std::string_view connection) {
   std::size_t at = 0;
   while (at < connection.size()) {
     const std::size_t equals = connection.find('=', at);
     if (equals == std::string_view::npos) break;
     std::string_view key = connection.substr(at, equals - at);
+    if (const std::size_t pair = key.rfind(';'); pair != std::string_view::npos) key.remove_prefix(pair + 1);
     while (!key.empty() && key.front() == ' ') key.remove_prefix(1);
     while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
+    const std::string lower = Lower(key);
+    if (lower == "pwd" || lower == "password") return std::string(key);
     std::size_t end = equals + 1;
     while (end < connection.size() && connection[end] == ' ') ++end;
+    std::string value;
     if (end < connection.size() && connection[end] == '{') {
       for (++end; end < connection.size(); ++end) {
-        if (connection[end] != '}') continue;
-        if (end + 1 < connection.size() && connection[end + 1] == '}') {
-          ++end;
-        } else {
-          break;
-        }
+        if (connection[end] == '}' && (end + 1 >= connection.size() || connection[end + 1] != '}')) break;
+        value += connection[end];
+        if (connection[end] == '}') ++end;
       }
+    } else {
+      value = connection.substr(end, connection.find(';', end) - end);
     }
     end = connection.find(';', end);
-    std::string lower(key);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower == "pwd" || lower == "password") return std::string(key);
+    if (lower == "pqopt" && SetsPassword(value)) return "password";
     if (end == std::string_view::npos) break;
     at = end + 1;
   }
@@ -198,7 +235,7 @@ int TeamJoin(const Invocation& call) {
 int TeamPush(const Invocation& call) {
   const std::string& path = call.operands[0];
   std::string error;
-  const auto db = OpenForReading(path, error);
+  const auto db = OpenForReading(path, error, call.err);
   if (!db) return Fail(call.err, error);
   if (!IsTeamMember(db.get())) {
     return Fail(call.err, Format(Msg::kPathNothingDone, path, Say(StoreError{StoreReason::kNotTeamMember})));
@@ -295,7 +332,7 @@ int TeamRekey(const Invocation& call) {
 int TeamLog(const Invocation& call) {
   const std::string& path = call.operands[0];
   std::string error;
-  auto db = OpenForReading(path, error);
+  auto db = OpenForReading(path, error, call.err);
   if (!db) return Fail(call.err, error);
   TeamStore store;
   std::string name;

@@ -151,6 +151,7 @@ TEST_F(TeamToolTest, JoinTakesOnlyAProtectedFileAndEverySecretRight) {
     int exit;
     const char* says;
     bool memberAfter;
+    std::string connection = {};  // the member's own when empty
   } cases[] = {
       {"plain file", plain, "admin\nmember pw\n" + std::string(kPassphrase) + "\n", 1,
        "not protected: only a protected data file can join a team", false},
@@ -159,13 +160,21 @@ TEST_F(TeamToolTest, JoinTakesOnlyAProtectedFileAndEverySecretRight) {
       {"wrong database password", file, "admin\nmember\n" + std::string(kPassphrase) + "\n", 1,
        "cannot connect to the database server 127.0.0.1: ", false},
       {"wrong passphrase", file, "admin\nmember pw\nteam 口令 two\n", 1, "that is not the team's passphrase", false},
+      {"no passphrase", file, "admin\nmember pw\n", 1, "no password on standard input", false},
+      // The driver takes each of these passwords; the file would keep it in plain text.
+      {"password in the connection", file, "admin\nmember pw\n" + std::string(kPassphrase) + "\n", 1, "(Pwd=...)",
+       false, "Pwd=member pw;" + member},
+      {"password after an empty pair", file, "admin\nmember pw\n" + std::string(kPassphrase) + "\n", 1, "(Pwd=...)",
+       false, ";Pwd=member pw;" + member},
+      {"password in libpq's options", file, "admin\nmember pw\n" + std::string(kPassphrase) + "\n", 1,
+       "(password=...)", false, member + "pqopt={sslmode=prefer password='member pw'}"},
       {"all right", file, "admin\nmember pw\n" + std::string(kPassphrase) + "\n", 0, "joined team ", true},
       {"member already", file, "admin\nmember pw\n" + std::string(kPassphrase) + "\n", 1, "leave the team first",
        true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(Tool({"team", "join", c.path, member}, c.secrets), c.exit);
+    EXPECT_EQ(Tool({"team", "join", c.path, c.connection.empty() ? member : c.connection}, c.secrets), c.exit);
     EXPECT_NE((c.exit == 0 ? out_ : err_).str().find(c.says), std::string::npos) << err_.str();
     DBConnection db;
     ASSERT_TRUE(db.OpenAccess(c.path, kDatabasePassword));
@@ -188,6 +197,25 @@ TEST_F(TeamToolTest, JoinTakesOnlyAProtectedFileAndEverySecretRight) {
   ASSERT_EQ(Tool({"add-server", file, "10.0.0.9", "3389", "ops", "pw", "web"}), 0) << err_.str();
   ASSERT_EQ(Tool({"list", file}), 0) << err_.str();
   EXPECT_EQ(out_.str(), "id\tremark\thost\tport\tuser\n1\tweb\t10.0.0.9\t3389\tops\n");
+}
+
+// A team the member cannot reach (here its login taken away) fails the command that needed it.
+TEST_F(TeamToolTest, AddServerAndCheckFailWhenTheTeamCannotBeReached) {
+  const std::string file = File("mine.mdb", {});
+  ASSERT_EQ(Join(file), 0) << err_.str();
+  const auto membership = MembershipOf(file);
+  ASSERT_TRUE(membership);
+  const std::string user = testing::TestDatabase::UserOf(membership->connection);
+  ASSERT_TRUE(database_->db().Execute("ALTER ROLE \"" + user + "\" NOLOGIN"));
+  for (const std::vector<std::string>& command : {std::vector<std::string>{"add-server", file, "h", "1", "u", "p", "r"},
+                                                  std::vector<std::string>{"check", file}}) {
+    EXPECT_EQ(Tool(command), 1) << command[0];
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_NE(err_.str().find("cannot connect to the database server 127.0.0.1"), std::string::npos) << err_.str();
+  }
+  ASSERT_TRUE(database_->db().Execute("ALTER ROLE \"" + user + "\" LOGIN"));
+  EXPECT_EQ(Tool({"check", file}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("which holds 0 servers"), std::string::npos) << out_.str();
 }
 
 TEST_F(TeamToolTest, PushSkipsOnlyServersAlikeWithTheirPassword) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "app/program.h"
@@ -60,16 +61,20 @@ class DataFileCommandsTest : public ::testing::Test {
 TEST_F(DataFileCommandsTest, ListShowsEveryServerOnItsLineAndPasswordsOnlyWhenAsked) {
   AddServer(path_, "10.0.0.1", "3389", "管理员", "p,w\"d", "机房 A");
   AddServer(path_, "主机", std::nullopt, std::nullopt, std::nullopt, "a\tb\nc\\d");
+  // Marks that turn the direction of the text after them (U+202E, U+2066 and U+2069, U+061C,
+  // U+200F) are shown as escapes; a joiner (U+200D) is none of them.
+  AddServer(path_, "h\xE2\x80\xAE", "1", "u", "", "\xE2\x81\xA6x\xE2\x81\xA9\xD8\x9C\xE2\x80\x8F\xE2\x80\x8D");
+  const std::string marks = "3\t\\u2066x\\u2069\\u061C\\u200F\xE2\x80\x8D\th\\u202E\t1\tu";
   EXPECT_EQ(Tool({"list", path_}), 0) << err_.str();
   EXPECT_EQ(out_.str(),
             "id\tremark\thost\tport\tuser\n"
             "1\t机房 A\t10.0.0.1\t3389\t管理员\n"
-            "2\ta\\tb\\nc\\\\d\t主机\t\t\n");
+            "2\ta\\tb\\nc\\\\d\t主机\t\t\n" + marks + "\n");
   EXPECT_EQ(Tool({"list", "--show-passwords", path_}), 0) << err_.str();
   EXPECT_EQ(out_.str(),
             "id\tremark\thost\tport\tuser\tpassword\n"
             "1\t机房 A\t10.0.0.1\t3389\t管理员\tp,w\"d\n"
-            "2\ta\\tb\\nc\\\\d\t主机\t\t\t\n");
+            "2\ta\\tb\\nc\\\\d\t主机\t\t\t\n" + marks + "\t\n");
   EXPECT_EQ(Tool({"list", dir_.File("none.mdb")}), 1);
   EXPECT_NE(err_.str().find("no such file"), std::string::npos) << err_.str();
 }
@@ -130,6 +135,31 @@ TEST_F(DataFileCommandsTest, CheckNamesEachProblemAndNeverChangesTheFile) {
     EXPECT_EQ(ReadBytes(path), before);
     EXPECT_EQ(Entries(), entries) << "no journal or other file left beside it";
   }
+}
+
+// The program killed in the middle of a big save leaves pages of the file half written, their
+// old contents in the journal beside it and no lock: a copy of both taken mid-save is that state.
+TEST_F(DataFileCommandsTest, AWriteCutShortIsRolledBackAndOneUnderWayWaitedFor) {
+  AddServer(path_, "10.0.0.1", "3389", "u", "p", "r");
+  const std::string cut = dir_.File("cut.mdb");
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(path_.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  const std::unique_ptr<sqlite3, int (*)(sqlite3*)> writer(raw, sqlite3_close);
+  // A small cache writes changed pages into the file long before the commit.
+  ASSERT_EQ(sqlite3_exec(raw, "PRAGMA cache_size = 10; BEGIN; WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                              "FROM n LIMIT 2000) INSERT INTO Server (备注) SELECT hex(randomblob(300)) FROM n",
+                         nullptr, nullptr, nullptr), SQLITE_OK);
+  for (const char* suffix : {"", "-journal"}) fs::copy_file(fs::u8path(path_ + suffix), fs::u8path(cut + suffix));
+  // While the writer runs, its file is in use, not damaged.
+  EXPECT_EQ(Tool({"list", path_}), 1);
+  EXPECT_NE(err_.str().find(path_ + ": another program is writing it"), std::string::npos) << err_.str();
+  EXPECT_EQ(Tool({"list", cut}), 0) << err_.str();
+  EXPECT_EQ(out_.str(), "id\tremark\thost\tport\tuser\n1\tr\t10.0.0.1\t3389\tu\n");
+  EXPECT_EQ(err_.str(), "korvane-data: " + cut + ": the last write to it was cut short; SQLite rolled it back, as the "
+                        "program does at its next login\n");
+  EXPECT_FALSE(fs::exists(fs::u8path(cut + "-journal")));
+  EXPECT_EQ(Tool({"check", cut}), 0) << err_.str();
+  EXPECT_EQ(err_.str(), "");
 }
 
 TEST_F(DataFileCommandsTest, SetLoginPasswordStoresWhatTheLoginThenMatches) {
