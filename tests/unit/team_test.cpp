@@ -418,12 +418,18 @@ TEST_F(TeamWindowTest, ListsChangesAndRefusesAnOutdatedChangeOfTheTeamsServers) 
     ASSERT_TRUE(other->Change(*theirs, error));
     editor.SetText(Id(EditorControl::编辑框_备注), "mine");
     window.SaveServer();
+    // Refused, with what they saved named beside what was typed, which stays.
+    ASSERT_FALSE(platform.messages.empty());
+    EXPECT_NE(platform.messages.back().text.find("备注：现为“theirs”"), std::string::npos);
+    EXPECT_EQ(platform.messages.back().text.find("主机："), std::string::npos);
+    EXPECT_EQ(Row(0)[1], "theirs");
+    EXPECT_EQ(other->Read(first.id, error)->remark, "theirs");
+    // The second 确认 is the operator's choice, made knowing: it writes over theirs.
+    window.SaveServer();
   };
   window.OpenEditorForModify();
-  ASSERT_FALSE(platform.messages.empty());
-  EXPECT_EQ(platform.messages.back().text, kChangedByAnotherMessage);
-  EXPECT_EQ(Row(0)[1], "theirs");
-  EXPECT_EQ(other->Read(first.id, error)->remark, "theirs");
+  EXPECT_EQ(Row(0)[1], "mine");
+  EXPECT_EQ(other->Read(first.id, error)->remark, "mine");
 
   // The other member changes the server again: 删除 of what this one saw is refused, and
   // the server stays.
