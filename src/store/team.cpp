@@ -391,7 +391,7 @@ struct ServerKeyHash {
   std::size_t operator()(const ServerKey& key) const {
     const std::hash<std::string_view> hash;
     std::size_t seed = hash(key.host);
-    for (const std::string_view part : {key.port, key.user}) seed ^= hash(part) + 0x9e3779b97f4a7c15u + (seed << 6) + (seed >> 2);
+    for (const std::string_view piece : {key.port, key.user}) seed ^= hash(piece) + 0x9e3779b97f4a7c15u + (seed << 6) + (seed >> 2);
     return seed;
   }
 };
