@@ -2,6 +2,9 @@
 
 #include <csv.h>
 
+#include <iterator>
+
+#include "crypto/wiping_allocator.h"
 #include "import/import_text.h"
 #include "import/text.h"
 
@@ -10,7 +13,8 @@ namespace {
 
 struct ParseState {
   CsvText result;
-  std::vector<std::string> fields;
+  // The fields of the record being read: they grow one by one, and a password among them.
+  crypto::WipedStrings fields;
   std::size_t line = 0;        // the line being fed to the parser
   std::size_t recordLine = 0;  // the line the unfinished record started on; 0 between records
 };
@@ -24,7 +28,11 @@ void OnRecordEnd(int, void* state) {
   auto& parse = *static_cast<ParseState*>(state);
   // A lone CR ends a record in the middle of a line; the next one then starts on that line.
   const std::size_t line = parse.recordLine != 0 ? parse.recordLine : parse.line;
-  parse.result.records.push_back({line, std::move(parse.fields)});
+  // Into a list of their number exactly, which never grows; the room they leave is wiped.
+  std::vector<std::string> fields;
+  fields.reserve(parse.fields.size());
+  fields.insert(fields.end(), std::make_move_iterator(parse.fields.begin()), std::make_move_iterator(parse.fields.end()));
+  parse.result.records.push_back({line, std::move(fields)});
   parse.fields.clear();
   parse.recordLine = 0;
 }
@@ -39,15 +47,12 @@ class Parser {
     // Strict: a stray quote is an error rather than a guess at what was meant.
     csv_init(&parser_, CSV_STRICT | CSV_STRICT_FINI);
     csv_set_space_func(&parser_, NothingIsBlank);
+    // Its buffer holds the field being read, which may be a password in clear, and grows a
+    // little at a time with a long one.
+    csv_set_realloc_func(&parser_, WipingReallocate);
+    csv_set_free_func(&parser_, WipingFree);
   }
-  ~Parser() {
-    // Its buffer held the last field it read, which may be a password in clear.
-    if (parser_.entry_buf != nullptr) {
-      volatile unsigned char* bytes = parser_.entry_buf;
-      for (std::size_t i = 0; i < parser_.entry_size; ++i) bytes[i] = 0;
-    }
-    csv_free(&parser_);
-  }
+  ~Parser() { csv_free(&parser_); }
   Parser(const Parser&) = delete;
   Parser& operator=(const Parser&) = delete;
 
@@ -75,8 +80,8 @@ std::string ForSpreadsheet(const std::string& value) {
   return NeedsApostrophe(value) ? "'" + value : value;
 }
 
-std::string FromSpreadsheet(const std::string& field) {
-  return field.starts_with('\'') && NeedsApostrophe(std::string_view(field).substr(1)) ? field.substr(1) : field;
+std::string_view FromSpreadsheet(std::string_view field) {
+  return field.starts_with('\'') && NeedsApostrophe(field.substr(1)) ? field.substr(1) : field;
 }
 
 CsvText ParseCsv(std::string_view text) {

@@ -34,7 +34,8 @@ CsvText ParseCsv(std::string_view text);
 // front, which makes it plain text there, and a value that begins with an apostrophe gets one
 // too; import takes exactly that one apostrophe off again, so every value comes back as it was.
 std::string ForSpreadsheet(const std::string& value);
-std::string FromSpreadsheet(const std::string& field);
+// A view, not a copy: the field may be a password.
+std::string_view FromSpreadsheet(std::string_view field);
 
 // One record as a CSV line ending in CR LF. Empty fields stay bare; every other field is
 // quoted, so a reader never has to guess where one ends.

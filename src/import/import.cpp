@@ -62,6 +62,21 @@ bool IsBase64Text(std::string_view text) {
          });
 }
 
+// The ASCII characters of UTF-16LE text in their places, '?' for every other unit: enough to
+// tell the lines of a connection file in text that does not decode. Wiped when it goes.
+struct AsciiOfUtf16 {
+  explicit AsciiOfUtf16(std::string_view bytes) {
+    ascii.reserve(bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+      const bool plain = bytes[i + 1] == '\0' && static_cast<unsigned char>(bytes[i]) < 0x80;
+      ascii += plain ? bytes[i] : '?';
+    }
+  }
+  ~AsciiOfUtf16() { WipeText(ascii); }
+  operator std::string_view() const { return ascii; }
+  std::string ascii;
+};
+
 std::string Stem(const std::string& fileName) {
   const auto dot = fileName.rfind('.');
   return dot == std::string::npos || dot == 0 ? fileName : fileName.substr(0, dot);
@@ -81,12 +96,13 @@ void ReadFolder(const std::string& folder, ImportContext& context, ImportResult&
   std::sort(files.begin(), files.end());
   result.servers.reserve(files.size());  // never moved as it grows: a moved short password leaves its bytes
   for (const auto& path : files) {
+    if (context.Stopped()) return result.errors.push_back({folder, Format(Msg::kStopped)});
     const std::string file = Utf8Name(path);
     std::string bytes, error;
     if (!ReadFile(path, bytes, error)) {
       result.errors.push_back({file, error});
     } else if (auto text = DecodeText(bytes); !text) {
-      result.errors.push_back({file, Format(Msg::kImportNotText)});
+      result.errors.push_back({file, Format(Msg::kBrokenRdpText)});
     } else {
       ReadRdp(file, Stem(Utf8Name(path.filename())), *text, context, result);
       WipeText(*text);
@@ -96,6 +112,8 @@ void ReadFolder(const std::string& folder, ImportContext& context, ImportResult&
 }
 
 }  // namespace
+
+ImportedServer::~ImportedServer() { WipeText(password); }
 
 std::optional<std::string> OpenProtected(const ImportContext& context, const std::string& blob) {
   if (!context.unprotect) return std::nullopt;
@@ -152,9 +170,23 @@ ImportResult ReadServersFromBytes(const std::string& name, const std::string& by
   } else if (text && IsBase64Text(*text)) {
     result.recognised = true;
     ReadSealedMremoteng(name, *text, context, result);
+  } else if (!text) {
+    // Text that does not decode is named as what it was meant to be, never held against a
+    // CSV's rules: a connection file, or text that a byte order mark says is UTF-16.
+    const bool utf16 = bytes.starts_with("\xFF\xFE");
+    const AsciiOfUtf16 ascii(utf16 ? std::string_view(bytes).substr(2) : std::string_view());
+    if (LooksLikeRdp(utf16 ? std::string_view(ascii) : std::string_view(bytes))) {
+      result.recognised = true;
+      result.source = "Remote Desktop file";
+      result.errors.push_back({name, Format(Msg::kBrokenRdpText)});
+    } else if (utf16) {
+      result.recognised = true;
+      result.source = "text";
+      result.errors.push_back({name, Format(Msg::kBrokenUtf16)});
+    }
   }
   if (!result.recognised) {
-    ReadCsvServers(name, bytes, result);
+    ReadCsvServers(name, bytes, context, result);
     return result;
   }
   ApplyLimits(name, result);

@@ -20,6 +20,10 @@ struct ImportedServer {
   std::string remark;    // the group path, then the name: "机房A/Web/web-01"
 
   bool operator==(const ImportedServer&) const = default;
+  // Each one wipes its password when it goes, the room around it too. It has no move, so a
+  // vector that grows copies its servers and the old ones wipe themselves: a moved short
+  // password would leave its characters but the first in the old room, freed as it was.
+  ~ImportedServer();
 };
 
 // Where, then what: "confCons.xml: server 机房A/ssh-01" and "an SSH2 connection; only

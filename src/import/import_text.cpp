@@ -16,8 +16,6 @@ const BilingualText<Msg> kMessageTable[] = {
      "无法列出文件夹内容：{0}"},
     {Msg::kImportNoRdpFile, "no .rdp file in the folder",
      "文件夹中没有 .rdp 文件"},
-    {Msg::kImportNotText, "neither UTF-16 nor UTF-8 text",
-     "既不是 UTF-16 也不是 UTF-8 文本"},
     {Msg::kImportBadXml, "not well-formed XML, {0}",
      "不是格式正确的 XML，{0}"},
     {Msg::kMasterPasswordDoesNotOpen, "does not open with the master password given; nothing imported",
@@ -96,8 +94,12 @@ const BilingualText<Msg> kMessageTable[] = {
      "{0}，第 {1} 行"},
     {Msg::kMoreBadLines, "{0} more bad lines",
      "另有 {0} 行有误"},
-    {Msg::kStopped, "stopped before every password was opened; nothing imported",
-     "在所有密码解开之前已停止；未导入任何内容"},
+    {Msg::kStopped, "stopped before the reading ended; nothing imported",
+     "在读取结束之前已停止；未导入任何内容"},
+    {Msg::kBrokenRdpText, "a Remote Desktop connection file whose text is neither well-formed UTF-16 nor UTF-8",
+     "远程桌面连接文件，但其中的文本既不是有效的 UTF-16 也不是有效的 UTF-8"},
+    {Msg::kBrokenUtf16, "begins as UTF-16 text (a byte order mark) but is not well-formed UTF-16",
+     "以 UTF-16 字节顺序标记开头，但不是有效的 UTF-16 文本"},
 };
 // clang-format on
 

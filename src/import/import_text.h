@@ -14,7 +14,6 @@ enum class Msg {
   kImportCannotRead,
   kImportCannotListFolder,
   kImportNoRdpFile,
-  kImportNotText,
   kImportBadXml,
   kMasterPasswordDoesNotOpen,
   kMasterPasswordCannotAsk,
@@ -55,6 +54,8 @@ enum class Msg {
   kCsvLine,
   kMoreBadLines,
   kStopped,
+  kBrokenRdpText,
+  kBrokenUtf16,
 
   kCount
 };

@@ -39,6 +39,16 @@ struct Reader {
   bool asked = false;
 
   void Error(const std::string& what) { result.errors.push_back({file, what}); }
+  // Asked between servers: once stopped, the reading ends with an error, and nothing of it is
+  // written.
+  bool Stopped() {
+    if (!stopped && context.Stopped()) {
+      stopped = true;
+      Error(Format(Msg::kStopped));
+    }
+    return stopped;
+  }
+  bool stopped = false;
 };
 
 bool IsTrue(std::string_view value) { return EqualsIgnoringCase(value, "True"); }
@@ -165,6 +175,7 @@ std::size_t Nodes(const XmlElement& parent) {
 
 void Walk(Reader& r, const XmlElement& parent, std::vector<std::string_view>& groups, SealedValues& sealed) {
   for (const auto& child : parent.children) {
+    if (r.Stopped()) return;
     if (child->name != "Node") continue;
     const XmlElement& node = *child;
     const std::string_view type = Trim(node.AttributeOr("Type"));
@@ -249,7 +260,7 @@ std::vector<std::optional<std::string>> OpenAll(Reader& r, const Sealing& sealin
     if (r.context.progress) r.context.progress(reported, total);
   }
   for (auto& thread : threads) thread.join();
-  if (r.context.Stopped()) r.Error(Format(Msg::kStopped));
+  r.Stopped();
   return opened;
 }
 
@@ -290,6 +301,7 @@ void ReadDocument(Reader& r, const XmlElement& root) {
   r.result.servers.reserve(first + most);
   sealed.ofServer.reserve(most);
   Walk(r, *nodes, groups, sealed);
+  if (r.stopped) return;
   auto opened = OpenAll(r, *sealing, sealed.values);
   std::vector<bool> fits(opened.size());
   for (std::size_t i = 0; i < opened.size(); ++i) fits[i] = opened[i] && IsUtf8(*opened[i]);

@@ -1,6 +1,8 @@
 // RDCMan's .rdg files: 2.2 (schemaVersion 1), 2.7 (schemaVersion 3) and the 3.x releases. The
 // versions differ in where a server's fields sit (directly under server, or under
 // server/properties), so every field is looked for in both places and no version is refused.
+#include <unordered_map>
+
 #include "import/readers.h"
 #include "import/text.h"
 #include "import/import_text.h"
@@ -55,6 +57,38 @@ Own OwnOf(const XmlElement& level) {
   return own;
 }
 
+// The credentials profiles of one credentialsProfiles element by name, the first of a name
+// winning, as a scan in the file's order finds it. Made once for each list: a file may name
+// one of twenty thousand profiles for each of twenty thousand servers.
+using ProfileIndex = std::unordered_map<std::string_view, const XmlElement*>;
+
+struct Reader {
+  const std::string& file;
+  ImportContext& context;
+  ImportResult& result;
+  std::unordered_map<const XmlElement*, ProfileIndex> profiles;
+  bool stopped = false;
+
+  const ProfileIndex& ProfilesOf(const XmlElement* list) {
+    const auto [it, made] = profiles.try_emplace(list);
+    if (made) {
+      for (const auto& profile : list->children) {
+        if (profile->name == "credentialsProfile") it->second.try_emplace(SettingText(*profile, "profileName"), profile.get());
+      }
+    }
+    return it->second;
+  }
+  // Asked between servers: once stopped, the reading ends with an error, and nothing of it is
+  // written.
+  bool Stopped() {
+    if (!stopped && context.Stopped()) {
+      stopped = true;
+      result.errors.push_back({file, Format(Msg::kStopped)});
+    }
+    return stopped;
+  }
+};
+
 // What a level takes from the levels around it: the settings that hold there, and the lists of
 // credentials profiles kept in the file at it and above it, the nearest last.
 struct Inherited {
@@ -69,32 +103,26 @@ bool Inherits(const XmlElement* settings) {
 
 // The settings that hold at a level with `own` inside `outer`. Credentials that name a profile
 // kept in the file are that profile's; RDCMan keeps others in the user's own settings.
-Inherited Apply(const Own& own, const Inherited& outer) {
+Inherited Apply(Reader& r, const Own& own, const Inherited& outer) {
   Inherited here{outer.connection, outer.credentials, {}};
   if (!Inherits(own.connection)) here.connection = own.connection;
-  if (!Inherits(own.credentials)) {
-    here.credentials = own.credentials;
-    const std::string_view name = SettingText(*own.credentials, "profileName");
-    bool found = name.empty();
-    const auto look = [&](const XmlElement* list) {
-      for (const auto& profile : list->children) {
-        if (!found && profile->name == "credentialsProfile" && SettingText(*profile, "profileName") == name) {
-          here.credentials = profile.get();
-          found = true;
-        }
-      }
-    };
-    if (own.profiles != nullptr) look(own.profiles);
-    for (auto it = outer.profiles.rbegin(); it != outer.profiles.rend(); ++it) look(*it);
+  if (Inherits(own.credentials)) return here;
+  here.credentials = own.credentials;
+  const std::string_view name = SettingText(*own.credentials, "profileName");
+  if (name.empty()) return here;
+  // The level's own list first, then those around it from the nearest out.
+  const auto look = [&](const XmlElement* list) {
+    const ProfileIndex& index = r.ProfilesOf(list);
+    const auto found = index.find(name);
+    if (found != index.end()) here.credentials = found->second;
+    return found != index.end();
+  };
+  if (own.profiles != nullptr && look(own.profiles)) return here;
+  for (auto it = outer.profiles.rbegin(); it != outer.profiles.rend(); ++it) {
+    if (look(*it)) break;
   }
   return here;
 }
-
-struct Reader {
-  const std::string& file;
-  ImportContext& context;
-  ImportResult& result;
-};
 
 enum class Password { kNone, kOpened, kUnopened, kTooLong };
 
@@ -119,7 +147,7 @@ Password ReadPassword(Reader& r, const XmlElement& password, std::string& plain)
 void AddServer(Reader& r, const XmlElement& server, const std::vector<std::string_view>& groups,
                const Inherited& outer) {
   const Own own = OwnOf(server);
-  const Inherited here = Apply(own, outer);
+  const Inherited here = Apply(r, own, outer);
   ImportedServer s;
   const std::string_view host = TextOf(own.name), display = TextOf(own.displayName);
   bool shortened = false;
@@ -159,10 +187,11 @@ std::size_t Servers(const XmlElement& level) {
 
 void Walk(Reader& r, const XmlElement& level, std::vector<std::string_view>& groups, const Inherited& outer) {
   const Own own = OwnOf(level);
-  Inherited here = Apply(own, outer);
+  Inherited here = Apply(r, own, outer);
   here.profiles = outer.profiles;
   if (own.profiles != nullptr) here.profiles.push_back(own.profiles);
   for (const auto& child : level.children) {
+    if (r.Stopped()) return;
     if (child->name == "server") {
       AddServer(r, *child, groups, here);
     } else if (child->name == "group") {

@@ -29,7 +29,7 @@ void ForEachLine(std::string_view text, Use use) {
 
 }  // namespace
 
-bool LooksLikeRdp(const std::string& text) {
+bool LooksLikeRdp(std::string_view text) {
   bool found = false;
   ForEachLine(text, [&](std::string_view key, std::string_view) { found = found || EqualsIgnoringCase(key, "full address"); });
   return found;

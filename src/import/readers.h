@@ -48,12 +48,13 @@ void ReadSealedMremoteng(const std::string& file, const std::string& sealedFile,
 void ReadRdcman(const std::string& file, const XmlElement& root, ImportContext& context, ImportResult& result);
 
 // A Remote Desktop connection file's text (already UTF-8): `name` becomes the remark.
-bool LooksLikeRdp(const std::string& text);
+// `text` may be bytes that do not decode: only the ASCII names of its lines are looked at.
+bool LooksLikeRdp(std::string_view text);
 void ReadRdp(const std::string& file, const std::string& name, const std::string& text, ImportContext& context,
              ImportResult& result);
 
 // A CSV of servers as export writes it; recognised only when its first line names the fields.
 // Its limits are applied here, its ports taken as given.
-void ReadCsvServers(const std::string& file, std::string_view bytes, ImportResult& result);
+void ReadCsvServers(const std::string& file, std::string_view bytes, ImportContext& context, ImportResult& result);
 
 }  // namespace korvane::import

@@ -1,5 +1,6 @@
 #include "import/server_writer.h"
 
+#include <unordered_map>
 #include <variant>
 
 #include "import/server_fields.h"
@@ -8,9 +9,6 @@
 #include "store/store.h"
 
 namespace korvane::import {
-namespace {
-
-}  // namespace
 
 std::string ServerColumns() {
   std::string columns;
@@ -36,31 +34,71 @@ WipedRows::~WipedRows() {
   for (auto& row : rows) WipeText(row.password);
 }
 
-bool SortRows(ServerList& list, const std::vector<ImportedServer>& rows, Sorting& sorting) {
-  std::vector<HeldServer> held;
-  if (!list.Read(held)) return false;
-  // A sealed password is opened once, and only when some row needs it.
-  std::vector<bool> opened(held.size(), false);
-  for (const auto& row : rows) {
-    bool sameServer = false, samePassword = false;
-    for (std::size_t i = 0; i < held.size() && !samePassword; ++i) {
-      HeldServer& h = held[i];
-      if (h.host != row.host || h.port != row.port || h.user != row.user) continue;
-      sameServer = true;
-      if (!opened[i]) {
-        if (!list.Open(h)) return false;
-        opened[i] = true;
-      }
-      samePassword = h.opens && h.password == row.password;
-    }
-    if (samePassword) {
-      sorting.there.push_back(&row);
+namespace {
+
+// Host, port and user: what makes two rows the same server, whatever their passwords.
+struct ServerKey {
+  std::string_view host, port, user;
+  bool operator==(const ServerKey&) const = default;
+};
+
+struct ServerKeyHash {
+  std::size_t operator()(const ServerKey& key) const {
+    const std::hash<std::string_view> hash;
+    std::size_t seed = hash(key.host);
+    for (const std::string_view piece : {key.port, key.user}) seed ^= hash(piece) + 0x9e3779b97f4a7c15u + (seed << 6) + (seed >> 2);
+    return seed;
+  }
+};
+
+// The rows of one server by their passwords (views into the rows: no password is copied), and
+// whether the list holds that server.
+struct SameServer {
+  std::unordered_multimap<std::string_view, std::size_t> byPassword;
+  bool held = false;
+};
+
+}  // namespace
+
+bool SortRows(ServerList& list, std::vector<HeldServer>& held, const std::vector<const ImportedServer*>& rows,
+              Sorting& sorting) {
+  std::unordered_map<ServerKey, SameServer, ServerKeyHash> servers;
+  servers.reserve(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const ImportedServer& row = *rows[i];
+    servers[{row.host, row.port, row.user}].byPassword.emplace(row.password, i);
+  }
+  std::vector<bool> there(rows.size(), false);
+  for (HeldServer& h : held) {
+    if (list.StopNow()) return false;
+    const auto same = servers.find({h.host, h.port, h.user});
+    if (same == servers.end()) continue;
+    same->second.held = true;
+    // A sealed password is opened only when some row needs it.
+    if (!list.Open(h)) return false;
+    if (!h.opens) continue;
+    const auto [first, last] = same->second.byPassword.equal_range(h.password);
+    for (auto it = first; it != last; ++it) there[it->second] = true;
+  }
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const ImportedServer* row = rows[i];
+    if (there[i]) {
+      sorting.there.push_back(row);
     } else {
-      sorting.added.push_back(&row);
-      if (sameServer) sorting.beside.push_back(&row);
+      sorting.added.push_back(row);
+      if (servers.at({row->host, row->port, row->user}).held) sorting.beside.push_back(row);
     }
   }
   return true;
+}
+
+bool SortRows(ServerList& list, const std::vector<ImportedServer>& rows, Sorting& sorting) {
+  std::vector<HeldServer> held;
+  if (!list.Read(held)) return false;
+  std::vector<const ImportedServer*> pointers;
+  pointers.reserve(rows.size());
+  for (const ImportedServer& row : rows) pointers.push_back(&row);
+  return SortRows(list, held, pointers, sorting);
 }
 
 bool FileServers::SqliteFailed(WriteFailure::Step step) { return Failed({step, sqlite3_errmsg(db_)}); }
@@ -76,6 +114,7 @@ bool FileServers::Read(std::vector<HeldServer>& held) {
   if (!read) return SqliteFailed(WriteFailure::Step::kRead);
   int rc;
   while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
+    if (StopNow()) return false;
     held.push_back({sqlite::ColumnText(read.get(), 0), sqlite::ColumnText(read.get(), 1), sqlite::ColumnText(read.get(), 2),
                     sqlite::ColumnText(read.get(), 3)});
   }
@@ -89,7 +128,11 @@ bool FileServers::Open(HeldServer& server) {
     auto plain = keys_->Open(server.password, server.host);
     WipeText(server.password);
     server.opens = plain.has_value();
-    if (plain) server.password = std::move(*plain);
+    if (plain) {
+      // A copy, then a wipe: a short password moved would stay behind in `plain`.
+      server.password.assign(*plain);
+      WipeText(*plain);
+    }
   }
   return true;
 }
@@ -99,9 +142,35 @@ bool FileServers::AddAll(const std::vector<const ImportedServer*>& added, std::v
   if (!added.empty() && !Keys()) return false;
   // All or nothing: the servers of one file arrive together or not at all.
   if (!sqlite::Exec(db_, "BEGIN IMMEDIATE")) return SqliteFailed(WriteFailure::Step::kBegin);
+  return InsertAndCommit(added, ids);
+}
+
+bool FileServers::AddNew(const std::vector<const ImportedServer*>& rows, Addition& addition) {
+  addition = {};
+  if (!Keys()) return false;
+  // The list is read after BEGIN IMMEDIATE: no other program writes to the file between the
+  // reading and the adding.
+  if (!sqlite::Exec(db_, "BEGIN IMMEDIATE")) return SqliteFailed(WriteFailure::Step::kBegin);
+  std::vector<HeldServer> held;
+  Sorting sorting;
+  if (!Read(held) || !SortRows(*this, held, rows, sorting)) {
+    sqlite::Exec(db_, "ROLLBACK");
+    return false;
+  }
+  if (!InsertAndCommit(sorting.added, addition.ids)) return false;
+  addition.added = std::move(sorting.added);
+  addition.there = std::move(sorting.there);
+  return true;
+}
+
+bool FileServers::InsertAndCommit(const std::vector<const ImportedServer*>& added, std::vector<long long>& ids) {
   auto insert = sqlite::Prepare(db_, "INSERT INTO Server (" + ServerColumns() + ") VALUES (?, ?, ?, ?, ?)");
-  bool ok = insert != nullptr;
+  bool ok = insert != nullptr, stopped = false;
   for (std::size_t i = 0; ok && i < added.size(); ++i) {
+    if (Stopped()) {
+      stopped = true;
+      break;
+    }
     const ImportedServer& s = *added[i];
     // The password goes in as the file keeps it: sealed for a protected file, never a clear
     // copy that is then replaced and left unwiped.
@@ -118,8 +187,9 @@ bool FileServers::AddAll(const std::vector<const ImportedServer*>& added, std::v
     if (stored) WipeText(*stored);
   }
   insert.reset();
-  if (!ok || !sqlite::Exec(db_, "COMMIT")) {
-    WriteFailure failure{WriteFailure::Step::kAdd, sqlite3_errmsg(db_)};
+  if (stopped || !ok || !sqlite::Exec(db_, "COMMIT")) {
+    WriteFailure failure = stopped ? WriteFailure{.stopped = true}
+                                   : WriteFailure{WriteFailure::Step::kAdd, sqlite3_errmsg(db_)};
     sqlite::Exec(db_, "ROLLBACK");
     ids.clear();
     return Failed(std::move(failure));
@@ -156,6 +226,7 @@ bool TeamServers::Read(std::vector<HeldServer>& held) {
       error);
   if (answered && !call->done) error = call->error;
   if (!answered || !call->done) return Failed({WriteFailure::Step::kRead, {}, error});
+  held.reserve(held.size() + call->servers.size());
   for (const TeamServer& server : call->servers) {
     HeldServer& one = held.emplace_back(HeldServer{server.host, server.port, server.user, server.password});
     one.opens = server.passwordOpens;
@@ -163,18 +234,46 @@ bool TeamServers::Read(std::vector<HeldServer>& held) {
   return true;
 }
 
-bool TeamServers::AddAll(const std::vector<const ImportedServer*>& servers, std::vector<long long>& ids) {
+bool TeamServers::Add(const std::vector<const ImportedServer*>& rows, bool leaveOutHeld, std::vector<long long>& ids) {
   ids.clear();
-  if (servers.empty()) return true;
+  if (rows.empty()) return true;
+  // The task's own copies: the worker may still run it after the window stopped waiting.
   auto call = std::make_shared<Call>();
-  for (const ImportedServer* s : servers) {
-    call->servers.push_back({0, 0, s->host, s->port, s->user, s->password, s->remark});
+  call->servers.reserve(rows.size());  // never grows: a moved short password would stay behind
+  for (const ImportedServer* s : rows) {
+    TeamServer& server = call->servers.emplace_back();
+    server.host = s->host;
+    server.port = s->port;
+    server.user = s->user;
+    server.password = s->password;
+    server.remark = s->remark;
   }
   TeamError error;
-  const bool answered = Run([call](TeamStore& store) { call->done = store.AddAll(call->servers, call->error); }, error);
+  const bool answered = Run(
+      [call, leaveOutHeld](TeamStore& store) { call->done = store.AddAll(call->servers, call->error, leaveOutHeld); },
+      error);
   if (answered && !call->done) error = call->error;
   if (!answered || !call->done) return Failed({WriteFailure::Step::kAdd, {}, error});
   for (const TeamServer& server : call->servers) ids.push_back(server.id);
+  return true;
+}
+
+bool TeamServers::AddAll(const std::vector<const ImportedServer*>& servers, std::vector<long long>& ids) {
+  return Add(servers, false, ids);
+}
+
+bool TeamServers::AddNew(const std::vector<const ImportedServer*>& rows, Addition& addition) {
+  addition = {};
+  std::vector<long long> ids;
+  if (!Add(rows, true, ids)) return false;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (ids[i] == 0) {
+      addition.there.push_back(rows[i]);
+    } else {
+      addition.added.push_back(rows[i]);
+      addition.ids.push_back(ids[i]);
+    }
+  }
   return true;
 }
 

@@ -1,7 +1,9 @@
 // The lists that servers read from other files are added to: the data file's own table
 // Server, or a team's list on its database server. Both programs add through here: the
 // servers read are sorted against what the list holds (SortRows), then the new ones are added
-// in one step (AddAll), all or none, whichever list it is. Each program words a failure itself.
+// in one step, all or none, whichever list it is: AddAll as they were sorted, or AddNew, which
+// sorts them again inside the write against the list as it stands then. Each program words a
+// failure itself.
 #pragma once
 
 #include <cstddef>
@@ -42,6 +44,15 @@ struct WriteFailure {
   Step step = Step::kNone;
   std::string detail;              // the data file's own words (SQLite's message)
   std::optional<TeamError> team;   // the team store's reason, for a team's list
+  bool stopped = false;            // stopped (StopWhen) before the end; nothing was added
+};
+
+// What one write did with the rows it was given, as the list stood when it was made.
+struct Addition {
+  std::vector<const ImportedServer*> added;  // in their order, `ids` theirs
+  std::vector<long long> ids;
+  // Rows the list held by then, with the same host, port, user and password: not added again.
+  std::vector<const ImportedServer*> there;
 };
 
 class ServerList {
@@ -55,7 +66,19 @@ class ServerList {
   // Adds the servers, all or none; `ids` gets the new servers' ids in their order. False with
   // failure() set.
   virtual bool AddAll(const std::vector<const ImportedServer*>& servers, std::vector<long long>& ids) = 0;
+  // Adds those of the rows that the list does not hold when it is written, all or none, in one
+  // write: what was sorted before may be out of date by then (another program, or another
+  // member, may have added the same servers since), so the list is read again inside the
+  // write, and a row is left out by the rule of SortRows. False with failure() set.
+  virtual bool AddNew(const std::vector<const ImportedServer*>& rows, Addition& addition) = 0;
   const WriteFailure& failure() const { return failure_; }
+
+  // Asked between servers while reading, opening and adding, from the thread doing it: once
+  // true, the work ends soon, failure().stopped, and nothing is added.
+  void StopWhen(std::function<bool()> stopped) { stopped_ = std::move(stopped); }
+  // True once stopped, with failure() saying so.
+  bool StopNow() { return stopped_ && stopped_() && !Failed({.stopped = true}); }
+  bool Stopped() const { return stopped_ && stopped_(); }
 
  protected:
   bool Failed(WriteFailure failure) {
@@ -65,6 +88,7 @@ class ServerList {
 
  private:
   WriteFailure failure_;
+  std::function<bool()> stopped_;
 };
 
 // How the rows of one source stand against the servers the list held before.
@@ -80,8 +104,13 @@ struct Sorting {
 // Every row of the source is added, its own repeats included: a row is already there only
 // when the list held a server with the same host, port, user and password before (the remark
 // may differ). Only where host, port and user match does a password need opening. False with
-// the list's failure() set.
+// the list's failure() set. In time that grows with the rows and the list, not with their
+// product: thirty thousand of each are sorted at once.
 bool SortRows(ServerList& list, const std::vector<ImportedServer>& rows, Sorting& sorting);
+// The same against a list read already (ServerList::Read), whose passwords are opened here as
+// they are needed.
+bool SortRows(ServerList& list, std::vector<HeldServer>& held, const std::vector<const ImportedServer*>& rows,
+              Sorting& sorting);
 
 // Wipes the clear passwords of the rows read, on every way out.
 struct WipedRows {
@@ -100,10 +129,13 @@ class FileServers : public ServerList {
   bool Read(std::vector<HeldServer>& held) override;
   bool Open(HeldServer& server) override;
   bool AddAll(const std::vector<const ImportedServer*>& servers, std::vector<long long>& ids) override;
+  bool AddNew(const std::vector<const ImportedServer*>& rows, Addition& addition) override;
 
  private:
   bool Keys();
   bool SqliteFailed(WriteFailure::Step step);
+  // Inside a transaction begun: the rows, then COMMIT; a failure rolls it back.
+  bool InsertAndCommit(const std::vector<const ImportedServer*>& added, std::vector<long long>& ids);
 
   sqlite3* db_;
   KeysSource keysSource_;
@@ -120,9 +152,13 @@ class TeamServers : public ServerList {
   bool Read(std::vector<HeldServer>& held) override;
   bool Open(HeldServer&) override { return true; }  // Read opened every one
   bool AddAll(const std::vector<const ImportedServer*>& servers, std::vector<long long>& ids) override;
+  // The list is read inside TeamStore::AddAll's transaction.
+  bool AddNew(const std::vector<const ImportedServer*>& rows, Addition& addition) override;
 
  private:
   struct Call;
+  // Runs TeamStore::AddAll on copies of the rows; a row the store left out gets id 0.
+  bool Add(const std::vector<const ImportedServer*>& rows, bool leaveOutHeld, std::vector<long long>& ids);
   // False with `error` set when the worker gave up waiting.
   bool Run(const std::function<void(TeamStore&)>& task, TeamError& error);
 

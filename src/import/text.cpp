@@ -5,6 +5,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 namespace korvane::import {
 
@@ -168,11 +172,57 @@ std::string Shown(std::string_view value) {
   return cut.size() == value.size() ? std::string(value) : std::string(cut) + "…";
 }
 
-void WipeText(std::string& text) { mbedtls_platform_zeroize(text.data(), text.size()); }
+void WipeText(std::string& text) {
+  // The whole room, not only the text: a string that was moved from, or shortened, still
+  // holds the characters past its end (a short one inside the string object itself).
+  const std::size_t size = text.size();
+  text.resize(text.capacity());
+  mbedtls_platform_zeroize(text.data(), text.size());
+  text.resize(size);
+}
 
 void WipeAndFree(std::string& text) {
   WipeText(text);
   std::string().swap(text);
+}
+
+namespace {
+
+// Each block carries the size of its room in front of it.
+constexpr std::size_t kHeader = alignof(std::max_align_t);
+
+std::size_t RoomOf(void* memory) {
+  std::size_t room = 0;
+  std::memcpy(&room, static_cast<unsigned char*>(memory) - kHeader, sizeof room);
+  return room;
+}
+
+}  // namespace
+
+void* WipingAllocate(std::size_t size) {
+  if (size > SIZE_MAX - kHeader) return nullptr;
+  auto* block = static_cast<unsigned char*>(std::malloc(kHeader + size));
+  if (block == nullptr) return nullptr;
+  std::memcpy(block, &size, sizeof size);
+  return block + kHeader;
+}
+
+void WipingFree(void* memory) {
+  if (memory == nullptr) return;
+  mbedtls_platform_zeroize(memory, RoomOf(memory));
+  std::free(static_cast<unsigned char*>(memory) - kHeader);
+}
+
+void* WipingReallocate(void* memory, std::size_t size) {
+  if (memory == nullptr) return WipingAllocate(size);
+  const std::size_t room = RoomOf(memory);
+  if (size <= room) return memory;
+  void* moved = WipingAllocate(std::max(size, room <= SIZE_MAX / 2 ? 2 * room : size));
+  if (moved == nullptr) moved = WipingAllocate(size);
+  if (moved == nullptr) return nullptr;
+  std::memcpy(moved, memory, room);
+  WipingFree(memory);
+  return moved;
 }
 
 }  // namespace korvane::import

@@ -42,8 +42,16 @@ std::string_view CutUtf8(std::string_view text, std::size_t maxBytes);
 // that a note never grows with what a file holds.
 std::string Shown(std::string_view value);
 
-// Overwrites a secret before its memory goes; WipeAndFree also hands the memory back.
+// Overwrites a secret, and whatever else its room still holds, before its memory goes;
+// WipeAndFree also hands the memory back.
 void WipeText(std::string& text);
 void WipeAndFree(std::string& text);
+
+// malloc, realloc and free for a C library's buffers that hold a file's text (a parser's):
+// each block is wiped before it goes back. A block grows to twice its size at least, so that
+// a library that asks for a few bytes more at a time still copies its text only a few times.
+void* WipingAllocate(std::size_t size);
+void* WipingReallocate(void* memory, std::size_t size);
+void WipingFree(void* memory);
 
 }  // namespace korvane::import

@@ -42,37 +42,8 @@ const XmlElement* XmlElement::Child(std::string_view childName) const {
 
 namespace {
 
-// Expat's own memory, which holds the document's text while it parses (passwords too), is
-// wiped before it goes back: each block carries its size in front of it.
-constexpr std::size_t kHeader = alignof(std::max_align_t);
-
-void* Allocate(std::size_t size) {
-  auto* block = static_cast<unsigned char*>(std::malloc(kHeader + size));
-  if (block == nullptr) return nullptr;
-  std::memcpy(block, &size, sizeof size);
-  return block + kHeader;
-}
-
-void Free(void* memory) {
-  if (memory == nullptr) return;
-  auto* block = static_cast<unsigned char*>(memory) - kHeader;
-  std::size_t size = 0;
-  std::memcpy(&size, block, sizeof size);
-  mbedtls_platform_zeroize(memory, size);
-  std::free(block);
-}
-
-void* Reallocate(void* memory, std::size_t size) {
-  void* moved = Allocate(size);
-  if (moved == nullptr || memory == nullptr) return moved;
-  std::size_t old = 0;
-  std::memcpy(&old, static_cast<unsigned char*>(memory) - kHeader, sizeof old);
-  std::memcpy(moved, memory, old < size ? old : size);
-  Free(memory);
-  return moved;
-}
-
-const XML_Memory_Handling_Suite kWipingMemory = {Allocate, Reallocate, Free};
+// Expat's own memory holds the document's text while it parses, passwords too.
+const XML_Memory_Handling_Suite kWipingMemory = {WipingAllocate, WipingReallocate, WipingFree};
 
 struct ParserDeleter {
   void operator()(XML_Parser parser) const { XML_ParserFree(parser); }

@@ -1,7 +1,9 @@
 #include "servers/import_window.h"
 
 #include <atomic>
-#include <unordered_set>
+#include <condition_variable>
+#include <iterator>
+#include <mutex>
 
 #include "import/text.h"
 #include "servers/main_window.h"
@@ -22,10 +24,21 @@ std::string FileName(const std::string& path) {
   return slash == std::string::npos || slash + 1 == path.size() ? path : path.substr(slash + 1);
 }
 
+// A note's place with the file's folder left out: the operator dropped the file, and knows it.
+std::string Where(const std::string& path, const std::string& where) {
+  if (!where.starts_with(path)) return where;
+  std::string rest = where.substr(path.size());
+  // A file in a dropped folder is named by itself; a server of a dropped file by the file's name.
+  if (!rest.empty() && (rest[0] == '\\' || rest[0] == '/')) return rest.substr(1);
+  return FileName(path) + rest;
+}
+
 }  // namespace
 
 // One path read on a thread of its own. The window and the thread share it: a window closed
-// meanwhile stops the reading and leaves it to the thread, which frees it at its end.
+// meanwhile stops the reading and leaves it to the thread, which frees it at its end. The
+// thread also words the notes, so that a file of many leaves the window nothing to do that
+// grows with it.
 struct ImportWindow::Reading {
   std::string path;
   std::optional<std::string> masterPassword;
@@ -33,10 +46,10 @@ struct ImportWindow::Reading {
   std::atomic<bool> stop{false};
   std::atomic<std::size_t> done{0}, total{0};
   import::ImportResult result;
+  std::vector<std::vector<std::string>> apart;
 
   ~Reading() {
     if (masterPassword) import::WipeText(*masterPassword);
-    for (auto& server : result.servers) import::WipeText(server.password);
   }
 
   void Run() {
@@ -51,7 +64,30 @@ struct ImportWindow::Reading {
     };
     context.stopped = [this] { return stop.load(); };
     result = import::ReadServers(path, context);
+    const auto note = [&](const import::Note& n, const std::string& why) { apart.push_back({Where(path, n.where), why}); };
+    if (!result.recognised) {
+      apart.push_back({Where(path, path), kImportNotAListReason});
+    } else if (!result.errors.empty()) {
+      // A file that could not be read whole gives none of its servers.
+      for (const auto& n : result.errors) note(n, n.what);
+    } else {
+      for (const auto* notes : {&result.skipped, &result.shortened}) {
+        for (const auto& n : *notes) note(n, n.what);
+      }
+      for (const auto& n : result.unopened) note(n, FillIn(kImportWithoutPassword, {n.what}));
+    }
   }
+};
+
+// Work on the list off the window's thread: the sorting, and the writing to a data file. The
+// program uses the data file's connection from one thread at a time, so the window, when it
+// goes, tells the work to stop and waits until it has (it looks between servers); work that
+// had not begun by then never does.
+struct ImportWindow::ListWork {
+  std::mutex mutex;
+  std::condition_variable ended;
+  bool running = false;
+  std::atomic<bool> stop{false};
 };
 
 ImportWindow::ImportWindow(Form& form, MainWindow& main, Platform& platform, std::vector<std::string> paths,
@@ -61,10 +97,16 @@ ImportWindow::ImportWindow(Form& form, MainWindow& main, Platform& platform, std
       platform_(platform),
       paths_(std::move(paths)),
       services_(std::move(services)),
-      added_(added) {}
+      added_(added),
+      work_(std::make_shared<ListWork>()) {}
 
 ImportWindow::~ImportWindow() {
   if (reading_) reading_->stop = true;
+  std::unique_lock<std::mutex> lock(work_->mutex);
+  work_->stop = true;
+  work_->ended.wait(lock, [this] { return !work_->running; });
+  // Written just before the window went, its end unseen: the main window shows them still.
+  if (written_ && added_.empty()) added_ = addition_.ids;
 }
 
 void ImportWindow::OnEvent(const Event& event) {
@@ -109,48 +151,52 @@ void ImportWindow::ShowProgress() {
 
 void ImportWindow::OnRead() {
   import::ImportResult& read = reading_->result;
-  const std::string& path = reading_->path;
   if (read.master != import::MasterPassword::kNotAsked) {
     // A file under a master password: asked for, then read again with it, until it opens or
     // the operator gives up; giving up leaves the file out, with its reason.
-    auto typed = services_.askMasterPassword(FileName(path), read.master == import::MasterPassword::kWrong);
+    auto typed = services_.askMasterPassword(FileName(reading_->path), read.master == import::MasterPassword::kWrong);
     if (typed) return ReadNext(std::move(typed));
   }
-  if (!read.recognised) {
-    notLists_.push_back(FileName(path));
-    Apart(path, kImportNotAListReason);
-  } else if (!read.errors.empty()) {
-    // A file that could not be read whole gives none of its servers.
-    ++lists_;
-    for (const auto& note : read.errors) Apart(note.where, note.what);
-  } else {
-    ++lists_;
-    for (const auto* notes : {&read.skipped, &read.shortened}) {
-      for (const auto& note : *notes) Apart(note.where, note.what);
-    }
-    for (const auto& note : read.unopened) Apart(note.where, FillIn(kImportWithoutPassword, {note.what}));
-    for (auto& server : read.servers) servers_.push_back(std::move(server));
-  }
+  if (!read.recognised) notLists_.push_back(FileName(reading_->path));
+  if (read.recognised) ++lists_;
+  if (read.recognised && read.errors.empty()) servers_.push_back(std::move(read.servers));
+  std::move(reading_->apart.begin(), reading_->apart.end(), std::back_inserter(apart_));
   if (++next_ < paths_.size()) return ReadNext();
   reading_.reset();
-  ShowPreview();
+  Sort();
 }
 
-void ImportWindow::Apart(const std::string& where, const std::string& why) { apart_.push_back({Where(where), why}); }
-
-std::string ImportWindow::Where(const std::string& where) const {
-  const std::string& path = paths_[next_];
-  if (!where.starts_with(path)) return where;
-  std::string rest = where.substr(path.size());
-  // A file in a dropped folder is named by itself; a server of a dropped file by the file's name.
-  if (!rest.empty() && (rest[0] == '\\' || rest[0] == '/')) return rest.substr(1);
-  return FileName(path) + rest;
+void ImportWindow::OnList(std::function<void()> work, std::function<void()> done) {
+  std::shared_ptr<ListWork> shared = work_;
+  form_.RunInBackground(
+      [shared, work = std::move(work)] {
+        {
+          std::lock_guard<std::mutex> lock(shared->mutex);
+          if (shared->stop) return;
+          shared->running = true;
+        }
+        work();
+        {
+          std::lock_guard<std::mutex> lock(shared->mutex);
+          shared->running = false;
+        }
+        shared->ended.notify_all();
+      },
+      std::move(done));
 }
 
-void ImportWindow::ShowPreview() {
+void ImportWindow::SayFailure(const std::string& dataFileText) {
+  const auto& failure = list_->failure();
+  if (failure.stopped) return;
+  platform_.ShowMessage(failure.team ? TeamActionFailedMessage(main_.connection().TeamServerName(), *failure.team)
+                                     : FillIn(dataFileText, {failure.detail}),
+                        kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
+}
+
+void ImportWindow::Sort() {
   form_.StartTimer(0);
-  form_.SetText(Id(C::进度标签), "");
   if (lists_ == 0) {
+    form_.SetText(Id(C::进度标签), "");
     std::string names;
     for (const auto& name : notLists_) names += (names.empty() ? "" : "”、“") + name;
     platform_.ShowMessage(FillIn(kImportNotAList, {names}), kDefaultMessageCaption, MessageButtons::Ok,
@@ -159,7 +205,8 @@ void ImportWindow::ShowPreview() {
     return;
   }
   DBConnection& connection = main_.connection();
-  if (TeamWorker* team = connection.Team()) {
+  TeamWorker* team = connection.Team();
+  if (team) {
     list_ = std::make_unique<import::TeamServers>(*team);
   } else {
     LoginSession& session = main_.session();
@@ -168,49 +215,90 @@ void ImportWindow::ShowPreview() {
       return true;
     });
   }
-  if (!SortRows(*list_, servers_, sorting_)) {
-    const auto& failure = list_->failure();
-    platform_.ShowMessage(failure.team ? TeamActionFailedMessage(connection.TeamServerName(), *failure.team)
-                                       : FillIn(kImportListUnreadable, {failure.detail}),
-                          kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
+  std::shared_ptr<ListWork> shared = work_;
+  list_->StopWhen([shared] { return shared->stop.load(); });
+  form_.SetText(Id(C::进度标签), kImportSortingText);
+  // A team's list is read through its worker, which only the window's thread may use; it
+  // waits for it its bound at most.
+  if (team && !list_->Read(held_)) {
+    SayFailure(kImportListUnreadable);
     form_.Destroy();
     return;
   }
-  for (const auto* server : sorting_.there) apart_.push_back({server->remark, kImportAlreadyThere});
-  for (const auto* server : sorting_.beside) apart_.push_back({server->remark, kImportBeside});
-  std::vector<std::vector<std::string>> rows;
-  for (const auto* server : sorting_.added) rows.push_back({server->remark, server->host, server->port, server->user});
-  const bool any = !rows.empty();
-  form_.SetText(Id(C::添加标签), any ? FillIn(kImportAddHeading, {std::to_string(rows.size())}) : kImportNothingToAdd);
-  form_.ListSetRows(Id(C::添加列表), std::move(rows));
+  OnList(
+      [this, team] {
+        std::vector<const import::ImportedServer*> rows;
+        for (const auto& file : servers_) {
+          for (const auto& server : file) rows.push_back(&server);
+        }
+        sorted_ = (team || list_->Read(held_)) && SortRows(*list_, held_, rows, sorting_);
+        held_.clear();
+        if (!sorted_) return;
+        for (const auto* server : sorting_.there) sortedApart_.push_back({server->remark, kImportAlreadyThere});
+        for (const auto* server : sorting_.beside) sortedApart_.push_back({server->remark, kImportBeside});
+        for (const auto* server : sorting_.added) addRows_.push_back({server->remark, server->host, server->port, server->user});
+      },
+      [this] { ShowPreview(); });
+}
+
+void ImportWindow::ShowPreview() {
+  form_.SetText(Id(C::进度标签), "");
+  if (!sorted_) {
+    SayFailure(kImportListUnreadable);
+    form_.Destroy();
+    return;
+  }
+  std::move(sortedApart_.begin(), sortedApart_.end(), std::back_inserter(apart_));
+  sortedApart_.clear();
+  const bool any = !addRows_.empty();
+  form_.SetText(Id(C::添加标签), any ? FillIn(kImportAddHeading, {std::to_string(addRows_.size())}) : kImportNothingToAdd);
+  form_.ListSetRows(Id(C::添加列表), std::move(addRows_));
   form_.SetText(Id(C::跳过标签), FillIn(kImportApartHeading, {std::to_string(apart_.size())}));
-  form_.ListSetRows(Id(C::跳过列表), apart_);
+  form_.ListSetRows(Id(C::跳过列表), std::move(apart_));
   form_.SetEnabled(Id(C::导入按钮), any);
   form_.SetFocus(Id(any ? C::导入按钮 : C::取消按钮));
 }
 
 void ImportWindow::Import() {
-  if (!list_ || sorting_.added.empty()) return;
+  if (!list_ || !sorted_ || sorting_.added.empty() || writing_) return;
   // A file protected or unprotected since the login would take the passwords the wrong way:
   // the main window says so, and nothing is written.
   if (!main_.FileAsAtLogin()) {
     form_.Destroy();
     return;
   }
-  std::vector<long long> ids;
-  if (!list_->AddAll(sorting_.added, ids)) {
-    const auto& failure = list_->failure();
-    platform_.ShowMessage(failure.team ? TeamActionFailedMessage(main_.connection().TeamServerName(), *failure.team)
-                                       : FillIn(kImportFailed, {failure.detail}),
-                          kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
+  writing_ = true;
+  form_.SetEnabled(Id(C::导入按钮), false);
+  form_.SetText(Id(C::进度标签), kImportWritingText);
+  // What was sorted is decided again inside the write: another program may have added some
+  // of the same servers since.
+  if (main_.connection().Team()) {
+    written_ = list_->AddNew(sorting_.added, addition_);
+    OnWritten();
+  } else {
+    OnList([this] { written_ = list_->AddNew(sorting_.added, addition_); }, [this] { OnWritten(); });
+  }
+}
+
+void ImportWindow::OnWritten() {
+  writing_ = false;
+  form_.SetText(Id(C::进度标签), "");
+  if (!written_) {
+    SayFailure(kImportFailed);
+    form_.SetEnabled(Id(C::导入按钮), true);
     return;
   }
-  added_ = std::move(ids);
+  if (!addition_.there.empty()) {
+    platform_.ShowMessage(FillIn(kImportAppearedMeanwhile, {std::to_string(addition_.there.size())}),
+                          kDefaultMessageCaption, MessageButtons::Ok, MessageIcon::None);
+  }
+  added_ = addition_.ids;
   form_.Destroy();
 }
 
 void ImportWindow::Cancel() {
   if (reading_) reading_->stop = true;
+  work_->stop = true;
   form_.Destroy();
 }
 

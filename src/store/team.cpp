@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_map>
 
 #include "store/sealed_value.h"
 #include "store/team_detail.h"
@@ -340,21 +341,90 @@ bool TeamStore::Insert(TeamServer& server, TeamError& error) {
 
 bool TeamStore::Add(TeamServer& server, TeamError& error) { return Ready(error) && Insert(server, error); }
 
-bool TeamStore::AddAll(std::vector<TeamServer>& servers, TeamError& error) {
+bool TeamStore::AddAll(std::vector<TeamServer>& servers, TeamError& error, bool leaveOutHeld) {
   if (!Ready(error)) return false;
-  // No lock is held for a change's number, so a long import holds nobody else back: other
-  // members go on adding and changing while it runs, and see its servers when it commits.
-  OdbcTransaction transaction(db_);
-  if (!transaction.began()) return Failed(TeamReason::kRefused, db_.Error(), error);
-  for (TeamServer& server : servers) {
-    if (!Insert(server, error)) {
-      for (TeamServer& s : servers) s.id = s.version = 0;
-      return false;
-    }
+  const auto none = [&] {
+    for (TeamServer& s : servers) s.id = s.version = 0;
+    return false;
+  };
+  // Serializable, and still no lock: two members who add the same servers at once each read
+  // the list before the other's rows are in it, and one of them is refused at its commit
+  // instead of both adding them. Set for the session around the transaction, since the
+  // driver runs each statement inside it in a savepoint of its own, where SET TRANSACTION is
+  // refused.
+  constexpr const char* kLevel = "SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL ";
+  if (leaveOutHeld && !db_.Execute(std::string(kLevel) + "SERIALIZABLE")) {
+    Failed(TeamReason::kRefused, db_.Error(), error);
+    return none();
   }
-  if (transaction.Commit()) return true;
-  for (TeamServer& s : servers) s.id = s.version = 0;
-  return Failed(TeamReason::kRefused, db_.Error(), error);
+  const bool added = [&] {
+    // No lock is held for a change's number, so a long import holds nobody else back: other
+    // members go on adding and changing while it runs, and see its servers when it commits.
+    OdbcTransaction transaction(db_);
+    if (!transaction.began()) return Failed(TeamReason::kRefused, db_.Error(), error);
+    std::vector<bool> held(servers.size(), false);
+    if (leaveOutHeld && !MarkHeld(servers, held, error)) return false;
+    for (std::size_t i = 0; i < servers.size(); ++i) {
+      if (held[i]) {
+        servers[i].id = servers[i].version = 0;
+      } else if (!Insert(servers[i], error)) {
+        return false;
+      }
+    }
+    return transaction.Commit() || Failed(TeamReason::kRefused, db_.Error(), error);
+  }();
+  // A session left serializable would refuse other members' changes now and then: one that
+  // cannot be set back is dropped, and the next operation connects anew.
+  if (leaveOutHeld && !db_.Execute(std::string(kLevel) + "READ COMMITTED")) db_.Disconnect();
+  return added || none();
+}
+
+namespace {
+
+// Host, port and user: what makes two rows the same server, whatever their passwords.
+struct ServerKey {
+  std::string_view host, port, user;
+  bool operator==(const ServerKey&) const = default;
+};
+
+struct ServerKeyHash {
+  std::size_t operator()(const ServerKey& key) const {
+    const std::hash<std::string_view> hash;
+    std::size_t seed = hash(key.host);
+    for (const std::string_view piece : {key.port, key.user}) seed ^= hash(piece) + 0x9e3779b97f4a7c15u + (seed << 6) + (seed >> 2);
+    return seed;
+  }
+};
+
+}  // namespace
+
+bool TeamStore::MarkHeld(const std::vector<TeamServer>& servers, std::vector<bool>& held, TeamError& error) {
+  // The servers to add by host, port and user, then by password: views into them, never a copy.
+  std::unordered_map<ServerKey, std::unordered_multimap<std::string_view, std::size_t>, ServerKeyHash> adding;
+  adding.reserve(servers.size());
+  for (std::size_t i = 0; i < servers.size(); ++i) {
+    adding[{servers[i].host, servers[i].port, servers[i].user}].emplace(servers[i].password, i);
+  }
+  OdbcStatement select(db_);
+  if (!select.Prepare("SELECT id, host, port, username, password FROM korvane.server") || !select.Execute({})) {
+    return Failed(TeamReason::kRefused, select.Error(), error);
+  }
+  std::vector<SqlValue> row;
+  OdbcStatement::Fetched fetched;
+  while ((fetched = select.Fetch(row)) == OdbcStatement::Fetched::kRow) {
+    TeamServer one{Number(row[0]), 0, Take(row[1]), Take(row[2]), Take(row[3])};
+    std::string& stored = std::get<std::string>(row[4] = Text(row[4]));
+    // Only a password whose host, port and user are among those added is opened.
+    const auto same = adding.find({one.host, one.port, one.user});
+    auto plain = same != adding.end() && key_ ? key_->Open(stored, SealingOf(one)) : std::nullopt;
+    sealed::WipeText(stored);
+    if (!plain) continue;
+    const auto [first, last] = same->second.equal_range(*plain);
+    for (auto it = first; it != last; ++it) held[it->second] = true;
+    sealed::WipeText(*plain);
+  }
+  if (fetched == OdbcStatement::Fetched::kError) return Failed(TeamReason::kRefused, select.Error(), error);
+  return true;
 }
 
 bool TeamStore::Change(TeamServer& server, TeamError& error) {

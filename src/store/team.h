@@ -176,8 +176,10 @@ class TeamStore {
 
   // A new server; its id and version are filled in.
   bool Add(TeamServer& server, TeamError& error);
-  // Several in one transaction: all or none.
-  bool AddAll(std::vector<TeamServer>& servers, TeamError& error);
+  // Several in one transaction: all or none. With `leaveOutHeld`, a server the list holds
+  // already (the same host, port, user and password) is left out, its id 0: the list is read
+  // inside the transaction, so what another member added a moment ago counts.
+  bool AddAll(std::vector<TeamServer>& servers, TeamError& error, bool leaveOutHeld = false);
   // Changes the row `server.id` only if it still has `server.version`; the new version is
   // filled in. kChangedByAnother or kGone otherwise, and nothing changed.
   bool Change(TeamServer& server, TeamError& error);
@@ -214,6 +216,8 @@ class TeamStore {
   bool Failed(TeamReason reason, const OdbcError& why, TeamError& error);
   std::optional<std::vector<TeamServer>> Select(bool users, bool passwords, TeamError& error);
   bool Insert(TeamServer& server, TeamError& error);
+  // For AddAll: marks in `held` the servers the list holds already.
+  bool MarkHeld(const std::vector<TeamServer>& servers, std::vector<bool>& held, TeamError& error);
   std::optional<std::vector<SqlValue>> OneRow(const std::string& sql, const std::vector<SqlValue>& parameters,
                                               TeamError& error);
   TeamSealing SealingOf(const TeamServer& server) const;

@@ -199,8 +199,16 @@ TEST(ImportRdcman, Conformance) {
                           "<server><properties><name>s</name></properties><connectionSettings inherit=\"None\">"
                           "<connectToConsole>True</connectToConsole></connectionSettings><logonCredentials inherit=\"None\">"
                           "<userName>ops@corp.local</userName><domain>CORP</domain></logonCredentials></server></group></file></RDCMan>";
+  // Profiles of one name in the file and in the group: the group's, the nearer, is taken.
+  const std::string profile = "<credentialsProfile inherit=\"None\"><profileName>ops</profileName><userName>";
+  const std::string nearest = "<RDCMan programVersion=\"2.7\" schemaVersion=\"3\"><file><credentialsProfiles>" + profile +
+                              "far</userName></credentialsProfile></credentialsProfiles><group><properties><name>G</name>"
+                              "</properties><credentialsProfiles>" + profile + "near</userName></credentialsProfile>"
+                              "</credentialsProfiles><server><properties><name>s</name></properties><logonCredentials "
+                              "inherit=\"None\"><profileName>ops</profileName></logonCredentials></server></group></file></RDCMan>";
   const Case cases[] = {
       {"2.2", Rdg(kRdg22), three, "U servers.rdg: 机房A/far.corp\n"},
+      {"the nearest profile of a name", nearest, {{"s", "3389", "near", "", "G/s"}}, ""},
       {"2.7", Rdg(kRdg27), three, "U servers.rdg: 机房A/far.corp\n"},
       {"3.1", Rdg(rdg3), three, "U servers.rdg: 机房A/far.corp\n"},
       {"settings without a port; a user that names its domain", one, {{"s", "3389", "ops@corp.local", "", "G/s"}}, ""},
@@ -237,6 +245,64 @@ TEST(ImportRdp, Conformance) {
   EXPECT_EQ(result.servers, std::vector<ImportedServer>({{"10.0.0.6", "3389", "", "", "Web"}}));
 }
 
+// A connection file that does not decode is named as a broken connection file (UTF-16 from
+// mstsc with a lone surrogate, UTF-8 with a stray byte), and text that a byte order mark calls
+// UTF-16 as broken text: never measured against a CSV's fields.
+TEST(ImportRdp, TextThatDoesNotDecodeIsNamedAsWhatItWasMeantToBe) {
+  const std::string highAlone("\x00\xD8", 2), lowAlone("\x00\xDC", 2);
+  const std::pair<std::string, std::string> cases[] = {
+      {Utf16("full address:s:a\r\nusername:s:") + highAlone + Utf16("x\r\n").substr(2), "Remote Desktop file"},
+      {"full address:s:a\r\nusername:s:\xFF\r\n", "Remote Desktop file"},
+      {Utf16("a,b\r\n") + lowAlone, "text"},
+  };
+  for (const auto& [bytes, source] : cases) {
+    ImportContext context;
+    const ImportResult result = ReadServersFromBytes("web-01.rdp", bytes, context);
+    EXPECT_TRUE(result.recognised);
+    EXPECT_EQ(result.source, source);
+    EXPECT_EQ(Notes(result), "E web-01.rdp\n");
+  }
+}
+
+// Closing the preview stops the reading: each kind ends at once with an error and no server,
+// so that nothing of it is written.
+TEST(ImportStopped, AFolderAnRdcmanFileAndACsvEndWithAnErrorAndNoServer) {
+  const testing::TempDir dir("korvane import stopped");
+  for (const char* name : {"a.rdp", "b.rdp"}) std::ofstream(dir.path() / name, std::ios::binary) << "full address:s:a\r\n";
+  ImportContext context;
+  context.stopped = [] { return true; };
+  const ImportResult results[] = {ReadServers(testing::Utf8(dir.path()), context),
+                                  ReadServersFromBytes("s.rdg", kRdg22, context),
+                                  ReadServersFromBytes("s.csv", "host,port,user,password,remark\r\na,1,u,p,r\r\n", context)};
+  for (const ImportResult& result : results) {
+    EXPECT_EQ(result.errors.size(), 1u) << result.source;
+    EXPECT_TRUE(result.servers.empty()) << result.source;
+  }
+}
+
+// Names as a file may bring them, and whether UTF-8 (RFC 3629) allows their bytes: a slip in
+// the ranges refuses full-width punctuation, the four-byte characters, or lets through bytes
+// that no window can show.
+TEST(ImportText, Utf8IsTakenWithinTheStandardsRanges) {
+  const std::pair<std::string, bool> cases[] = {
+      {"机房（一）：Web，01", true},  // EF BC 88 is U+FF08 "（"
+      {"\xEF\xBF\xBF", true},        // U+FFFF
+      {"\xF0\x90\x80\x80", true},    // U+10000
+      {"\xF4\x8F\xBF\xBF", true},    // U+10FFFF, the last
+      {"\xF4\x90\x80\x80", false},   // past U+10FFFF
+      {"\xF5\x80\x80\x80", false},   // F5 starts no character
+      {"\xF0\x8F\xBF\xBF", false},   // U+FFFF in four bytes
+      {"\xED\xA0\x80", false},       // U+D800, a surrogate
+      {"\xC1\xBF", false},           // "\x7F" in two bytes
+  };
+  for (const auto& [name, valid] : cases) {
+    ImportContext context;
+    const ImportResult result =
+        ReadServersFromBytes("s.csv", "host,port,user,password,remark\r\na,1,u,p," + name + "\r\n", context);
+    EXPECT_EQ(result.servers.size(), valid ? 1u : 0u) << ::testing::PrintToString(name);
+  }
+}
+
 // What a CSV row may bring, at each limit and one past it.
 TEST(ImportLimits, AtTheLimitTakenOnePastLeftOut) {
   ImportResult result;
@@ -248,6 +314,7 @@ TEST(ImportLimits, AtTheLimitTakenOnePastLeftOut) {
                     {"a", "65536", "", "", "port"},
                     {"a", "0", "", "", "port 0"},
                     {"a", "33a9", "", "", "port 33a9"},
+                    {"a", "99999999999999999999", "", "", "port of 20 digits"},
                     {"a", " 03389 ", "", "", "机房A/" + std::string(30, 'g') + "/" + longName}};
   ApplyLimits("servers.csv", result);
   ASSERT_EQ(result.servers.size(), 2u);
@@ -255,7 +322,8 @@ TEST(ImportLimits, AtTheLimitTakenOnePastLeftOut) {
   EXPECT_EQ(result.servers[1].port, "3389");
   EXPECT_EQ(result.servers[1].remark, "机房A/…/" + longName);
   EXPECT_EQ(Notes(result), "S servers.csv: host\nS servers.csv: user\nS servers.csv: password\nS servers.csv: port\n"
-                           "S servers.csv: port 0\nS servers.csv: port 33a9\nL servers.csv: 机房A/…/" + longName + "\n");
+                           "S servers.csv: port 0\nS servers.csv: port 33a9\nS servers.csv: port of 20 digits\n"
+                           "L servers.csv: 机房A/…/" + longName + "\n");
 }
 
 TEST(ImportHostileFiles, RefusedWithoutServersOrHanging) {

@@ -3,6 +3,8 @@
 // preview, the master password window, 导入 and 取消; the data file after each.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/program.h"
 #include "operator.h"
 #include "support/mremoteng_sealing.h"
@@ -184,6 +186,81 @@ TEST_F(ImportAppTest, AMasterPasswordIsAskedAgainWhenWrongAndACancelledPreviewWr
   EXPECT_EQ(message.rfind(L"“笔记.txt”不是可以导入的服务器列表。", 0), 0u) << message;
   EXPECT_NE(message.find(L"confCons.xml"), std::wstring::npos);
   EXPECT_EQ(ReadAll(data), before);
+}
+
+TEST_F(ImportAppTest, ServersAddedElsewhereWhileThePreviewIsOpenAreNotAddedAgain) {
+  Drop({Write("三台.csv", "host,port,user,password,remark\r\n10.0.0.7,3389,ops,七 密码,七\r\n"
+                          "10.0.0.8,3389,ops,八 密码,八\r\n10.0.0.9,3389,ops,九 密码,九\r\n")});
+  HWND preview = Preview();
+  ASSERT_NE(preview, nullptr);
+  ASSERT_EQ(Added(preview).size(), 3u);
+  // Meanwhile another program (korvane-data import, a second korvane.exe) adds two of them.
+  AddServer(data, "10.0.0.7", "3389", "ops", "七 密码", "七");
+  AddServer(data, "10.0.0.8", "3389", "ops", "八 密码", "别处的备注");
+  Click(ControlWithText(preview, L"Button", L"导入"));
+  EXPECT_EQ(op.Answer(kInfo, IDOK), L"2 台在预览后已出现在列表中，没有再添加。");
+  EXPECT_EQ(op.Answer(kInfo, IDOK), L"已导入 1 台服务器。");
+  // The list as the main window read it back from the file: each server once.
+  ASSERT_TRUE(WaitForRowCount(op.list, 4));
+  std::vector<std::wstring> hosts;
+  for (int row = 0; row < 4; ++row) hosts.push_back(op.app->ListRow(op.list, row, 3)[2]);
+  std::sort(hosts.begin(), hosts.end());
+  EXPECT_EQ(hosts, (std::vector<std::wstring>{L"10.0.0.1", L"10.0.0.7", L"10.0.0.8", L"10.0.0.9"}));
+}
+
+// Where the program's memory holds text with `marker` in it: `found` is called with each
+// place's bytes from the marker on, and the byte before it.
+void SearchMemory(DWORD process, const std::string& marker, const std::function<void(std::string_view, char)>& found) {
+  HANDLE handle = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process);
+  ASSERT_NE(handle, nullptr) << GetLastError();
+  const std::boyer_moore_horspool_searcher search(marker.begin(), marker.end());
+  MEMORY_BASIC_INFORMATION region{};
+  std::string bytes;
+  for (auto* at = static_cast<char*>(nullptr); VirtualQueryEx(handle, at, &region, sizeof region) == sizeof region;
+       at = static_cast<char*>(region.BaseAddress) + region.RegionSize) {
+    if (region.State != MEM_COMMIT || (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) != 0) continue;
+    bytes.resize(region.RegionSize);
+    SIZE_T read = 0;
+    if (!ReadProcessMemory(handle, region.BaseAddress, bytes.data(), bytes.size(), &read)) continue;
+    const std::string_view view(bytes.data(), read);
+    for (auto it = std::search(view.begin(), view.end(), search); it != view.end();
+         it = std::search(it + 1, view.end(), search)) {
+      found(view.substr(static_cast<std::size_t>(it - view.begin())), it == view.begin() ? '\0' : *(it - 1));
+    }
+  }
+  CloseHandle(handle);
+}
+
+TEST_F(ImportAppTest, ACancelledPreviewLeavesNoCopyOfAPasswordInTheProgramsMemory) {
+  // Forty servers: more than a few, so that every list of them grows a few times over. Their
+  // passwords have a marker after the first character; most are short (kept inside a string
+  // itself), every fourth long (kept on the heap).
+  std::vector<std::string> passwords;
+  std::string csv = "host,port,user,password,remark\r\n";
+  for (int i = 0; i < 40; ++i) {
+    const std::string number = (i < 10 ? "0" : "") + std::to_string(i);
+    passwords.push_back(std::string(1, static_cast<char>('A' + i % 26)) + "kvPW" + number +
+                        (i % 4 == 0 ? "-a longer one on the heap" : "!z"));
+    csv += "10.1.0." + std::to_string(i) + ",3389,ops," + passwords.back() + ",s" + number + "\r\n";
+  }
+  Drop({Write("四十台.csv", csv)});
+  HWND preview = Preview();
+  ASSERT_NE(preview, nullptr);
+  ASSERT_EQ(Added(preview).size(), 40u);
+  Click(ControlWithText(preview, L"Button", L"取消"));
+  ASSERT_TRUE(op.app->WaitUntilGone(preview));
+  DWORD process = 0;
+  GetWindowThreadProcessId(op.main, &process);
+  // A copy whole, and one without its first character (what a string moved from keeps).
+  std::vector<std::string> whole, tails;
+  SearchMemory(process, "kvPW", [&](std::string_view at, char before) {
+    for (const std::string& password : passwords) {
+      if (!at.starts_with(std::string_view(password).substr(1))) continue;
+      (before == password[0] ? whole : tails).push_back(password);
+    }
+  });
+  EXPECT_EQ(whole, std::vector<std::string>{});
+  EXPECT_EQ(tails, std::vector<std::string>{});
 }
 
 }  // namespace
