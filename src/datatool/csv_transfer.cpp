@@ -219,25 +219,30 @@ int Import(const Invocation& call) {
   import::Sorting sorting;
   if (!SortRows(list, read.servers, sorting)) return SayWriteFailure(call, path, list.failure(), team, Msg::kCannotAddServers);
   const auto& added = sorting.added;
-  const std::string counts =
-      CountsText({{sorting.there.size(), Msg::kAlreadyThere},
-                  {sorting.beside.size(), Msg::kBesideCount},
-                  {read.skipped.size() + read.moreSkipped, Msg::kSkippedCount},
-                  {read.unopened.size() + read.moreUnopened, Msg::kWithoutPassword}});
+  auto counts = [&](std::size_t there) {
+    return CountsText({{there, Msg::kAlreadyThere},
+                       {sorting.beside.size(), Msg::kBesideCount},
+                       {read.skipped.size() + read.moreSkipped, Msg::kSkippedCount},
+                       {read.unopened.size() + read.moreUnopened, Msg::kWithoutPassword}});
+  };
   if (dryRun) {
     for (const auto* server : added) {
       call.out << Format(Msg::kWouldAdd) << "\t" << OneLine(server->remark) << "\t" << OneLine(server->host) << "\t"
                << OneLine(server->port) << "\t" << OneLine(server->user) << "\n";
     }
     for (const auto* row : sorting.beside) Fail(call.err, Format(Msg::kWouldAddBeside, shownSource, RowLabel(*row)));
-    call.out << Format(Msg::kWouldImport, Servers(added.size()), shownSource, counts) << "\n";
+    call.out << Format(Msg::kWouldImport, Servers(added.size()), shownSource, counts(sorting.there.size())) << "\n";
     return 0;
   }
 
-  std::vector<long long> ids;
-  if (!list.AddAll(added, ids)) return SayWriteFailure(call, path, list.failure(), team, Msg::kCannotAddServers);
+  // Sorted again inside the write: a server another program or member added since is already
+  // there by then, and counted so.
+  import::Addition addition;
+  if (!list.AddNew(added, addition)) return SayWriteFailure(call, path, list.failure(), team, Msg::kCannotAddServers);
   for (const auto* row : sorting.beside) Fail(call.err, Format(Msg::kAddedBeside, shownSource, RowLabel(*row)));
-  call.out << Format(Msg::kImported, Servers(added.size()), shownSource, counts) << "\n";
+  call.out << Format(Msg::kImported, Servers(addition.added.size()), shownSource,
+                     counts(sorting.there.size() + addition.there.size()))
+           << "\n";
   return 0;
 }
 

@@ -251,13 +251,14 @@ int TeamPush(const Invocation& call) {
   if (!OwnServers(call, db.get(), *keys, rows)) return 1;
   import::TeamServers team(store);
   import::Sorting sorting;
-  std::vector<long long> ids;
-  if (!SortRows(team, rows, sorting) || !team.AddAll(sorting.added, ids)) {
+  import::Addition addition;
+  // Sorted again inside the write, against the list as another member may have left it.
+  if (!SortRows(team, rows, sorting) || !team.AddNew(sorting.added, addition)) {
     return SayWriteFailure(call, path, team.failure(), &store, Msg::kCannotPush);
   }
   for (const auto* row : sorting.beside) Fail(call.err, Format(Msg::kAddedBeside, path, RowLabel(*row)));
-  call.out << Format(Msg::kPushed, path, Servers(sorting.added.size()), name,
-                     CountsText({{sorting.there.size(), Msg::kAlreadyThere},
+  call.out << Format(Msg::kPushed, path, Servers(addition.added.size()), name,
+                     CountsText({{sorting.there.size() + addition.there.size(), Msg::kAlreadyThere},
                                  {sorting.beside.size(), Msg::kBesideCount}}))
            << "\n";
   return 0;

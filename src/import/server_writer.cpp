@@ -137,19 +137,12 @@ bool FileServers::Open(HeldServer& server) {
   return true;
 }
 
-bool FileServers::AddAll(const std::vector<const ImportedServer*>& added, std::vector<long long>& ids) {
-  ids.clear();
-  if (!added.empty() && !Keys()) return false;
-  // All or nothing: the servers of one file arrive together or not at all.
-  if (!sqlite::Exec(db_, "BEGIN IMMEDIATE")) return SqliteFailed(WriteFailure::Step::kBegin);
-  return InsertAndCommit(added, ids);
-}
-
 bool FileServers::AddNew(const std::vector<const ImportedServer*>& rows, Addition& addition) {
   addition = {};
   if (!Keys()) return false;
-  // The list is read after BEGIN IMMEDIATE: no other program writes to the file between the
-  // reading and the adding.
+  // All or nothing: the servers of one file arrive together or not at all. The list is read
+  // after BEGIN IMMEDIATE: no other program writes to the file between the reading and the
+  // adding.
   if (!sqlite::Exec(db_, "BEGIN IMMEDIATE")) return SqliteFailed(WriteFailure::Step::kBegin);
   std::vector<HeldServer> held;
   Sorting sorting;
@@ -234,7 +227,7 @@ bool TeamServers::Read(std::vector<HeldServer>& held) {
   return true;
 }
 
-bool TeamServers::Add(const std::vector<const ImportedServer*>& rows, bool leaveOutHeld, std::vector<long long>& ids) {
+bool TeamServers::Add(const std::vector<const ImportedServer*>& rows, std::vector<long long>& ids) {
   ids.clear();
   if (rows.empty()) return true;
   // The task's own copies: the worker may still run it after the window stopped waiting.
@@ -250,7 +243,7 @@ bool TeamServers::Add(const std::vector<const ImportedServer*>& rows, bool leave
   }
   TeamError error;
   const bool answered = Run(
-      [call, leaveOutHeld](TeamStore& store) { call->done = store.AddAll(call->servers, call->error, leaveOutHeld); },
+      [call](TeamStore& store) { call->done = store.AddAll(call->servers, call->error, /*leaveOutHeld=*/true); },
       error);
   if (answered && !call->done) error = call->error;
   if (!answered || !call->done) return Failed({WriteFailure::Step::kAdd, {}, error});
@@ -258,14 +251,10 @@ bool TeamServers::Add(const std::vector<const ImportedServer*>& rows, bool leave
   return true;
 }
 
-bool TeamServers::AddAll(const std::vector<const ImportedServer*>& servers, std::vector<long long>& ids) {
-  return Add(servers, false, ids);
-}
-
 bool TeamServers::AddNew(const std::vector<const ImportedServer*>& rows, Addition& addition) {
   addition = {};
   std::vector<long long> ids;
-  if (!Add(rows, true, ids)) return false;
+  if (!Add(rows, ids)) return false;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (ids[i] == 0) {
       addition.there.push_back(rows[i]);

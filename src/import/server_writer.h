@@ -1,9 +1,8 @@
 // The lists that servers read from other files are added to: the data file's own table
 // Server, or a team's list on its database server. Both programs add through here: the
-// servers read are sorted against what the list holds (SortRows), then the new ones are added
-// in one step, all or none, whichever list it is: AddAll as they were sorted, or AddNew, which
-// sorts them again inside the write against the list as it stands then. Each program words a
-// failure itself.
+// servers read are sorted against what the list holds (SortRows), to be shown, then added in one
+// step, all or none, whichever list it is (AddNew), sorted again inside the write against the
+// list as it stands then. Each program words a failure itself.
 #pragma once
 
 #include <cstddef>
@@ -63,9 +62,6 @@ class ServerList {
   // The password of one server that Read gave, in clear, or `opens` false. False with
   // failure() set, when what opens it could not be had.
   virtual bool Open(HeldServer& server) = 0;
-  // Adds the servers, all or none; `ids` gets the new servers' ids in their order. False with
-  // failure() set.
-  virtual bool AddAll(const std::vector<const ImportedServer*>& servers, std::vector<long long>& ids) = 0;
   // Adds those of the rows that the list does not hold when it is written, all or none, in one
   // write: what was sorted before may be out of date by then (another program, or another
   // member, may have added the same servers since), so the list is read again inside the
@@ -128,7 +124,6 @@ class FileServers : public ServerList {
   FileServers(sqlite3* db, KeysSource keys) : db_(db), keysSource_(std::move(keys)) {}
   bool Read(std::vector<HeldServer>& held) override;
   bool Open(HeldServer& server) override;
-  bool AddAll(const std::vector<const ImportedServer*>& servers, std::vector<long long>& ids) override;
   bool AddNew(const std::vector<const ImportedServer*>& rows, Addition& addition) override;
 
  private:
@@ -151,14 +146,13 @@ class TeamServers : public ServerList {
   explicit TeamServers(TeamWorker& worker) : worker_(&worker) {}
   bool Read(std::vector<HeldServer>& held) override;
   bool Open(HeldServer&) override { return true; }  // Read opened every one
-  bool AddAll(const std::vector<const ImportedServer*>& servers, std::vector<long long>& ids) override;
   // The list is read inside TeamStore::AddAll's transaction.
   bool AddNew(const std::vector<const ImportedServer*>& rows, Addition& addition) override;
 
  private:
   struct Call;
   // Runs TeamStore::AddAll on copies of the rows; a row the store left out gets id 0.
-  bool Add(const std::vector<const ImportedServer*>& rows, bool leaveOutHeld, std::vector<long long>& ids);
+  bool Add(const std::vector<const ImportedServer*>& rows, std::vector<long long>& ids);
   // False with `error` set when the worker gave up waiting.
   bool Run(const std::function<void(TeamStore&)>& task, TeamError& error);
 

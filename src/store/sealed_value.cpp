@@ -76,6 +76,9 @@ std::optional<std::string> Open(const crypto::Secret& key, std::string_view asso
 bool LooksSealed(const std::string& stored) { return Parse(stored).has_value(); }
 
 void WipeText(std::string& text) {
+  // The whole room, not only the text: a string that was moved from, or shortened, still holds
+  // the characters past its end (a short one inside the string object itself).
+  text.resize(text.capacity());
   crypto::Wipe(text.data(), text.size());
   text.clear();
 }

@@ -33,6 +33,8 @@ bool Names(const std::string& connection, std::string key) {
 
 TeamStore::~TeamStore() { sealed::WipeText(password_); }
 
+TeamServer::~TeamServer() { sealed::WipeText(password); }
+
 std::unique_ptr<TeamStore> TeamStore::Copy() const {
   auto copy = std::make_unique<TeamStore>();
   copy->connection_ = connection_;

@@ -110,6 +110,10 @@ struct TeamServer {
   // False when the stored password did not open (sealed under another key, for another host
   // or user, or not a sealed value at all): `password` is then empty and must be typed again.
   bool passwordOpens = true;
+  // Each one wipes its password when it goes. It has no move, so a list that grows copies its
+  // servers and the old ones wipe themselves: a moved short password would leave its characters
+  // in the old room, freed as it was.
+  ~TeamServer();
 };
 
 // What changed in the team's list after a change mark: the servers added or changed (as List
