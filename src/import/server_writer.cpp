@@ -5,6 +5,7 @@
 
 #include "import/server_fields.h"
 #include "import/text.h"
+#include "store/server_key.h"
 #include "store/sqlite_util.h"
 #include "store/store.h"
 
@@ -35,21 +36,6 @@ WipedRows::~WipedRows() {
 }
 
 namespace {
-
-// Host, port and user: what makes two rows the same server, whatever their passwords.
-struct ServerKey {
-  std::string_view host, port, user;
-  bool operator==(const ServerKey&) const = default;
-};
-
-struct ServerKeyHash {
-  std::size_t operator()(const ServerKey& key) const {
-    const std::hash<std::string_view> hash;
-    std::size_t seed = hash(key.host);
-    for (const std::string_view piece : {key.port, key.user}) seed ^= hash(piece) + 0x9e3779b97f4a7c15u + (seed << 6) + (seed >> 2);
-    return seed;
-  }
-};
 
 // The rows of one server by their passwords (views into the rows: no password is copied), and
 // whether the list holds that server.

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "store/sealed_value.h"
+#include "store/server_key.h"
 #include "store/team_detail.h"
 
 namespace korvane {
@@ -380,25 +381,6 @@ bool TeamStore::AddAll(std::vector<TeamServer>& servers, TeamError& error, bool 
   if (leaveOutHeld && !db_.Execute(std::string(kLevel) + "READ COMMITTED")) db_.Disconnect();
   return added || none();
 }
-
-namespace {
-
-// Host, port and user: what makes two rows the same server, whatever their passwords.
-struct ServerKey {
-  std::string_view host, port, user;
-  bool operator==(const ServerKey&) const = default;
-};
-
-struct ServerKeyHash {
-  std::size_t operator()(const ServerKey& key) const {
-    const std::hash<std::string_view> hash;
-    std::size_t seed = hash(key.host);
-    for (const std::string_view piece : {key.port, key.user}) seed ^= hash(piece) + 0x9e3779b97f4a7c15u + (seed << 6) + (seed >> 2);
-    return seed;
-  }
-};
-
-}  // namespace
 
 bool TeamStore::MarkHeld(const std::vector<TeamServer>& servers, std::vector<bool>& held, TeamError& error) {
   // The servers to add by host, port and user, then by password: views into them, never a copy.
