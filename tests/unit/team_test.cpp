@@ -500,6 +500,36 @@ TEST_F(TeamWindowTest, AnotherMembersChangesReachTheListWithoutMovingTheOperator
   EXPECT_EQ(Row(form.ListCurrentRow(kList))[1], "r3");
   EXPECT_EQ(Row(form.ListTopRow(kList))[1], "changed");
   EXPECT_TRUE(platform.messages.empty());
+
+  // The details follow the server they show when another member changes it, and 连接 reads it
+  // again: a change the refresh has not brought yet still reaches the connection file.
+  window.OnEvent({EventKind::LeftClick, kList});
+  auto details = [&] { return form.Text(Id(C::编辑框_端口)) + " " + form.Text(Id(C::编辑框_密码)); };
+  EXPECT_EQ(details(), "3389 p");
+  servers[3].port = "4002";
+  servers[3].password = "new";
+  ASSERT_TRUE(other->Change(servers[3], error)) << error.detail;
+  window.OnEvent({EventKind::Timer});
+  EXPECT_EQ(details(), "4002 new");
+  servers[3].port = "4003";
+  ASSERT_TRUE(other->Change(servers[3], error)) << error.detail;
+  form.SetComboIndex(Id(C::组合框_分辨率), 0);
+  window.OnEvent({EventKind::Clicked, Id(C::按钮1)});  // 连接
+  ASSERT_EQ(platform.writtenFiles.size(), 1u) << (platform.messages.empty() ? "" : platform.messages[0].text);
+  EXPECT_NE(platform.writtenFiles[0].text.find("full address:s:10.4.0.3:4003\r\n"), std::string::npos);
+  EXPECT_EQ(Row(form.ListCurrentRow(kList))[3], "4003");
+  // What the operator typed over the details is theirs: a refresh leaves it.
+  form.SetText(Id(C::编辑框_端口), "5000");
+  servers[3].remark = "r3 again";
+  ASSERT_TRUE(other->Change(servers[3], error)) << error.detail;
+  window.OnEvent({EventKind::Timer});
+  EXPECT_EQ(details(), "5000 new");
+  // A server deleted under details that are its own takes them with it.
+  form.SetText(Id(C::编辑框_端口), "4003");
+  ASSERT_TRUE(other->Delete(servers[3].id, servers[3].version, error)) << error.detail;
+  window.OnEvent({EventKind::Timer});
+  EXPECT_EQ(details(), " ");
+  EXPECT_TRUE(platform.messages.empty()) << platform.messages[0].text;
 }
 
 TEST_F(TeamWindowTest, AReaderIsToldBeforeAnyEditorAndEveryConnectIsLogged) {
