@@ -62,12 +62,50 @@ Own OwnOf(const XmlElement& level) {
 // one of twenty thousand profiles for each of twenty thousand servers.
 using ProfileIndex = std::unordered_map<std::string_view, const XmlElement*>;
 
+// What a server takes from credentials or connection settings, found in one pass over their
+// children (a direct child first, then those of properties; the password only as a direct
+// child). Made once for each element: servers by the thousand may inherit one element of
+// thousands of children.
+struct Fields {
+  std::string_view user, domain, port;
+  const XmlElement* password = nullptr;
+};
+
+Fields FieldsOf(const XmlElement& holder) {
+  const XmlElement *user = nullptr, *domain = nullptr, *port = nullptr, *properties = nullptr;
+  Fields fields;
+  const auto take = [&](const XmlElement& e, bool direct) {
+    const XmlElement** slot = e.name == "userName" ? &user
+                              : e.name == "domain" ? &domain
+                              : e.name == "port"   ? &port
+                                                   : nullptr;
+    if (slot != nullptr && *slot == nullptr) *slot = &e;
+    if (direct && e.name == "properties" && properties == nullptr) properties = &e;
+    if (direct && e.name == "password" && fields.password == nullptr) fields.password = &e;
+  };
+  for (const auto& child : holder.children) take(*child, true);
+  if (properties != nullptr) {
+    for (const auto& child : properties->children) take(*child, false);
+  }
+  fields.user = TextOf(user);
+  fields.domain = TextOf(domain);
+  fields.port = TextOf(port);
+  return fields;
+}
+
 struct Reader {
   const std::string& file;
   ImportContext& context;
   ImportResult& result;
   std::unordered_map<const XmlElement*, ProfileIndex> profiles;
+  std::unordered_map<const XmlElement*, Fields> fields;
   bool stopped = false;
+
+  const Fields& FieldsFor(const XmlElement& holder) {
+    const auto [it, made] = fields.try_emplace(&holder);
+    if (made) it->second = FieldsOf(holder);
+    return it->second;
+  }
 
   const ProfileIndex& ProfilesOf(const XmlElement* list) {
     const auto [it, made] = profiles.try_emplace(list);
@@ -156,15 +194,15 @@ void AddServer(Reader& r, const XmlElement& server, const std::vector<std::strin
   s.host = Bounded(host, kMaxHostBytes);
 
   // A connectionSettings that names no port leaves RDCMan's own, the standard one.
-  const std::string_view port = here.connection ? SettingText(*here.connection, "port") : std::string_view();
+  const std::string_view port = here.connection ? r.FieldsFor(*here.connection).port : std::string_view();
   s.port = port.empty() ? std::string("3389") : Bounded(port, 64);
 
   // Never gatewaySettings: those are the gateway's credentials, not the server's.
   Password password = Password::kNone;
   if (const XmlElement* holder = here.credentials) {
-    s.user = UserWithDomain(Bounded(SettingText(*holder, "userName"), kMaxUserBytes),
-                            Bounded(SettingText(*holder, "domain"), kMaxUserBytes));
-    if (const XmlElement* element = holder->Child("password")) password = ReadPassword(r, *element, s.password);
+    const Fields& fields = r.FieldsFor(*holder);
+    s.user = UserWithDomain(Bounded(fields.user, kMaxUserBytes), Bounded(fields.domain, kMaxUserBytes));
+    if (fields.password != nullptr) password = ReadPassword(r, *fields.password, s.password);
   }
   const std::string where = r.file + ": " + s.remark;
   if (password == Password::kTooLong) {
