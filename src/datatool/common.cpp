@@ -8,6 +8,7 @@
 #include "store/schema.h"
 #include "datatool/commands.h"
 #include "datatool/messages.h"
+#include "datatool/private_file.h"
 
 namespace korvane::tool {
 
@@ -67,6 +68,15 @@ bool NeedsRollBack(sqlite3* db) { return FirstRead(db) == SQLITE_READONLY_ROLLBA
 sqlite::DatabasePtr OpenReadOnly(const std::string& path, std::string& error, std::ostream& notes) {
   error = NotAFile(path);
   if (!error.empty()) return nullptr;
+  // Looked at before SQLite opens anything: it rolls back whatever journal it finds beside the
+  // file, and running as root it even makes the journal root's first.
+  const std::string journal = path + "-journal";
+  std::error_code ec;
+  if (fs::symlink_status(sqlite::PathFromUtf8(journal), ec).type() != fs::file_type::not_found &&
+      !JournalIsTheFilesOwn(sqlite::PathFromUtf8(path), sqlite::PathFromUtf8(journal))) {
+    error = Format(Msg::kJournalNotItsOwn, path, journal);
+    return nullptr;
+  }
   auto db = Open(path, SQLITE_OPEN_READONLY, error);
   const int read = db ? FirstRead(db.get()) : SQLITE_OK;
   // Called damaged, the file would be given up for lost while it is only being saved.

@@ -263,6 +263,12 @@ const MessageText kMessageTable[] = {
      "program, which rolls it back at its login, as a user who may",
      "{0}：上次对它的写入中途被打断，SQLite 须先用 {1} 把那次写入回滚才能读取它，而这需要对该文件"
      "及其所在文件夹的写入权限；请以有此权限的用户运行本命令或程序（程序登录时会将其回滚）"},
+    {Msg::kJournalNotItsOwn,
+     "{0}: the last write to it was cut short, but the journal beside it, {1}, is not a plain file "
+     "of the data file's owner, so it was not used, and nothing was read or changed; find out who "
+     "made {1}, and delete it if the program did not",
+     "{0}：上次对它的写入中途被打断，但它旁边的日志文件 {1} 不是数据文件所有者的普通文件，因此未被使用，"
+     "也未读取或改动任何内容；请查明 {1} 由谁创建，若不是本程序留下的，请删除它"},
     {Msg::kServerLabel, "server {0} (host {1})", "服务器 {0}（主机 {1}）"},
     {Msg::kServerLabelWithRemark, "server {0} ({1}, host {2})", "服务器 {0}（{1}，主机 {2}）"},
     {Msg::kOneServer, "1 server", "1 台服务器"},

@@ -52,6 +52,7 @@ enum class Msg {
   kInUse,
   kRolledBack,
   kCannotRollBack,
+  kJournalNotItsOwn,
   kServerLabel,
   kServerLabelWithRemark,
   kOneServer,

@@ -14,4 +14,11 @@ namespace korvane::tool {
 // and then nothing is left behind.
 bool WritePrivateFile(const std::filesystem::path& path, std::string_view bytes);
 
+// Whether `journal`, found beside the data file `file` after a write was cut short, may be
+// rolled back into it: a plain file (no link) of the data file's own owner. SQLite takes any
+// journal it finds, so one that another user planted in a folder others may write would put
+// their pages into the owner's file. Natively: a regular file of one link, owned by the data
+// file's owner. On Windows: no reparse point (the owner is not compared there).
+bool JournalIsTheFilesOwn(const std::filesystem::path& file, const std::filesystem::path& journal);
+
 }  // namespace korvane::tool

@@ -1,6 +1,7 @@
 #include "datatool/private_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,6 +21,12 @@ bool WritePrivateFile(const std::filesystem::path& path, std::string_view bytes)
   written = close(file) == 0 && written;
   if (!written) unlink(path.c_str());
   return written;
+}
+
+bool JournalIsTheFilesOwn(const std::filesystem::path& file, const std::filesystem::path& journal) {
+  struct stat data {}, log {};
+  return stat(file.c_str(), &data) == 0 && lstat(journal.c_str(), &log) == 0 && S_ISREG(log.st_mode) &&
+         log.st_nlink == 1 && log.st_uid == data.st_uid;
 }
 
 }  // namespace korvane::tool

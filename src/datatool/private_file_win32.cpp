@@ -61,4 +61,9 @@ bool WritePrivateFile(const std::filesystem::path& path, std::string_view bytes)
   return written;
 }
 
+bool JournalIsTheFilesOwn(const std::filesystem::path&, const std::filesystem::path& journal) {
+  const DWORD attributes = GetFileAttributesW(journal.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+}
+
 }  // namespace korvane::tool

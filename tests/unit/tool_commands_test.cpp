@@ -1,5 +1,8 @@
 // The data-file tool's list, check, set-login-password, export and import, run on real files.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 #include <sqlite3.h>
 
 #include <filesystem>
@@ -150,6 +153,23 @@ TEST_F(DataFileCommandsTest, AWriteCutShortIsRolledBackAndOneUnderWayWaitedFor) 
                               "FROM n LIMIT 2000) INSERT INTO Server (备注) SELECT hex(randomblob(300)) FROM n",
                          nullptr, nullptr, nullptr), SQLITE_OK);
   for (const char* suffix : {"", "-journal"}) fs::copy_file(fs::u8path(path_ + suffix), fs::u8path(cut + suffix));
+#ifndef _WIN32
+  // A journal that is a link, or another user's (planted in a folder others may write), is
+  // never rolled into the file: it would put their pages into the owner's data file.
+  const std::string planted = dir_.File("planted.mdb");
+  fs::copy_file(fs::u8path(cut), fs::u8path(planted));
+  fs::create_symlink(fs::u8path(cut + "-journal"), fs::u8path(planted + "-journal"));
+  EXPECT_EQ(Tool({"list", planted}), 1);
+  EXPECT_NE(err_.str().find("is not a plain file of the data file's owner"), std::string::npos) << err_.str();
+  if (geteuid() == 0) {
+    fs::remove(fs::u8path(planted + "-journal"));
+    fs::copy_file(fs::u8path(cut + "-journal"), fs::u8path(planted + "-journal"));
+    ASSERT_EQ(chown((planted + "-journal").c_str(), 65534, 65534), 0);
+    EXPECT_EQ(Tool({"check", planted}), 1);
+    EXPECT_NE(err_.str().find("is not a plain file of the data file's owner"), std::string::npos) << err_.str();
+    EXPECT_TRUE(fs::exists(fs::u8path(planted + "-journal")));
+  }
+#endif
   // While the writer runs, its file is in use, not damaged.
   EXPECT_EQ(Tool({"list", path_}), 1);
   EXPECT_NE(err_.str().find(path_ + ": another program is writing it"), std::string::npos) << err_.str();
