@@ -46,6 +46,7 @@ expect "nobody finds no secret in /proc" not nobody sh -c \
   'grep -sqaFf - /proc/[0-9]*/cmdline /proc/[0-9]*/environ' < <(secrets)
 
 sessions=$(pgrep -d, -P "$run")  # each helper leads a session of its own
+vnc=$(pgrep -s "$sessions" -x x11vnc)
 kill -9 "$run"; wait "$run" 2>/dev/null
 left() {  # a process of the run's sessions or of its Wine prefix (zombies aside), or its folder
   ps -o stat= -s "$sessions" | grep -qv '^Z' || [ -e "$work" ] ||
@@ -53,4 +54,5 @@ left() {  # a process of the run's sessions or of its Wine prefix (zombies aside
 }
 for _ in $(seq 75); do left || break; sleep 0.2; done
 expect "a kill -9 of the script leaves no process of its run and no private folder" not left
+expect "nor shared memory of its VNC server" not sh -c "ipcs -m -p | awk '\$3 == $vnc' | grep -q ."
 exit $status
