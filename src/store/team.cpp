@@ -123,6 +123,7 @@ bool TeamStore::Ready(TeamError& error) {
 }
 
 bool TeamStore::Failed(TeamReason reason, const OdbcError& why, TeamError& error) {
+  lastState_ = why.sqlstate;
   // 57014: the statement ran past its timeout; 55P03: a lock was waited for past its timeout.
   if (why.sqlstate == "57014" || why.sqlstate == "55P03") {
     error = {TeamReason::kTimedOut, std::to_string(why.sqlstate == "57014" ? kTeamStatementSeconds : kTeamLockSeconds)};
@@ -345,41 +346,45 @@ bool TeamStore::Insert(TeamServer& server, TeamError& error) {
 bool TeamStore::Add(TeamServer& server, TeamError& error) { return Ready(error) && Insert(server, error); }
 
 bool TeamStore::AddAll(std::vector<TeamServer>& servers, TeamError& error, bool leaveOutHeld) {
-  if (!Ready(error)) return false;
   const auto none = [&] {
     for (TeamServer& s : servers) s.id = s.version = 0;
     return false;
   };
   // Serializable, and still no lock: two members who add the same servers at once each read
-  // the list before the other's rows are in it, and one of them is refused at its commit
-  // instead of both adding them. Set for the session around the transaction, since the
-  // driver runs each statement inside it in a savepoint of its own, where SET TRANSACTION is
-  // refused.
+  // the list before the other's rows are in it, and one of them is refused (40001) instead of
+  // both adding them; that one tries again, against the list as the other left it. Set for the
+  // session around the transaction, since the driver runs each statement inside it in a
+  // savepoint of its own, where SET TRANSACTION is refused.
   constexpr const char* kLevel = "SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL ";
-  if (leaveOutHeld && !db_.Execute(std::string(kLevel) + "SERIALIZABLE")) {
-    Failed(TeamReason::kRefused, db_.Error(), error);
-    return none();
-  }
-  const bool added = [&] {
-    // No lock is held for a change's number, so a long import holds nobody else back: other
-    // members go on adding and changing while it runs, and see its servers when it commits.
-    OdbcTransaction transaction(db_);
-    if (!transaction.began()) return Failed(TeamReason::kRefused, db_.Error(), error);
-    std::vector<bool> held(servers.size(), false);
-    if (leaveOutHeld && !MarkHeld(servers, held, error)) return false;
-    for (std::size_t i = 0; i < servers.size(); ++i) {
-      if (held[i]) {
-        servers[i].id = servers[i].version = 0;
-      } else if (!Insert(servers[i], error)) {
-        return false;
-      }
+  for (int attempt = 1;; ++attempt) {
+    if (!Ready(error)) return none();
+    if (leaveOutHeld && !db_.Execute(std::string(kLevel) + "SERIALIZABLE")) {
+      Failed(TeamReason::kRefused, db_.Error(), error);
+      return none();
     }
-    return transaction.Commit() || Failed(TeamReason::kRefused, db_.Error(), error);
-  }();
-  // A session left serializable would refuse other members' changes now and then: one that
-  // cannot be set back is dropped, and the next operation connects anew.
-  if (leaveOutHeld && !db_.Execute(std::string(kLevel) + "READ COMMITTED")) db_.Disconnect();
-  return added || none();
+    lastState_.clear();
+    const bool added = [&] {
+      // No lock is held for a change's number, so a long import holds nobody else back: other
+      // members go on adding and changing while it runs, and see its servers when it commits.
+      OdbcTransaction transaction(db_);
+      if (!transaction.began()) return Failed(TeamReason::kRefused, db_.Error(), error);
+      std::vector<bool> held(servers.size(), false);
+      if (leaveOutHeld && !MarkHeld(servers, held, error)) return false;
+      for (std::size_t i = 0; i < servers.size(); ++i) {
+        if (held[i]) {
+          servers[i].id = servers[i].version = 0;
+        } else if (!Insert(servers[i], error)) {
+          return false;
+        }
+      }
+      return transaction.Commit() || Failed(TeamReason::kRefused, db_.Error(), error);
+    }();
+    // A session left serializable would refuse other members' changes now and then: one that
+    // cannot be set back is dropped, and the next operation connects anew.
+    if (leaveOutHeld && db_.IsConnected() && !db_.Execute(std::string(kLevel) + "READ COMMITTED")) db_.Disconnect();
+    if (added) return true;
+    if (!leaveOutHeld || lastState_ != "40001" || attempt == 3) return none();
+  }
 }
 
 bool TeamStore::MarkHeld(const std::vector<TeamServer>& servers, std::vector<bool>& held, TeamError& error) {

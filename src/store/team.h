@@ -230,6 +230,8 @@ class TeamStore {
   std::string connection_;
   std::string password_;
   std::optional<TeamKey> key_;
+  // The state of the last failure the database gave (SQLSTATE), for what may be tried again.
+  std::string lastState_;
   std::string team_;  // the team's name, to which each sealed password is bound
 };
 
