@@ -70,6 +70,8 @@ const BilingualText<Msg> kMessageTable[] = {
      "第 {0} 行：{1}"},
     {Msg::kHostTooLong, "its host name is longer than {0} bytes",
      "其主机名超过 {0} 字节"},
+    {Msg::kControlCharacter, "its host, port or user name holds a control character",
+     "其主机名、端口或用户名中含有控制字符"},
     {Msg::kUserTooLong, "its user name is longer than {0} bytes",
      "其用户名超过 {0} 字节"},
     {Msg::kPasswordTooLong, "its password is longer than {0} bytes",

@@ -41,6 +41,7 @@ enum class Msg {
   kXmlNoElement,
   kXmlLine,
   kHostTooLong,
+  kControlCharacter,
   kUserTooLong,
   kPasswordTooLong,
   kBadPort,

@@ -70,6 +70,22 @@ std::string Remark(const std::vector<std::string_view>& groups, std::string_view
   return (remark += mark) += name;
 }
 
+namespace {
+
+// A NUL, a line break or another control character in where a session goes: the program
+// refuses to connect with one, and a NUL would show one host in the list while another is
+// stored. A CSV is let be, as for its ports: it must give back what export took.
+bool HasControlCharacter(const ImportedServer& server) {
+  for (const std::string* value : {&server.host, &server.port, &server.user}) {
+    for (const char c : *value) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 bool Admit(const std::string& file, ImportedServer& server, ImportResult& result, bool remarkShortened,
            PortCheck ports) {
   if (server.remark.size() > kMaxRemarkBytes) {
@@ -86,6 +102,8 @@ bool Admit(const std::string& file, ImportedServer& server, ImportResult& result
   std::optional<std::string> refusal;
   if (server.host.size() > kMaxHostBytes) {
     refusal = Format(Msg::kHostTooLong, kMaxHostBytes);
+  } else if (ports == PortCheck::kNumber && HasControlCharacter(server)) {
+    refusal = Format(Msg::kControlCharacter);
   } else if (server.user.size() > kMaxUserBytes) {
     refusal = Format(Msg::kUserTooLong, kMaxUserBytes);
   } else if (server.password.size() > kMaxPasswordBytes) {

@@ -233,6 +233,10 @@ TEST(ImportRdp, Conformance) {
       {"bare IPv6", "full address:s:fe80::1\r\n", {{"fe80::1", "3389", "", "", "web-01"}}, ""},
       {"another user's password", "full address:s:a\r\npassword 51:b:00FF\r\n", {{"a", "3389", "", "", "web-01"}},
        "U web-01.rdp: web-01\n"},
+      // Listed as good.example, stored with the rest: a connect would go elsewhere.
+      {"a NUL in the host", Utf16("full address:s:good.example" + std::string(1, '\0') + "evil.example\r\n"), {},
+       "S web-01.rdp: web-01\n"},
+      {"an escape in the user", "full address:s:a\r\nusername:s:o\x1bps\r\n", {}, "S web-01.rdp: web-01\n"},
   };
   for (const auto& c : cases) Check("web-01.rdp", c);
 
