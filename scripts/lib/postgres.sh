@@ -8,7 +8,7 @@
 #   KORVANE_TEST_PG           ODBC connection string, without the password
 #   KORVANE_TEST_PG_PASSWORD  the superuser's password, made anew for the run
 #   KORVANE_TEST_PG_CA        the certificate authority that signed the server's certificate
-#                             (which names IP 127.0.0.1 and nothing else)
+#                             (which names IP 127.0.0.1, and 127.0.0.2 for a standby)
 #   ODBCSYSINI                the folder of the driver registration the tests use (below)
 
 pg_test_bin() {
@@ -36,7 +36,7 @@ pg_test_certificates() {
     -subj "/CN=korvane test CA" -keyout "$dir/ca.key" -out "$dir/ca.crt" 2>/dev/null &&
   openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes \
     -subj "/CN=127.0.0.1" -keyout "$dir/server.key" -out "$dir/server.csr" 2>/dev/null &&
-  printf 'subjectAltName=IP:127.0.0.1\n' > "$dir/server.ext" &&
+  printf 'subjectAltName=IP:127.0.0.1,IP:127.0.0.2\n' > "$dir/server.ext" &&
   openssl x509 -req -in "$dir/server.csr" -CA "$dir/ca.crt" -CAkey "$dir/ca.key" \
     -CAcreateserial -days 2 -extfile "$dir/server.ext" -out "$dir/server.crt" 2>/dev/null &&
   rm -f "$dir/ca.key" "$dir/ca.srl" "$dir/server.csr" "$dir/server.ext" &&
@@ -122,10 +122,43 @@ pg_test_restart() {
     -o "-p $PG_TEST_PORT" -w -t 60 start >/dev/null 2>&1
 }
 
+# A standby of the server, kept up to date by streaming replication: a copy taken with
+# pg_basebackup, listening on 127.0.0.2 at the same port (a connection string may name both
+# hosts, and psqlODBC's Port holds one number), with a socket folder of its own. With
+# PG_TEST_SYNC=1 the server waits for it at each commit (synchronous_standby_names), so that
+# a change reported as done is on both. After pg_test_start; pg_test_stop stops it too.
+pg_test_start_standby() {
+  local standby="$PG_TEST_DIR/standby"
+  mkdir -p "$PG_TEST_DIR/standby-socket" && chmod 700 "$PG_TEST_DIR/standby-socket" || return 1
+  if [ "$(id -u)" = 0 ]; then chown postgres: "$PG_TEST_DIR/standby-socket"; fi
+  pg_test_as_owner env PGPASSWORD="$KORVANE_TEST_PG_PASSWORD" "$PG_TEST_BIN/pg_basebackup" \
+    -h "$PG_TEST_DIR" -p "$PG_TEST_PORT" -U postgres -D "$standby" -X stream -R \
+    -d "application_name=korvane_standby" >"$PG_TEST_DIR/basebackup.log" 2>&1 || {
+    echo "postgres: the standby's copy failed:" >&2; cat "$PG_TEST_DIR/basebackup.log" >&2; return 1; }
+  printf "listen_addresses = '127.0.0.2'\nunix_socket_directories = '%s'\n" "$PG_TEST_DIR/standby-socket" \
+    >> "$standby/postgresql.conf"
+  if [ "${PG_TEST_SYNC:-0}" = 1 ]; then
+    printf "synchronous_standby_names = 'korvane_standby'\nsynchronous_commit = on\n" >> "$PG_TEST_DIR/data/postgresql.conf"
+    pg_test_as_owner "$PG_TEST_BIN/pg_ctl" -D "$PG_TEST_DIR/data" reload >/dev/null 2>&1 || return 1
+  fi
+  pg_test_as_owner "$PG_TEST_BIN/pg_ctl" -D "$standby" -l "$PG_TEST_DIR/standby.log" -o "-p $PG_TEST_PORT" \
+    -w -t 60 start >/dev/null 2>&1 || {
+    echo "postgres: the standby did not start:" >&2; cat "$PG_TEST_DIR/standby.log" >&2; return 1; }
+}
+
+# Makes the standby the writable server, as after its primary was lost.
+pg_test_promote() {
+  pg_test_as_owner "$PG_TEST_BIN/pg_ctl" -D "$PG_TEST_DIR/standby" -w -t 60 promote >/dev/null 2>&1
+}
+
 # Safe to call more than once and when the start failed half-way.
 pg_test_stop() {
   [ -n "${PG_TEST_DIR:-}" ] || return 0
-  if [ -f "$PG_TEST_DIR/data/postmaster.pid" ]; then
+  if [ -f "$PG_TEST_DIR/standby/postmaster.pid" ]; then
+    pg_test_as_owner "$PG_TEST_BIN/pg_ctl" -D "$PG_TEST_DIR/standby" -m immediate -w -t 60 stop >/dev/null 2>&1 || true
+  fi
+  # A server killed on purpose (pg_test_kill) and not started again has nothing to stop.
+  if [ -f "$PG_TEST_DIR/data/postmaster.pid" ] && kill -0 "$(head -n 1 "$PG_TEST_DIR/data/postmaster.pid")" 2>/dev/null; then
     # A server that does not stop in a minute is ended at once rather than left running
     # over a deleted folder.
     if ! pg_test_as_owner "$PG_TEST_BIN/pg_ctl" -D "$PG_TEST_DIR/data" -m fast -w -t 60 stop >/dev/null 2>&1; then
