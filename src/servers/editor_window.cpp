@@ -18,10 +18,11 @@ using C = EditorControl;
 struct FieldBox {
   C box;
   const char* field;
+  const char* name = nullptr;  // as the editor labels it, for a message that names the field
 };
 constexpr FieldBox kWriteOrder[] = {
-    {C::编辑框_Host, "服务器名"}, {C::编辑框_端口, "端口"}, {C::编辑框_用户名, "用户名"},
-    {C::编辑框_密码, "密码"},     {C::编辑框_备注, "备注"},
+    {C::编辑框_Host, "服务器名", "主机"}, {C::编辑框_端口, "端口", "端口"}, {C::编辑框_用户名, "用户名", "用户名"},
+    {C::编辑框_密码, "密码", "密码"},     {C::编辑框_备注, "备注", "备注"},
 };
 // Filled in this order when a server is changed.
 constexpr FieldBox kReadOrder[] = {
@@ -32,17 +33,6 @@ constexpr FieldBox kReadOrder[] = {
 bool OpenServer(RecordSet& records, int id) {
   return records.OpenSql("select * from Server where id=?", {static_cast<long long>(id)});
 }
-
-// The field's name as the editor labels it, for the message that names what another changed.
-struct FieldName {
-  C box;
-  const char* field;
-  const char* name;
-};
-constexpr FieldName kNamed[] = {
-    {C::编辑框_Host, "服务器名", "主机"}, {C::编辑框_端口, "端口", "端口"}, {C::编辑框_用户名, "用户名", "用户名"},
-    {C::编辑框_密码, "密码", "密码"},     {C::编辑框_备注, "备注", "备注"},
-};
 
 }  // namespace
 
@@ -142,7 +132,7 @@ void EditorWindow::ReportOtherChange() {
   } else {
     std::string differences;
     const std::string host = records.ReadText("服务器名");
-    for (const FieldName& f : kNamed) {
+    for (const FieldBox& f : kWriteOrder) {
       std::string typed = form_.Text(Id(f.box));
       if (f.box == C::编辑框_密码) {
         auto now = main_.session().Open(records.ReadText(f.field), host);
