@@ -178,6 +178,8 @@ std::optional<TeamSettings> TeamStore::ReadSettings(TeamError& error) {
     if (name == kIterationsRow) iterations = value;
     if (name == kSaltRow) salt = value;
     if (name == kCheckRow) settings.check = value;
+    if (name == kOfflineCopyRow) settings.offlineCopy = value == "on";
+    if (name == kHistoryDaysRow && std::atoll(value.c_str()) > 0) settings.historyDays = std::atoll(value.c_str());
   }
   if (fetched == OdbcStatement::Fetched::kError) {
     Failed(TeamReason::kRefused, select.Error(), error);

@@ -29,6 +29,7 @@ namespace korvane {
 // 2: the team's own schema and roles (team_schema.h), passwords bound to host, port and user.
 inline constexpr long long kTeamSchemaVersion = 2;
 inline constexpr unsigned long kTeamIterations = 600000;
+inline constexpr long long kTeamHistoryDays = 90;
 // The bounds of every session: connecting, any one statement, a lock waited for. A database
 // that stops answering or a member that holds a lock costs the others this long, not for ever.
 inline constexpr unsigned long kTeamConnectSeconds = 4;
@@ -100,6 +101,11 @@ struct TeamSettings {
   unsigned long iterations = 0;
   crypto::Bytes salt;
   std::string check;
+  // Whether members' data files may keep a sealed copy of the list for when the database
+  // cannot be reached ("on"; off unless the administrator allows it).
+  bool offlineCopy = false;
+  // How long the history of changed and deleted servers is kept.
+  long long historyDays = kTeamHistoryDays;
 };
 
 // One server of the team. `password` is in clear on this side only.

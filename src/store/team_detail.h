@@ -21,6 +21,9 @@ inline constexpr const char* kDerivationRow = "key derivation";
 inline constexpr const char* kIterationsRow = "iterations";
 inline constexpr const char* kSaltRow = "salt";
 inline constexpr const char* kCheckRow = "key check";
+// Set by the administrator; a team made before them has neither row and takes the default.
+inline constexpr const char* kOfflineCopyRow = "offline copy";
+inline constexpr const char* kHistoryDaysRow = "history days";
 inline constexpr const char* kDerivation = "PBKDF2-HMAC-SHA256";
 
 inline std::string Text(const SqlValue& value) {
