@@ -20,7 +20,10 @@ const std::string kSessionSettings = std::string(
     "SELECT pg_catalog.set_config('search_path', 'pg_catalog, korvane, pg_temp', false),"
     " pg_catalog.set_config('statement_timeout', '") + std::to_string(kTeamStatementSeconds) + "s', false),"
     " pg_catalog.set_config('lock_timeout', '" + std::to_string(kTeamLockSeconds) + "s', false),"
-    " pg_catalog.set_config('idle_in_transaction_session_timeout', '60s', false)";
+    " pg_catalog.set_config('idle_in_transaction_session_timeout', '60s', false),"
+    // When the server answering started: another time at a new connection means it restarted,
+    // or a standby took over.
+    " pg_catalog.pg_postmaster_start_time()::pg_catalog.text";
 
 // Whether the connection string names an option already (keys are case-insensitive).
 bool Names(const std::string& connection, std::string key) {
@@ -41,6 +44,8 @@ std::unique_ptr<TeamStore> TeamStore::Copy() const {
   copy->connection_ = connection_;
   copy->password_ = password_;
   copy->team_ = team_;
+  copy->serverStarted_ = serverStarted_;
+  copy->serverChanged_ = serverChanged_;
   if (key_) copy->key_ = TeamKey::FromText(key_->Text());
   return copy;
 }
@@ -119,6 +124,9 @@ bool TeamStore::Ready(TeamError& error) {
       settings.Fetch(row) != OdbcStatement::Fetched::kRow) {
     return Failed(TeamReason::kRefused, settings.Error(), error);
   }
+  std::string started = Take(row.at(4));
+  if (!serverStarted_.empty() && started != serverStarted_) serverChanged_ = true;
+  serverStarted_ = std::move(started);
   return true;
 }
 
@@ -523,14 +531,17 @@ std::optional<TeamChanges> TeamStore::ChangesSince(long long since, TeamError& e
     Failed(TeamReason::kRefused, select.Error(), error);
     return std::nullopt;
   }
-  if (since > pruned) return changes;
+  if (since > pruned && !serverChanged_) return changes;
   // Asked from before the oldest tombstone kept: a deletion may be missing, so the whole list
-  // comes instead, read after the new mark was taken.
+  // comes instead, read after the new mark was taken. So too when another server answers
+  // than the one asked before: a standby that took over lacks what its primary showed and
+  // never passed on, and numbers its changes anew from what it had.
   auto all = List(error, false);
   if (!all) return std::nullopt;
   changes.changed = std::move(*all);
   changes.deleted.clear();
   changes.complete = true;
+  serverChanged_ = false;
   return changes;
 }
 

@@ -125,7 +125,8 @@ struct TeamServer {
 // What changed in the team's list after a change mark: the servers added or changed (as List
 // gives them) and the ids of those deleted, and the mark to ask from next time. Changes still
 // uncommitted at one answer come again in a later one, so a server may come again unchanged.
-// `complete`: the mark was older than what the database keeps of deletions, so `changed` is
+// `complete`: the mark was older than what the database keeps of deletions, or another server
+// answers than before (a restart, a standby taking over), so `changed` is
 // the whole list and every server not in it was deleted.
 struct TeamChanges {
   long long upTo = 0;
@@ -239,6 +240,10 @@ class TeamStore {
   // The state of the last failure the database gave (SQLSTATE), for what may be tried again.
   std::string lastState_;
   std::string team_;  // the team's name, to which each sealed password is bound
+  // When the server of the last connection started, and whether a later connection found
+  // another (restarted, or a standby promoted): what was read before may be gone.
+  std::string serverStarted_;
+  bool serverChanged_ = false;
 };
 
 }  // namespace korvane

@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <map>
 #include <random>
@@ -77,8 +78,15 @@ bool Refresh(TeamStore& store, std::map<long long, Seen>& view, long long& since
   return true;
 }
 
-void Say(const std::string& line) {
-  std::cout << line << "\n";
+double Now() {
+  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+// An action's outcome, with when it ended (seconds since 1970, as `date +%s.%N` gives) and how
+// long it took, for the script to measure a failover by.
+void Say(const std::string& line, double began) {
+  const double ended = Now();
+  std::cout << line << " @" << std::fixed << std::setprecision(3) << ended << " " << ended - began << "\n";
   std::cout.flush();
 }
 
@@ -96,8 +104,9 @@ int Member(const std::string& connection, const std::string& password, const std
   std::mt19937 random(seed);
   for (int n = 0; n < changes; ++n) {
     if (pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+    const double began = Now();
     if (!Refresh(store, view, since)) {
-      Say("failed refresh");
+      Say("failed refresh", began);
       // The server is away: the next action tries again a little later, as an operator would.
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
       continue;
@@ -106,7 +115,7 @@ int Member(const std::string& connection, const std::string& password, const std
     const int kind = static_cast<int>(random() % 10);
     if (view.empty() || kind == 0) {
       TeamServer added{0, 0, "10.8.0." + std::to_string(n % 256), "3389", "ops", mark, mark};
-      Say(store.Add(added, error) ? "done add " + std::to_string(added.id) + " " + mark : "failed add");
+      Say(store.Add(added, error) ? "done add " + std::to_string(added.id) + " " + mark : "failed add", began);
       continue;
     }
     auto at = view.begin();
@@ -115,15 +124,15 @@ int Member(const std::string& connection, const std::string& password, const std
     if (kind == 1) {
       const bool deleted = store.Delete(id, at->second.version, error);
       const bool refused = !deleted && (error.reason == TeamReason::kChangedByAnother || error.reason == TeamReason::kGone);
-      Say(std::string(deleted ? "done" : refused ? "refused" : "failed") + " delete " + std::to_string(id));
+      Say(std::string(deleted ? "done" : refused ? "refused" : "failed") + " delete " + std::to_string(id), began);
       continue;
     }
     TeamServer changed{id, at->second.version, "10.9.9.9", "3389", "ops", mark, mark};
     if (store.Change(changed, error)) {
-      Say("done change " + std::to_string(id) + " " + std::to_string(changed.version) + " " + mark);
+      Say("done change " + std::to_string(id) + " " + std::to_string(changed.version) + " " + mark, began);
     } else {
       const bool refused = error.reason == TeamReason::kChangedByAnother || error.reason == TeamReason::kGone;
-      Say(std::string(refused ? "refused" : "failed") + " change " + std::to_string(id));
+      Say(std::string(refused ? "refused" : "failed") + " change " + std::to_string(id), began);
     }
   }
   // The member's view at the end, against the database's list. Others may still be at work:
@@ -139,7 +148,7 @@ int Member(const std::string& connection, const std::string& password, const std
              found->second.remark == (*list)[i].remark;
     }
   }
-  Say("view " + std::to_string(view.size()) + (same ? " matches" : " differs"));
+  std::cout << "view " << view.size() << (same ? " matches" : " differs") << "\n";
   return 0;
 }
 
