@@ -1,6 +1,7 @@
 #include "store/team.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <unordered_map>
 
@@ -90,8 +91,19 @@ std::string TeamStore::ServerName() const {
   return std::string();
 }
 
-bool TeamStore::Ready(TeamError& error) {
-  if (db_.IsConnected()) return true;
+bool TeamStore::Ready(TeamError& error, bool ask) {
+  const auto now = std::chrono::steady_clock::now();
+  if (db_.IsConnected()) {
+    // A connection that has not answered for a while may have lost its server (a restart, a
+    // standby that took over): asked first, so that what the operator does next goes to the
+    // server that answers now instead of failing on the old one. The live refresh does not
+    // ask; it is the asking, every few seconds.
+    if (!ask || now - lastAnswer_ < kTeamQuietSeconds || StillAnswers()) {
+      lastAnswer_ = now;
+      return true;
+    }
+    db_.Disconnect();
+  }
   // The password as the driver takes a value that may hold any character: braced, with each
   // closing brace doubled. Keepalives find a peer that vanished (a cable pulled, a machine
   // gone) in about a minute, where TCP alone would wait for hours.
@@ -127,7 +139,14 @@ bool TeamStore::Ready(TeamError& error) {
   std::string started = Take(row.at(4));
   if (!serverStarted_.empty() && started != serverStarted_) serverChanged_ = true;
   serverStarted_ = std::move(started);
+  lastAnswer_ = now;
   return true;
+}
+
+bool TeamStore::StillAnswers() {
+  OdbcStatement ask(db_);
+  std::vector<SqlValue> row;
+  return ask.Prepare("SELECT 1") && ask.Execute({}) && ask.Fetch(row) == OdbcStatement::Fetched::kRow;
 }
 
 bool TeamStore::Failed(TeamReason reason, const OdbcError& why, TeamError& error) {
@@ -482,14 +501,14 @@ bool TeamStore::Delete(long long id, long long version, TeamError& error) {
 constexpr const char* kMark = "pg_catalog.pg_snapshot_xmin(pg_catalog.pg_current_snapshot())::pg_catalog.text::pg_catalog.int8";
 
 std::optional<long long> TeamStore::LastChange(TeamError& error) {
-  if (!Ready(error)) return std::nullopt;
+  if (!Ready(error, false)) return std::nullopt;
   auto row = OneRow(std::string("SELECT ") + kMark, {}, error);
   if (!row) return std::nullopt;
   return Number(row->at(0));
 }
 
 std::optional<TeamChanges> TeamStore::ChangesSince(long long since, TeamError& error) {
-  if (!Ready(error)) return std::nullopt;
+  if (!Ready(error, false)) return std::nullopt;
   TeamChanges changes{since, {}, {}, false};
   // One statement, so one snapshot: the rows stamped at or after the mark, the tombstones the
   // same, the new mark (kind 2) and how far tombstones were pruned (kind 3).

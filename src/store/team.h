@@ -14,6 +14,7 @@
 // failure that may have cost the connection drops it, and the next operation connects again.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,6 +36,9 @@ inline constexpr long long kTeamHistoryDays = 90;
 inline constexpr unsigned long kTeamConnectSeconds = 4;
 inline constexpr unsigned long kTeamStatementSeconds = 15;
 inline constexpr unsigned long kTeamLockSeconds = 3;
+// A connection that has not answered for this long is asked whether its server is still there
+// before an operation goes on it.
+inline constexpr std::chrono::seconds kTeamQuietSeconds{1};
 
 enum class TeamReason {
   kNone,
@@ -223,7 +227,10 @@ class TeamStore {
   std::optional<TeamRoles> Roles() const { return TeamRolesFor(team_); }
 
  private:
-  bool Ready(TeamError& error);
+  // Connected, connecting first when not. `ask`: a connection quiet for kTeamQuietSeconds is
+  // asked whether its server still answers, and made anew when not.
+  bool Ready(TeamError& error, bool ask = true);
+  bool StillAnswers();
   bool Failed(TeamReason reason, const OdbcError& why, TeamError& error);
   std::optional<std::vector<TeamServer>> Select(bool users, bool passwords, TeamError& error);
   bool Insert(TeamServer& server, TeamError& error);
@@ -244,6 +251,7 @@ class TeamStore {
   // another (restarted, or a standby promoted): what was read before may be gone.
   std::string serverStarted_;
   bool serverChanged_ = false;
+  std::chrono::steady_clock::time_point lastAnswer_;
 };
 
 }  // namespace korvane
