@@ -166,6 +166,9 @@ struct TeamRestoreCounts {
   std::vector<long long> unknown;
 };
 
+// The settings the team's administrator chooses (TeamSettings::offlineCopy and historyDays).
+enum class TeamSetting { kOfflineCopy, kHistoryDays };
+
 // Whether a commit the server reports done waits for a synchronous standby.
 struct TeamDurability {
   std::string standbyNames, synchronousCommit;
@@ -248,9 +251,9 @@ class TeamStore {
   // under no key and must be typed again. The store uses the new key afterwards.
   bool Rekey(std::string_view passphrase, TeamError& error, unsigned long iterations = kTeamIterations,
              std::vector<TeamServer>* unopened = nullptr);
-  // team_history.cpp. The administrator's settings (kOfflineCopyRow "on"/"off", kHistoryDaysRow
-  // a count of days); kNotAdministrator for anyone else.
-  bool SetSetting(const std::string& name, const std::string& value, TeamError& error);
+  // team_history.cpp. One of the administrator's settings ("on"/"off", or a count of days;
+  // the database checks it); kNotAdministrator for anyone else.
+  bool SetSetting(TeamSetting setting, const std::string& value, TeamError& error);
   std::optional<TeamDurability> Durability(TeamError& error);
   // The history, oldest first; of one server when `server` is not 0.
   std::optional<std::vector<TeamHistoryRow>> History(long long server, TeamError& error);

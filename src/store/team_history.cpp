@@ -34,8 +34,9 @@ std::optional<TeamDurability> TeamStore::Durability(TeamError& error) {
   return TeamDurability{Text(row->at(0)), Text(row->at(1))};
 }
 
-bool TeamStore::SetSetting(const std::string& name, const std::string& value, TeamError& error) {
+bool TeamStore::SetSetting(TeamSetting setting, const std::string& value, TeamError& error) {
   if (!Ready(error)) return false;
+  const std::string name = setting == TeamSetting::kOfflineCopy ? kOfflineCopyRow : kHistoryDaysRow;
   if (OneRow("SELECT korvane.set_setting(?, ?)", {name, value}, error)) return true;
   // 42501: no right to call it, or the function's own refusal of someone not the administrator.
   if (lastState_ == "42501") {
