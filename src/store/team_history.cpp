@@ -209,26 +209,47 @@ std::optional<TeamRestoreCounts> TeamStore::RestoreBefore(const std::string& tim
     return std::nullopt;
   }
   if (!counts.unknown.empty()) return counts;
+  const auto same = [](const TeamServer& a, const TeamServer& b) {
+    return a.passwordOpens && b.passwordOpens && a.host == b.host && a.port == b.port && a.user == b.user &&
+           a.remark == b.remark && a.password == b.password;
+  };
+  // Servers added since, as they are now: one with the values of a deleted server that comes
+  // back (brought back by an earlier restore, say) stays in its place, so a second restore
+  // to the same time changes nothing.
+  std::vector<std::optional<TeamServer>> added;
   for (const Step& step : steps) {
-    if (!step.existed) {
-      // Added after the time: deleted through the function that keeps its history.
-      if (!Delete(step.server, step.version, error)) return std::nullopt;
-      ++counts.deleted;
-      continue;
+    if (!step.existed && !added.emplace_back(Read(step.server, error)) && error.reason != TeamReason::kGone) {
+      return std::nullopt;
     }
+  }
+  std::vector<bool> stays(added.size(), false);
+  for (const Step& step : steps) {
+    if (!step.existed) continue;
     auto kept = KeptVersion(step.thenChange, error);
     if (!kept) return std::nullopt;
     if (step.now) {
-      // A server that has the values of then again (restored before, say) is left as it is.
+      // A server that has the values of then again is left as it is.
       auto current = Read(step.server, error);
       if (!current) return std::nullopt;
-      if (current->passwordOpens && current->host == kept->host && current->port == kept->port &&
-          current->user == kept->user && current->remark == kept->remark && current->password == kept->password) {
-        continue;
+      if (same(*current, *kept)) continue;
+    } else {
+      bool there = false;
+      for (std::size_t i = 0; i < added.size() && !there; ++i) {
+        there = !stays[i] && added[i] && same(*added[i], *kept);
+        if (there) stays[i] = true;
       }
+      if (there) continue;
     }
     if (!PutBack(*kept, error)) return std::nullopt;
     ++(step.now ? counts.changedBack : counts.cameBack);
+  }
+  std::size_t next = 0;
+  for (const Step& step : steps) {
+    if (step.existed) continue;
+    // Added after the time: deleted through the function that keeps its history.
+    if (stays[next++]) continue;
+    if (!Delete(step.server, step.version, error)) return std::nullopt;
+    ++counts.deleted;
   }
   if (!transaction.Commit()) {
     Failed(TeamReason::kRefused, db_.Error(), error);
