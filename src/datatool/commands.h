@@ -18,6 +18,7 @@
 
 namespace korvane {
 class TeamStore;
+struct TeamSettings;
 }
 
 namespace korvane::tool {
@@ -48,6 +49,14 @@ int TeamPush(const Invocation& call);
 int TeamLeave(const Invocation& call);
 int TeamRekey(const Invocation& call);
 int TeamLog(const Invocation& call);
+int TeamUpgrade(const Invocation& call);
+// team check, set, history and restore (team_history_commands.cpp).
+int TeamCheckTeam(const Invocation& call);
+int TeamSet(const Invocation& call);
+int TeamHistory(const Invocation& call);
+int TeamRestore(const Invocation& call);
+// "offline copy: not allowed; history kept: 90 days"
+std::string SettingsText(const TeamSettings& settings);
 
 // add-server, list and check on a member file, whose servers are its team's (team_servers.cpp).
 int TeamAddServer(const Invocation& call, sqlite3* db);

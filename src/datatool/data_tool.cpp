@@ -87,6 +87,15 @@ const Command kCommands[] = {
     {"team rekey", "FILE", 1, 1, nullptr, Msg::kTeamRekeySummary, Msg::kTeamRekeyHelp, tool::TeamRekey},
     {"team log", "FILE [--since DATE]", 1, 1, "--since", Msg::kTeamLogSummary, Msg::kTeamLogHelp, tool::TeamLog,
      true},
+    {"team check", "FILE", 1, 1, nullptr, Msg::kTeamCheckSummary, Msg::kTeamCheckHelp, tool::TeamCheckTeam},
+    {"team set", "FILE offline-copy on|off | FILE history-days N", 3, 3, nullptr, Msg::kTeamSetSummary,
+     Msg::kTeamSetHelp, tool::TeamSet},
+    {"team history", "FILE [SERVER]", 1, 2, nullptr, Msg::kTeamHistorySummary, Msg::kTeamHistoryHelp,
+     tool::TeamHistory},
+    {"team restore", "FILE SERVER [CHANGE] | FILE --before TIME", 1, 3, "--before", Msg::kTeamRestoreSummary,
+     Msg::kTeamRestoreHelp, tool::TeamRestore, true},
+    {"team upgrade", "CONNECTION", 1, 1, nullptr, Msg::kTeamUpgradeSummary, Msg::kTeamUpgradeHelp,
+     tool::TeamUpgrade},
 };
 
 // The word that groups commands such as "team init"; it is no command of its own.

@@ -188,6 +188,30 @@ int TeamInit(const Invocation& call) {
   return 0;
 }
 
+int TeamUpgrade(const Invocation& call) {
+  const std::string& connection = call.operands[0];
+  if (const std::string key = PasswordKey(connection); !key.empty()) {
+    return Fail(call.err, Format(Msg::kConnectionHoldsPassword, Printable(key)));
+  }
+  auto password = ReadSecret(call, Format(Msg::kDatabasePasswordPrompt));
+  if (!password) return 1;
+  TeamStore store;
+  TeamError error;
+  const bool connected = store.Connect(connection, *password, error);
+  Wipe(*password);
+  const std::string server = ServerOf(store);
+  const auto settings = connected ? store.ReadSettings(error) : std::nullopt;
+  if (!settings) return Fail(call.err, Format(Msg::kNothingDoneBecause, Say(error, server)));
+  const std::string name = Printable(settings->name);
+  if (settings->schema >= kTeamSchemaVersion) {
+    call.out << Format(Msg::kUpToDate, name, server, settings->schema) << "\n";
+    return 0;
+  }
+  if (!store.Upgrade(error)) return Fail(call.err, Format(Msg::kNothingDoneBecause, Say(error, server)));
+  call.out << Format(Msg::kUpgraded, name, server, kTeamSchemaVersion) << "\n";
+  return 0;
+}
+
 int TeamJoin(const Invocation& call) {
   const std::string& path = call.operands[0];
   const std::string& connection = call.operands[1];
@@ -339,9 +363,11 @@ int TeamLog(const Invocation& call) {
   std::string name;
   if (!MemberTeam(call, db.get(), path, store, &name)) return 1;
   TeamError why;
-  const auto lines = store.ConnectionLog(call.flagValue, why);
+  // The settings first: how far back the history goes is the administrator's question too.
+  const auto settings = store.ReadSettings(why);
+  const auto lines = settings ? store.ConnectionLog(call.flagValue, why) : std::nullopt;
   if (!lines) return Fail(call.err, Format(Msg::kPathProblem, path, Format(Msg::kTeamProblem, name, Say(why, ServerOf(store)))));
-  std::string text = Format(Msg::kLogHeader) + "\n";
+  std::string text = Format(Msg::kTeamLine, name, SettingsText(*settings)) + "\n" + Format(Msg::kLogHeader) + "\n";
   for (const TeamLogLine& line : *lines) {
     text += line.at + "\t" + OneLine(line.member) + "\t" + std::to_string(line.server) + "\t" + OneLine(line.host) +
             "\t" + OneLine(line.port) + "\n";

@@ -218,7 +218,7 @@ std::optional<TeamSettings> TeamStore::ReadSettings(TeamError& error) {
   }
   auto saltBytes = sealed::FromHex(salt);
   const long long count = std::atoll(iterations.c_str());
-  if (settings.schema < kTeamSchemaVersion || derivation != kDerivation || !saltBytes ||
+  if (settings.schema < kTeamOldestSchema || derivation != kDerivation || !saltBytes ||
       saltBytes->size() != kTeamSaltSize || count < 1 || count > 10000000 || settings.check.empty()) {
     error = {TeamReason::kNotATeam};
     return std::nullopt;

@@ -28,7 +28,10 @@
 namespace korvane {
 
 // 2: the team's own schema and roles (team_schema.h), passwords bound to host, port and user.
-inline constexpr long long kTeamSchemaVersion = 2;
+// 3: the history of changed and deleted servers, and the administrator's settings. A team made
+// at 2 is still read and written; its history waits for `team upgrade`.
+inline constexpr long long kTeamSchemaVersion = 3;
+inline constexpr long long kTeamOldestSchema = 2;
 inline constexpr unsigned long kTeamIterations = 600000;
 inline constexpr long long kTeamHistoryDays = 90;
 // The bounds of every session: connecting, any one statement, a lock waited for. A database
@@ -147,6 +150,36 @@ struct TeamLogLine {
   std::string host, port;
 };
 
+// A version of a server that a change or a deletion replaced (korvane.server_history), as
+// the history lists it: never its password, only whether it opens.
+struct TeamHistoryRow {
+  long long change = 0;  // the history row's own id, which restore names
+  long long server = 0, version = 0;
+  std::string host, port, user, remark;
+  std::string changedBy, changedAt;    // who made this version, and when
+  std::string replacedBy, replacedAt;  // who changed or deleted it, and when (ISO 8601)
+  bool deleted = false;
+  bool passwordOpens = false;
+};
+
+// What `restore --before` did, or why it did nothing: the history does not reach back to the
+// time (`reach` is how far it does), or not for the servers in `unknown`.
+struct TeamRestoreCounts {
+  std::size_t cameBack = 0, changedBack = 0, deleted = 0;
+  bool beforeReach = false;
+  std::string reach;
+  std::vector<long long> unknown;
+};
+
+// The settings the team's administrator chooses (TeamSettings::offlineCopy and historyDays).
+enum class TeamSetting { kOfflineCopy, kHistoryDays };
+
+// Whether a commit the server reports done waits for a synchronous standby.
+struct TeamDurability {
+  std::string standbyNames, synchronousCommit;
+  bool OnStandby() const;
+};
+
 class TeamStore {
  public:
   TeamStore() = default;
@@ -223,6 +256,21 @@ class TeamStore {
   // under no key and must be typed again. The store uses the new key afterwards.
   bool Rekey(std::string_view passphrase, TeamError& error, unsigned long iterations = kTeamIterations,
              std::vector<TeamServer>* unopened = nullptr);
+  // team_history.cpp. One of the administrator's settings ("on"/"off", or a count of days;
+  // the database checks it); kNotAdministrator for anyone else.
+  bool SetSetting(TeamSetting setting, const std::string& value, TeamError& error);
+  std::optional<TeamDurability> Durability(TeamError& error);
+  // The history, oldest first; of one server when `server` is not 0.
+  std::optional<std::vector<TeamHistoryRow>> History(long long server, TeamError& error);
+  // The version `from` as a new change: in place at the version read now, or as a new row (its
+  // id returned) when the server is gone. kDoesNotOpen when its password does not open.
+  std::optional<long long> Restore(const TeamHistoryRow& from, TeamError& error);
+  // The whole list as it was at `time` (as PostgreSQL reads it), in one transaction.
+  std::optional<TeamRestoreCounts> RestoreBefore(const std::string& time, TeamError& error);
+  // Brings a team made at version 2 to this one, as the user who made it (who may act as
+  // the owner role: kNotAdministrator otherwise).
+  bool Upgrade(TeamError& error);
+
   // The team's roles, named after its database (after ReadSettings, Init or UseKey).
   std::optional<TeamRoles> Roles() const { return TeamRolesFor(team_); }
 
@@ -239,6 +287,14 @@ class TeamStore {
   std::optional<std::vector<SqlValue>> OneRow(const std::string& sql, const std::vector<SqlValue>& parameters,
                                               TeamError& error);
   TeamSealing SealingOf(const TeamServer& server) const;
+  // In a rekey's transaction: every kept password sealed again under `newKey`.
+  bool ResealHistory(const TeamKey& newKey, TeamError& error);
+  // The version kept in history row `change`, its password opened; nullopt with kDoesNotOpen
+  // (row: the server) when the password does not open, kGone when the row is not there.
+  std::optional<TeamServer> KeptVersion(long long change, TeamError& error);
+  // `kept` into the list: changed in place at the version the list has now, or added anew
+  // when its server is gone; the id it has then.
+  std::optional<long long> PutBack(TeamServer& kept, TeamError& error);
 
   OdbcConnection db_;
   std::string connection_;

@@ -1,5 +1,5 @@
-// The team administrator's side of the store: making a team in an empty database, and giving
-// it a new passphrase.
+// The team administrator's side of the store: making a team in an empty database, bringing
+// one made by an earlier version up to this one, and giving it a new passphrase.
 #include "store/sealed_value.h"
 #include "store/team.h"
 #include "store/team_detail.h"
@@ -17,6 +17,12 @@ std::optional<TeamKey> FreshKey(std::string_view passphrase, unsigned long itera
   if (!key) error = {TeamReason::kCryptographyRefused, crypto::BackendName()};
   return key;
 }
+
+// The history begins now: `restore --before` reaches back no further. The database's clock,
+// in UTC, as text PostgreSQL reads back.
+const std::string kHistoryBegins = std::string("INSERT INTO korvane.team (name, value) VALUES ('") + kHistorySinceRow +
+                                   "', pg_catalog.to_char(pg_catalog.now() AT TIME ZONE 'UTC',"
+                                   " 'YYYY-MM-DD\"T\"HH24:MI:SS.US\"Z\"')) ON CONFLICT (name) DO NOTHING";
 
 }  // namespace
 
@@ -93,12 +99,48 @@ bool TeamStore::Init(std::string_view passphrase, TeamError& error, unsigned lon
       return Failed(TeamReason::kRefused, db_.Error(), error);
     }
   }
+  if (!db_.Execute(kHistoryBegins)) return Failed(TeamReason::kRefused, db_.Error(), error);
   if (!db_.Execute("RESET ROLE") || !run(schema.database) || !transaction.Commit()) {
     if (error.reason == TeamReason::kNone) Failed(TeamReason::kRefused, db_.Error(), error);
     return false;
   }
   team_ = database;
   key_ = std::move(key);
+  return true;
+}
+
+bool TeamStore::Upgrade(TeamError& error) {
+  const auto settings = ReadSettings(error);
+  if (!settings) return false;
+  const auto roles = Roles();
+  if (!roles) {
+    error = {TeamReason::kBadDatabaseName, settings->name};
+    return false;
+  }
+  // Only the user who made the team acts as its owner, which owns and so may change the schema.
+  auto owner = OneRow("SELECT pg_catalog.pg_has_role(?, 'MEMBER')", {roles->owner}, error);
+  if (!owner) return false;
+  if (!True(owner->at(0))) {
+    error = {TeamReason::kNotAdministrator, roles->owner};
+    return false;
+  }
+  OdbcTransaction transaction(db_);
+  if (!transaction.began() || !db_.Execute("SET LOCAL ROLE " + QuotedIdentifier(roles->owner))) {
+    return Failed(TeamReason::kRefused, db_.Error(), error);
+  }
+  // Read again under a lock: two upgrades at once make the history once.
+  auto version = OneRow("SELECT value FROM korvane.team WHERE name = ? FOR UPDATE", {std::string(kSchemaRow)}, error);
+  if (!version) return false;
+  if (std::atoll(Text(version->at(0)).c_str()) >= kTeamSchemaVersion) return true;
+  for (const std::string& statement : TeamHistorySchema(*roles, settings->name)) {
+    if (!db_.Execute(statement)) return Failed(TeamReason::kRefused, db_.Error(), error);
+  }
+  if (!db_.Execute(kHistoryBegins) ||
+      !db_.Execute("UPDATE korvane.team SET value = ? WHERE name = ?",
+                   {std::to_string(kTeamSchemaVersion), std::string(kSchemaRow)}) ||
+      !db_.Execute("RESET ROLE") || !transaction.Commit()) {
+    return Failed(TeamReason::kRefused, db_.Error(), error);
+  }
   return true;
 }
 
@@ -140,6 +182,10 @@ bool TeamStore::Rekey(std::string_view passphrase, TeamError& error, unsigned lo
     }
     sealed::WipeText(server.password);
   }
+  // The kept versions too, in the same transaction: a restore after the rekey must give back
+  // their passwords, and the old key, which the rekey is there to retire, would be the only
+  // one to open them. (Keeping the old keys instead would leave them with whoever left.)
+  if (ok) ok = ResealHistory(*newKey, error);
   if (!ok) {
     if (unopened) unopened->clear();
     return false;

@@ -21,6 +21,23 @@ std::string Filled(std::string text, const TeamRoles& roles, std::string_view da
   return text;
 }
 
+// The team's settings change only as the owner (who made the team), or in a rekey (the key's
+// rounds, salt and check), or through set_setting (the two the administrator chooses). The
+// rekey does not reach the schema version, the name or the history's start: an administrator
+// who could rewrite those would make members read the team wrongly. Made again, the same, by
+// an upgrade, so that a team made at version 2 guards as one made now.
+constexpr const char* kGuardTeam =
+    "CREATE OR REPLACE FUNCTION korvane.guard_team() RETURNS trigger LANGUAGE plpgsql"
+    " SET search_path = pg_catalog, korvane, pg_temp AS $$\n"
+    "BEGIN\n"
+    "  IF pg_catalog.pg_has_role(session_user, {owner_name}, 'MEMBER')\n"
+    "     OR (korvane.rekeying() AND OLD.name IN ('iterations', 'salt', 'key check'))\n"
+    "     OR (current_user = {owner_name} AND OLD.name IN ('offline copy', 'history days')) THEN\n"
+    "    RETURN NEW;\n"
+    "  END IF;\n"
+    "  RAISE EXCEPTION 'the team''s settings change only in a rekey, or through korvane.set_setting';\n"
+    "END\n$$";
+
 // Made by the administrator, in init's transaction, before anything is made as the owner.
 const char* const kAsAdministrator[] = {
     // Readers' rights are editors', editors' are the administrator's: one grant gives a member
@@ -148,15 +165,7 @@ const char* const kAsOwner[] = {
     "CREATE TRIGGER server_forget AFTER DELETE ON korvane.server"
     " FOR EACH ROW EXECUTE FUNCTION korvane.forget()",
 
-    // The team's settings (the key's salt and check) change only in a rekey, or by the owner.
-    "CREATE FUNCTION korvane.guard_team() RETURNS trigger LANGUAGE plpgsql"
-    " SET search_path = pg_catalog, korvane, pg_temp AS $$\n"
-    "BEGIN\n"
-    "  IF NOT (korvane.rekeying() OR pg_catalog.pg_has_role(session_user, {owner_name}, 'MEMBER')) THEN\n"
-    "    RAISE EXCEPTION 'the team''s settings change only in a rekey';\n"
-    "  END IF;\n"
-    "  RETURN NEW;\n"
-    "END\n$$",
+    kGuardTeam,
     "CREATE TRIGGER team_guard BEFORE UPDATE ON korvane.team FOR EACH ROW EXECUTE FUNCTION korvane.guard_team()",
 
     // Editors delete through this function and hold no DELETE right on the table: with it they
@@ -220,6 +229,102 @@ const char* const kAsOwner[] = {
     "GRANT EXECUTE ON FUNCTION korvane.begin_rekey() TO {admin}",
 };
 
+// Version 3: the history of the list and the administrator's settings. `team init` makes them
+// with the rest; `team upgrade` adds them to a team made at version 2, in one transaction.
+const char* const kHistory[] = {
+    kGuardTeam,
+    // Every version of a server that a change or a deletion replaced, as it was (its password
+    // sealed as it was, for the row it was in), with who made that version and when, and who
+    // replaced it and when: the database's word, as in the row itself. Members read it; only
+    // the owner's trigger writes it.
+    "CREATE TABLE korvane.server_history (id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+    " server bigint NOT NULL, version bigint NOT NULL,"
+    " host text NOT NULL, port text NOT NULL, username text NOT NULL, password text NOT NULL, remark text NOT NULL,"
+    " changed_by text NOT NULL, changed_at timestamptz NOT NULL,"
+    " replaced_by text NOT NULL, replaced_at timestamptz NOT NULL, deleted boolean NOT NULL)",
+    "CREATE INDEX server_history_server ON korvane.server_history (server, id)",
+    "CREATE INDEX server_history_replaced_at ON korvane.server_history (replaced_at)",
+
+    // A rekey's resealing keeps the row's version (stamp): its values did not change, and it
+    // leaves no history. Any other change numbers a new version. A member who changes one
+    // server in a loop keeps only its last 100 versions: the history of a server grows no
+    // further than that, and the history as a whole no faster than the list itself could.
+    "CREATE FUNCTION korvane.keep_history() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER"
+    " SET search_path = pg_catalog, korvane, pg_temp AS $$\n"
+    "BEGIN\n"
+    "  IF TG_OP = 'UPDATE' AND NEW.version = OLD.version THEN\n"
+    "    RETURN NULL;\n"
+    "  END IF;\n"
+    "  INSERT INTO korvane.server_history (server, version, host, port, username, password, remark,\n"
+    "                                     changed_by, changed_at, replaced_by, replaced_at, deleted)\n"
+    "    VALUES (OLD.id, OLD.version, OLD.host, OLD.port, OLD.username, OLD.password, OLD.remark,\n"
+    "            OLD.changed_by, OLD.changed_at, session_user, pg_catalog.now(), TG_OP = 'DELETE');\n"
+    "  DELETE FROM korvane.server_history WHERE id IN (\n"
+    "    SELECT id FROM korvane.server_history WHERE server = OLD.id\n"
+    "    ORDER BY id DESC OFFSET 100 LIMIT 100 FOR UPDATE SKIP LOCKED);\n"
+    "  RETURN NULL;\n"
+    "END\n$$",
+    "CREATE TRIGGER server_keep_history AFTER UPDATE OR DELETE ON korvane.server"
+    " FOR EACH ROW EXECUTE FUNCTION korvane.keep_history()",
+
+    // Versions replaced longer ago than the administrator's "history days" (90 when unset, or
+    // set to anything but a count of days) go on the way, once a statement: a thousand at most,
+    // and none that another member's pruning holds, so no write waits for another's pruning.
+    "CREATE FUNCTION korvane.prune_history() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER"
+    " SET search_path = pg_catalog, korvane, pg_temp AS $$\n"
+    "DECLARE\n"
+    "  days integer;\n"
+    "BEGIN\n"
+    "  SELECT value::integer INTO days FROM korvane.team WHERE name = 'history days' AND value ~ '^[1-9][0-9]{0,4}$';\n"
+    "  DELETE FROM korvane.server_history WHERE id IN (\n"
+    "    SELECT id FROM korvane.server_history\n"
+    "    WHERE replaced_at < pg_catalog.now() - pg_catalog.make_interval(days => COALESCE(days, 90))\n"
+    "    ORDER BY replaced_at LIMIT 1000 FOR UPDATE SKIP LOCKED);\n"
+    "  RETURN NULL;\n"
+    "END\n$$",
+    "CREATE TRIGGER server_prune_history AFTER UPDATE OR DELETE ON korvane.server"
+    " FOR EACH STATEMENT EXECUTE FUNCTION korvane.prune_history()",
+
+    // A kept version changes only its seal, and only in the administrator's rekey: the new key
+    // must open it, and nothing else about it may change afterwards.
+    "CREATE FUNCTION korvane.guard_history() RETURNS trigger LANGUAGE plpgsql"
+    " SET search_path = pg_catalog, korvane, pg_temp AS $$\n"
+    "BEGIN\n"
+    "  IF NOT (korvane.rekeying() AND pg_catalog.pg_has_role(session_user, {admin_name}, 'MEMBER')) THEN\n"
+    "    RAISE EXCEPTION 'the history changes only its seals, and only in a rekey';\n"
+    "  END IF;\n"
+    "  RETURN NEW;\n"
+    "END\n$$",
+    "CREATE TRIGGER server_history_guard BEFORE UPDATE ON korvane.server_history"
+    " FOR EACH ROW EXECUTE FUNCTION korvane.guard_history()",
+
+    // The administrator's two settings, and nothing else: whether members may keep an offline
+    // copy, and how many days the history is kept. Checked here, since the administrator can
+    // call it from psql as well as through the program.
+    "CREATE FUNCTION korvane.set_setting(p_name text, p_value text) RETURNS void LANGUAGE plpgsql"
+    " SECURITY DEFINER SET search_path = pg_catalog, korvane, pg_temp AS $$\n"
+    "BEGIN\n"
+    "  IF NOT pg_catalog.pg_has_role(session_user, {admin_name}, 'MEMBER') THEN\n"
+    "    RAISE EXCEPTION 'only the team''s administrator sets the team''s settings' USING ERRCODE = '42501';\n"
+    "  END IF;\n"
+    "  IF NOT ((p_name = 'offline copy' AND p_value IN ('on', 'off'))\n"
+    "          OR (p_name = 'history days' AND p_value ~ '^[1-9][0-9]{0,4}$')) THEN\n"
+    "    RAISE EXCEPTION 'no setting % = %', p_name, p_value USING ERRCODE = '22023';\n"
+    "  END IF;\n"
+    "  INSERT INTO korvane.team (name, value) VALUES (p_name, p_value)\n"
+    "    ON CONFLICT (name) DO UPDATE SET value = EXCLUDED.value;\n"
+    "END\n$$",
+
+    "REVOKE ALL ON korvane.server_history FROM PUBLIC",
+    "REVOKE ALL ON ALL SEQUENCES IN SCHEMA korvane FROM PUBLIC",
+    "REVOKE ALL ON ALL FUNCTIONS IN SCHEMA korvane FROM PUBLIC",
+    // Readers read the history (passwords only sealed, as in the list); the administrator
+    // reseals it in a rekey and sets the settings.
+    "GRANT SELECT ON korvane.server_history TO {viewer}",
+    "GRANT UPDATE (password) ON korvane.server_history TO {admin}",
+    "GRANT EXECUTE ON FUNCTION korvane.set_setting(text, text) TO {admin}",
+};
+
 // The database's own rights, by its owner (the administrator).
 const char* const kDatabase[] = {
     // Nobody creates in public: a function there could be what a careless query resolves to.
@@ -271,7 +376,14 @@ std::string QuotedLiteral(std::string_view text) {
 }
 
 TeamSchemaStatements TeamSchema(const TeamRoles& roles, std::string_view database) {
-  return {Fill(kAsAdministrator, roles, database), Fill(kAsOwner, roles, database), Fill(kDatabase, roles, database)};
+  TeamSchemaStatements schema{Fill(kAsAdministrator, roles, database), Fill(kAsOwner, roles, database),
+                              Fill(kDatabase, roles, database)};
+  for (std::string& statement : Fill(kHistory, roles, database)) schema.asOwner.push_back(std::move(statement));
+  return schema;
+}
+
+std::vector<std::string> TeamHistorySchema(const TeamRoles& roles, std::string_view database) {
+  return Fill(kHistory, roles, database);
 }
 
 }  // namespace korvane

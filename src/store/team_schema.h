@@ -14,6 +14,10 @@
 
 namespace korvane {
 
+// The settings' row that says since when the history was kept: when the team was made, or
+// upgraded to keep one. `restore --before` reaches back no further.
+inline constexpr const char* kHistorySinceRow = "history since";
+
 // The schema that holds the team's tables, in the team's own database.
 inline constexpr const char* kTeamSchema = "korvane";
 // The oldest server the schema works on (pg_current_xact_id and pg_current_snapshot).
@@ -46,5 +50,8 @@ struct TeamSchemaStatements {
 };
 
 TeamSchemaStatements TeamSchema(const TeamRoles& roles, std::string_view database);
+// What version 3 adds to a team made at version 2 (the history and the settings), run as the
+// owner: part of TeamSchema's asOwner already.
+std::vector<std::string> TeamHistorySchema(const TeamRoles& roles, std::string_view database);
 
 }  // namespace korvane

@@ -207,7 +207,9 @@ TEST_F(TeamTest, RefusesAUsedDatabaseAWrongPassphraseANewerSchemaAndTheOldKeyAft
   EXPECT_EQ(error.reason, TeamReason::kRefused);
   EXPECT_EQ(fresh->List(error)->size(), 2u);
 
-  ASSERT_EQ(Raw().Execute("UPDATE korvane.team SET value = '3' WHERE name = 'schema version'"), 1);
+  ASSERT_EQ(Raw().Execute("UPDATE korvane.team SET value = '" + std::to_string(kTeamSchemaVersion + 1) +
+                          "' WHERE name = 'schema version'"),
+            1);
   EXPECT_FALSE(fresh->ReadSettings(error));
   EXPECT_EQ(error.reason, TeamReason::kNewerSchema);
 }
