@@ -202,6 +202,7 @@ enum class Msg {
   kNoSuchChange,
   kRestoredInPlace,
   kRestoredAsNew,
+  kAlreadyRestored,
   kRestoredBefore,
   kBeforeReach,
   kUnknownBefore,

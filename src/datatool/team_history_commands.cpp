@@ -160,10 +160,12 @@ int TeamRestore(const Invocation& call) {
     if (change != 0 && row.change == change) from = &row;
   }
   if (!from) return Fail(call.err, Format(Msg::kNoSuchChange, name, OneLine(call.operands[2]), server));
-  const auto id = store.Restore(*from, error);
+  bool alreadyThere = false;
+  const auto id = store.Restore(*from, error, &alreadyThere);
   if (!id) return Problem(call, name, error, store, Msg::kConversionFailed);
-  call.out << (*id == server ? Format(Msg::kRestoredInPlace, name, server, from->change)
-                             : Format(Msg::kRestoredAsNew, name, server, from->change, *id))
+  call.out << (alreadyThere    ? Format(Msg::kAlreadyRestored, name, server, from->change, *id)
+               : *id == server ? Format(Msg::kRestoredInPlace, name, server, from->change)
+                               : Format(Msg::kRestoredAsNew, name, server, from->change, *id))
            << "\n";
   return 0;
 }

@@ -264,7 +264,9 @@ class TeamStore {
   std::optional<std::vector<TeamHistoryRow>> History(long long server, TeamError& error);
   // The version `from` as a new change: in place at the version read now, or as a new row (its
   // id returned) when the server is gone. kDoesNotOpen when its password does not open.
-  std::optional<long long> Restore(const TeamHistoryRow& from, TeamError& error);
+  // `alreadyThere`: a deleted server whose kept values a server of the list has already (an
+  // earlier restore brought it back): that server's id, and nothing changed.
+  std::optional<long long> Restore(const TeamHistoryRow& from, TeamError& error, bool* alreadyThere = nullptr);
   // The whole list as it was at `time` (as PostgreSQL reads it), in one transaction.
   std::optional<TeamRestoreCounts> RestoreBefore(const std::string& time, TeamError& error);
   // Brings a team made at version 2 to this one, as the user who made it (who may act as

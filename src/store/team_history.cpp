@@ -129,7 +129,7 @@ std::optional<long long> TeamStore::PutBack(TeamServer& kept, TeamError& error) 
   return kept.id;
 }
 
-std::optional<long long> TeamStore::Restore(const TeamHistoryRow& from, TeamError& error) {
+std::optional<long long> TeamStore::Restore(const TeamHistoryRow& from, TeamError& error, bool* alreadyThere) {
   if (!Ready(error)) return std::nullopt;
   OdbcTransaction transaction(db_);
   if (!transaction.began()) {
@@ -137,7 +137,23 @@ std::optional<long long> TeamStore::Restore(const TeamHistoryRow& from, TeamErro
     return std::nullopt;
   }
   auto kept = KeptVersion(from.change, error);
-  auto id = kept ? PutBack(*kept, error) : std::nullopt;
+  if (!kept) return std::nullopt;
+  if (alreadyThere) *alreadyThere = false;
+  // A deleted server restored twice would come back twice: the second time finds the first.
+  auto gone = OneRow("SELECT NOT EXISTS (SELECT 1 FROM korvane.server WHERE id = ?)", {kept->id}, error);
+  if (!gone) return std::nullopt;
+  if (True(gone->at(0))) {
+    auto listed = ListWithPasswords(error);
+    if (!listed) return std::nullopt;
+    for (const TeamServer& server : *listed) {
+      if (server.passwordOpens && server.host == kept->host && server.port == kept->port && server.user == kept->user &&
+          server.remark == kept->remark && server.password == kept->password) {
+        if (alreadyThere) *alreadyThere = true;
+        return server.id;
+      }
+    }
+  }
+  auto id = PutBack(*kept, error);
   if (!id) return std::nullopt;
   if (!transaction.Commit()) {
     Failed(TeamReason::kRefused, db_.Error(), error);

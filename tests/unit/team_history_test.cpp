@@ -120,7 +120,13 @@ TEST_F(TeamHistoryTest, AServerDeletedAtAnEditorsPsqlComesBackWithItsPasswordBut
 
   ASSERT_EQ(Tool({"team", "restore", editor_, "2"}), 0) << err_.str();
   EXPECT_EQ(out_.str(), "team " + name_ + ": server 2 came back from change 1 as server 4\n");
-  EXPECT_EQ(Passwords(editor_), testing::Replaced(before, "2\tr\t10.0.0.2\t3389\tops\tpw of 10.0.0.2\n", "") + "4\tr\t10.0.0.2\t3389\tops\tpw of 10.0.0.2\n");
+  const std::string restored = testing::Replaced(before, "2\tr\t10.0.0.2\t3389\tops\tpw of 10.0.0.2\n", "") +
+                               "4\tr\t10.0.0.2\t3389\tops\tpw of 10.0.0.2\n";
+  EXPECT_EQ(Passwords(editor_), restored);
+  // Restored again (a second operator, the same instruction): once is enough.
+  ASSERT_EQ(Tool({"team", "restore", editor_, "2"}), 0) << err_.str();
+  EXPECT_EQ(out_.str(), "team " + name_ + ": the list holds server 2 as change 1 kept it already, as server 4; nothing changed\n");
+  EXPECT_EQ(Passwords(editor_), restored);
 
   // In place, at the version read: what it overwrites is kept in turn, and can come back.
   ASSERT_TRUE(psql->Execute("UPDATE korvane.server SET remark = 'renamed' WHERE id = 1"));
