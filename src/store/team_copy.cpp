@@ -130,12 +130,16 @@ std::optional<TeamCopyContents> ReadTeamCopy(sqlite3* db, const TeamCopyKey& key
 
 std::optional<std::unordered_map<long long, long long>> TeamCopyVersions(sqlite3* db, const TeamCopyKey& key) {
   if (!Fits(db, key)) return std::nullopt;
-  auto read = sqlite::Prepare(db, "SELECT id, version FROM TeamCopy");
+  auto read = sqlite::Prepare(db, "SELECT id, version, server FROM TeamCopy");
   if (!read) return std::nullopt;
   std::unordered_map<long long, long long> versions;
   int rc;
   while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
-    versions[sqlite3_column_int64(read.get(), 0)] = sqlite3_column_int64(read.get(), 1);
+    const long long id = sqlite3_column_int64(read.get(), 0), version = sqlite3_column_int64(read.get(), 1);
+    auto packed = key.keys.OpenMembership(sqlite::ColumnText(read.get(), 2), RowPurpose(key.connection, id, version));
+    if (!packed) continue;
+    sealed::WipeText(*packed);
+    versions[id] = version;
   }
   if (rc != SQLITE_DONE) return std::nullopt;
   return versions;
@@ -223,12 +227,11 @@ struct TeamCopyKeeper::Fetched {
 TeamCopyKeeper::TeamCopyKeeper(TeamCopyPlace place) : place_(std::move(place)) {}
 TeamCopyKeeper::~TeamCopyKeeper() = default;
 
-void TeamCopyKeeper::Listed(const std::unordered_map<long long, long long>& listed) {
-  sqlite3* db = place_.file ? place_.file() : nullptr;
-  const LoginKeys* keys = place_.session ? place_.session->keys() : nullptr;
-  if (db == nullptr || keys == nullptr) return;
-  keysOf_ = keys->settings();
-  auto versions = TeamCopyVersions(db, {*keys, place_.connection});
+void TeamCopyKeeper::Compare(sqlite3* db, const LoginKeys& keys,
+                             const std::unordered_map<long long, long long>& listed) {
+  compare_ = false;
+  keysOf_ = keys.settings();
+  auto versions = TeamCopyVersions(db, {keys, place_.connection});
   anew_ = !versions;
   versions_ = versions ? std::move(*versions) : std::unordered_map<long long, long long>();
   behind_.clear();
@@ -244,9 +247,10 @@ void TeamCopyKeeper::Listed(const std::unordered_map<long long, long long>& list
 void TeamCopyKeeper::Step(TeamWorker& worker, const std::unordered_map<long long, long long>& listed,
                           bool answered) {
   const LoginKeys* keys = place_.session ? place_.session->keys() : nullptr;
-  if (keys == nullptr || !place_.file || place_.file() == nullptr) return;
+  sqlite3* db = place_.file ? place_.file() : nullptr;
+  if (keys == nullptr || db == nullptr) return;
   // A new login password: the copy no longer opens, and is made anew under the new key.
-  if (!(keys->settings() == keysOf_)) Listed(listed);
+  if (compare_ || !(keys->settings() == keysOf_)) Compare(db, *keys, listed);
   if (fetch_) {
     const Fetch fetch = *fetch_;
     // A fetch whose worker was given up is asked again; one still running waits, and the

@@ -50,8 +50,8 @@ bool HasTeamCopy(sqlite3* db);
 // The copy with every value opened; nullopt when the file holds none, or one that does not
 // open with this key (another login password, another team, a value changed in the file).
 std::optional<TeamCopyContents> ReadTeamCopy(sqlite3* db, const TeamCopyKey& key);
-// The version of each server the copy holds, without opening them; nullopt when there is no
-// copy that opens with this key, which is then to be made anew.
+// The version of each server the copy holds whose values open; nullopt when there is no copy
+// that opens with this key, which is then to be made anew. A server left out is written anew.
 std::optional<std::unordered_map<long long, long long>> TeamCopyVersions(sqlite3* db, const TeamCopyKey& key);
 // In one transaction: `servers` written over the rows of their ids, `deleted` taken out, and
 // the copy's time set to `at` when given. With `anew`, every row there was goes first and the
@@ -81,9 +81,11 @@ class TeamCopyKeeper {
   explicit TeamCopyKeeper(TeamCopyPlace place);
   ~TeamCopyKeeper();
 
-  // The list as read whole (id: version): compared with the copy, every server it lacks or
-  // holds at another version is to be fetched, and every one the list lacks goes.
-  void Listed(const std::unordered_map<long long, long long>& listed);
+  // The list was read whole: at the next step it is compared with the copy, and every server
+  // the copy lacks, holds at another version or holds spoiled is fetched, and every one the
+  // list lacks goes. The comparison opens the whole copy, so it waits for the first refresh
+  // rather than hold up the list's first showing.
+  void Listed() { compare_ = true; }
   // A server the refresh brought or took out of the list.
   void Touched(long long id) { behind_.insert(id); }
   // At each refresh: writes what a fetch brought, or starts the next fetch. `answered`: the
@@ -94,6 +96,7 @@ class TeamCopyKeeper {
 
  private:
   struct Fetched;
+  void Compare(sqlite3* db, const LoginKeys& keys, const std::unordered_map<long long, long long>& listed);
   bool Write(const std::vector<TeamServer>& servers, const std::vector<long long>& deleted,
              const std::unordered_map<long long, long long>& listed);
 
@@ -103,6 +106,7 @@ class TeamCopyKeeper {
   std::unordered_map<long long, long long> versions_;
   std::unordered_set<long long> behind_;
   bool anew_ = true;
+  bool compare_ = false;
   ProtectionSettings keysOf_;  // the login's keys the copy was checked against
   std::time_t stamped_ = 0;
   struct Fetch {

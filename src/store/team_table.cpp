@@ -257,10 +257,7 @@ bool TeamTable::Select(const std::string& sql, const std::vector<SqlValue>& para
       rows.push_back(RowOf(server, columns));
       sealed::WipeText(server.password);
     }
-    if (copy_) {
-      copy_->Listed(listed_);
-      copy_->Step(worker_, listed_, false);
-    }
+    if (copy_) copy_->Listed();
     return true;
   }
   const long long id = IdOf(parameters);
@@ -398,10 +395,7 @@ std::optional<std::pair<std::vector<TableRow>, std::vector<long long>>> TeamTabl
   TeamChanges changes{*answer.last, std::move(*answer.servers), {}, true};
   auto merged = Merge(changes);
   KeepCopy(answer.offlineCopy);
-  if (copy_) {
-    copy_->Listed(listed_);
-    copy_->Step(worker_, listed_, true);
-  }
+  if (copy_) copy_->Listed();
   return merged;
 }
 
