@@ -130,19 +130,34 @@ std::optional<TeamCopyContents> ReadTeamCopy(sqlite3* db, const TeamCopyKey& key
 
 std::optional<std::unordered_map<long long, long long>> TeamCopyVersions(sqlite3* db, const TeamCopyKey& key) {
   if (!Fits(db, key)) return std::nullopt;
-  auto read = sqlite::Prepare(db, "SELECT id, version, server FROM TeamCopy");
+  auto read = sqlite::Prepare(db, "SELECT id, version FROM TeamCopy");
   if (!read) return std::nullopt;
   std::unordered_map<long long, long long> versions;
   int rc;
   while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
-    const long long id = sqlite3_column_int64(read.get(), 0), version = sqlite3_column_int64(read.get(), 1);
-    auto packed = key.keys.OpenMembership(sqlite::ColumnText(read.get(), 2), RowPurpose(key.connection, id, version));
-    if (!packed) continue;
-    sealed::WipeText(*packed);
-    versions[id] = version;
+    versions[sqlite3_column_int64(read.get(), 0)] = sqlite3_column_int64(read.get(), 1);
   }
   if (rc != SQLITE_DONE) return std::nullopt;
   return versions;
+}
+
+std::vector<long long> UnopenedTeamCopyRows(sqlite3* db, const TeamCopyKey& key, const std::vector<long long>& ids) {
+  std::vector<long long> unopened;
+  auto read = sqlite::Prepare(db, "SELECT version, server FROM TeamCopy WHERE id = ?");
+  for (long long id : ids) {
+    if (!read || !sqlite::Bind(read.get(), {id})) return ids;
+    if (sqlite3_step(read.get()) == SQLITE_ROW) {
+      auto packed = key.keys.OpenMembership(sqlite::ColumnText(read.get(), 1),
+                                            RowPurpose(key.connection, id, sqlite3_column_int64(read.get(), 0)));
+      if (packed) {
+        sealed::WipeText(*packed);
+      } else {
+        unopened.push_back(id);
+      }
+    }
+    sqlite3_reset(read.get());
+  }
+  return unopened;
 }
 
 bool WriteTeamCopy(sqlite3* db, const TeamCopyKey& key, const std::vector<TeamServer>& servers,
@@ -212,6 +227,9 @@ constexpr std::size_t kFetchOneByOne = 50;
 // While nothing else is written, the copy's time moves on at most this often: the caption
 // names minutes, and the file need not be written at every refresh.
 constexpr std::time_t kStampSeconds = 60;
+// The rows of a copy are opened this many at a refresh, to find one spoiled in the file: a
+// list of thousands is checked within a minute or two and no refresh waits for all of it.
+constexpr std::size_t kCheckedAtARefresh = 500;
 
 }  // namespace
 
@@ -239,8 +257,10 @@ void TeamCopyKeeper::Compare(sqlite3* db, const LoginKeys& keys,
     const auto copied = versions_.find(id);
     if (copied == versions_.end() || copied->second != version) behind_.insert(id);
   }
+  unchecked_.clear();
   for (const auto& [id, version] : versions_) {
     if (!listed.count(id)) behind_.insert(id);
+    unchecked_.push_back(id);
   }
 }
 
@@ -265,6 +285,16 @@ void TeamCopyKeeper::Step(TeamWorker& worker, const std::unordered_map<long long
         }
       }
       Write(fetch.fetched->servers, deleted, listed);
+    }
+  }
+  // A row that does not open (changed in the file) is behind: it is fetched and written anew.
+  if (!unchecked_.empty()) {
+    const std::size_t from = unchecked_.size() - std::min(unchecked_.size(), kCheckedAtARefresh);
+    const std::vector<long long> some(unchecked_.begin() + static_cast<std::ptrdiff_t>(from), unchecked_.end());
+    unchecked_.resize(from);
+    for (long long id : UnopenedTeamCopyRows(db, {*keys, place_.connection}, some)) {
+      versions_.erase(id);
+      behind_.insert(id);
     }
   }
   std::vector<long long> fetch, drop;

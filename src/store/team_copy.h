@@ -50,9 +50,11 @@ bool HasTeamCopy(sqlite3* db);
 // The copy with every value opened; nullopt when the file holds none, or one that does not
 // open with this key (another login password, another team, a value changed in the file).
 std::optional<TeamCopyContents> ReadTeamCopy(sqlite3* db, const TeamCopyKey& key);
-// The version of each server the copy holds whose values open; nullopt when there is no copy
-// that opens with this key, which is then to be made anew. A server left out is written anew.
+// The version of each server the copy holds, without opening them; nullopt when there is no
+// copy that opens with this key, which is then to be made anew.
 std::optional<std::unordered_map<long long, long long>> TeamCopyVersions(sqlite3* db, const TeamCopyKey& key);
+// Of these servers of the copy, those whose values do not open as written.
+std::vector<long long> UnopenedTeamCopyRows(sqlite3* db, const TeamCopyKey& key, const std::vector<long long>& ids);
 // In one transaction: `servers` written over the rows of their ids, `deleted` taken out, and
 // the copy's time set to `at` when given. With `anew`, every row there was goes first and the
 // check is written for this key.
@@ -82,9 +84,9 @@ class TeamCopyKeeper {
   ~TeamCopyKeeper();
 
   // The list was read whole: at the next step it is compared with the copy, and every server
-  // the copy lacks, holds at another version or holds spoiled is fetched, and every one the
-  // list lacks goes. The comparison opens the whole copy, so it waits for the first refresh
-  // rather than hold up the list's first showing.
+  // the copy lacks or holds at another version is fetched, and every one the list lacks goes.
+  // The copy's rows are then opened a few hundred at each refresh, and one spoiled in the file
+  // is fetched again.
   void Listed() { compare_ = true; }
   // A server the refresh brought or took out of the list.
   void Touched(long long id) { behind_.insert(id); }
@@ -105,6 +107,7 @@ class TeamCopyKeeper {
   // made anew (none yet, or one that does not open with the login's key).
   std::unordered_map<long long, long long> versions_;
   std::unordered_set<long long> behind_;
+  std::vector<long long> unchecked_;  // the copy's rows not yet opened since the comparison
   bool anew_ = true;
   bool compare_ = false;
   ProtectionSettings keysOf_;  // the login's keys the copy was checked against

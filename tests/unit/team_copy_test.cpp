@@ -3,7 +3,7 @@
 // allowing it. On the private PostgreSQL of the test run.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -131,15 +131,26 @@ class TeamCopyTest : public ::testing::Test {
   OdbcConnection superuser;
 };
 
+// A moment of the local calendar, in seconds since 1970.
+long long Local(int year, int month, int day, int hour, int minute) {
+  std::tm at{};
+  at.tm_year = year - 1900;
+  at.tm_mon = month - 1;
+  at.tm_mday = day;
+  at.tm_hour = hour;
+  at.tm_min = minute;
+  at.tm_isdst = -1;
+  return static_cast<long long>(std::mktime(&at));
+}
+
 TEST(TeamCopyCaptionTest, NamesTheCopysTimeAndItsDayWhenThatIsNotToday) {
-  // China's time all year, without the system's zone files.
-  setenv("TZ", "CST-8", 1);
-  tzset();
-  const long long copied = 1796623320;  // 2026-12-07 14:02 in Beijing
-  EXPECT_EQ(TeamOfflineCaption("运维", copied, copied + 4 * 3600),
+  const long long copied = Local(2026, 12, 7, 14, 2);
+  EXPECT_EQ(TeamOfflineCaption("运维", copied, Local(2026, 12, 7, 23, 59)),
             "服务器列表 — 团队 运维（离线，14:02 的副本）");
-  // Past midnight in Beijing, though still the same day in UTC.
-  EXPECT_EQ(TeamOfflineCaption("运维", copied, copied + 10 * 3600),
+  EXPECT_EQ(TeamOfflineCaption("运维", copied, Local(2026, 12, 8, 0, 1)),
+            "服务器列表 — 团队 运维（离线，12-07 14:02 的副本）");
+  // The same day of another year is another day.
+  EXPECT_EQ(TeamOfflineCaption("运维", copied, Local(2027, 12, 7, 15, 0)),
             "服务器列表 — 团队 运维（离线，12-07 14:02 的副本）");
 }
 
