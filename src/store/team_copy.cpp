@@ -166,7 +166,9 @@ bool WriteTeamCopy(sqlite3* db, const TeamCopyKey& key, const std::vector<TeamSe
   if (!transaction.began() ||
       !Run(db, "CREATE TABLE IF NOT EXISTS TeamCopy (id INTEGER PRIMARY KEY, version INTEGER NOT NULL, "
                "server TEXT NOT NULL)") ||
-      !Run(db, "CREATE TABLE IF NOT EXISTS TeamCopyState (name TEXT PRIMARY KEY, value TEXT)")) {
+      !Run(db, "CREATE TABLE IF NOT EXISTS TeamCopyState (name TEXT PRIMARY KEY, value TEXT)") ||
+      // The versions alone, read at each login without the pages of the sealed values.
+      !Run(db, "CREATE INDEX IF NOT EXISTS TeamCopyVersion ON TeamCopy (version)")) {
     return false;
   }
   if (anew) {
@@ -227,9 +229,10 @@ constexpr std::size_t kFetchOneByOne = 50;
 // While nothing else is written, the copy's time moves on at most this often: the caption
 // names minutes, and the file need not be written at every refresh.
 constexpr std::time_t kStampSeconds = 60;
-// The rows of a copy are opened this many at a refresh, to find one spoiled in the file: a
-// list of thousands is checked within a minute or two and no refresh waits for all of it.
-constexpr std::size_t kCheckedAtARefresh = 500;
+// The rows of a copy are opened this many at a refresh the database answered, to find one
+// spoiled in the file: a list of thousands is checked within minutes, and no refresh waits for
+// more than a few openings.
+constexpr std::size_t kCheckedAtARefresh = 50;
 
 }  // namespace
 
@@ -242,7 +245,9 @@ struct TeamCopyKeeper::Fetched {
   std::vector<long long> gone;
 };
 
-TeamCopyKeeper::TeamCopyKeeper(TeamCopyPlace place) : place_(std::move(place)) {}
+// The time a copy already has stands for the first minute: a login that finds its copy up to
+// date then writes nothing at all.
+TeamCopyKeeper::TeamCopyKeeper(TeamCopyPlace place) : place_(std::move(place)), stamped_(std::time(nullptr)) {}
 TeamCopyKeeper::~TeamCopyKeeper() = default;
 
 void TeamCopyKeeper::Compare(sqlite3* db, const LoginKeys& keys,
@@ -270,7 +275,8 @@ void TeamCopyKeeper::Step(TeamWorker& worker, const std::unordered_map<long long
   sqlite3* db = place_.file ? place_.file() : nullptr;
   if (keys == nullptr || db == nullptr) return;
   // A new login password: the copy no longer opens, and is made anew under the new key.
-  if (compare_ || !(keys->settings() == keysOf_)) Compare(db, *keys, listed);
+  const bool comparing = compare_ || !(keys->settings() == keysOf_);
+  if (comparing) Compare(db, *keys, listed);
   if (fetch_) {
     const Fetch fetch = *fetch_;
     // A fetch whose worker was given up is asked again; one still running waits, and the
@@ -288,7 +294,7 @@ void TeamCopyKeeper::Step(TeamWorker& worker, const std::unordered_map<long long
     }
   }
   // A row that does not open (changed in the file) is behind: it is fetched and written anew.
-  if (!unchecked_.empty()) {
+  if (answered && !comparing && !unchecked_.empty()) {
     const std::size_t from = unchecked_.size() - std::min(unchecked_.size(), kCheckedAtARefresh);
     const std::vector<long long> some(unchecked_.begin() + static_cast<std::ptrdiff_t>(from), unchecked_.end());
     unchecked_.resize(from);
