@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <ctime>
 #include <memory>
 #include <unordered_set>
 
@@ -111,18 +112,25 @@ void MainWindow::OnMainWindowCreated() {
   // A team's list that cannot be opened ends the run like a file that cannot: an empty list
   // would pass for the team's.
   TeamError why;
-  switch (数据库连接.OpenTeam(session_, why)) {
+  const auto opening = 数据库连接.OpenTeam(session_, why);
+  switch (opening) {
     case DBConnection::TeamOpening::kFailed:
       EndAfterDataFileFailure(platform_, TeamUnopenableMessage(数据库连接.TeamServerName(), why));
       return;
     case DBConnection::TeamOpening::kOpened:
-      form_.SetText(Id(C::分组框1), kTeamListCaption + 数据库连接.TeamName());
+    case DBConnection::TeamOpening::kOffline:
+      ShowTeamState();
       form_.StartTimer(kTeamRefreshMilliseconds);
       break;
     case DBConnection::TeamOpening::kNoTeam:
       break;
   }
   LoadServerList();
+  // Said once, over the list it speaks of.
+  if (opening == DBConnection::TeamOpening::kOffline) {
+    Inform(TeamOfflineMessage(数据库连接.TeamServerName(), why, *数据库连接.TeamOfflineSince(), std::time(nullptr))
+               .c_str());
+  }
 }
 
 bool MainWindow::OpenMainDatabase(const std::string& fileName) {

@@ -95,6 +95,8 @@ class MainWindow : public EventSink {
   // database did not answer.
   bool MayChangeServers();
   void MergeTeamChanges(const DBConnection::ListChanges& changes);
+  // The list's caption as the team's list is now: live, or the file's copy and of when.
+  void ShowTeamState();
   // The details of the list's row `row`, read from the store now; false when they could not be
   // shown. `quiet`: for a refresh, which says nothing and leaves the boxes alone when the store
   // cannot answer.
@@ -124,6 +126,9 @@ class MainWindow : public EventSink {
   bool changing_ = false;
   // While a thread waits for the answer to the refresh's question.
   bool refreshWaiting_ = false;
+  // The caption shown: whether the list is the file's copy, and the copy's time.
+  std::optional<long long> offlineShown_;
+  bool captionShown_ = false;
   // The server the details were filled from, and what was put in the boxes.
   struct Filled {
     long long id = 0;

@@ -2,6 +2,7 @@
 // change, and what the window says when the team's database refused or could not answer.
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 
 #include "servers/main_window.h"
 #include "servers/team_messages.h"
@@ -26,6 +27,11 @@ bool MainWindow::ReportTeamFailure() {
 }
 
 bool MainWindow::MayChangeServers() {
+  // The copy is there to look and connect: the team's list can only change in its database.
+  if (数据库连接.TeamOfflineSince()) {
+    Inform(kTeamOfflineRefusal);
+    return false;
+  }
   if (数据库连接.TeamMayChange()) return true;
   if (数据库连接.TeamFailure().reason == TeamReason::kTimedOut) {
     ReportTeamFailure();
@@ -35,8 +41,20 @@ bool MainWindow::MayChangeServers() {
   return false;
 }
 
+void MainWindow::ShowTeamState() {
+  const auto since = 数据库连接.TeamOfflineSince();
+  if (captionShown_ && since == offlineShown_) return;
+  captionShown_ = true;
+  offlineShown_ = since;
+  form_.SetText(Id(MainControl::分组框1), since ? TeamOfflineCaption(数据库连接.TeamName(), *since, std::time(nullptr))
+                                                : kTeamListCaption + 数据库连接.TeamName());
+}
+
 void MainWindow::RefreshTeamList() {
-  if (auto changes = 数据库连接.TeamListChanges()) {
+  auto changes = 数据库连接.TeamListChanges();
+  // The database answered again after a start without it: the list is the team's once more.
+  if (offlineShown_) ShowTeamState();
+  if (changes) {
     MergeTeamChanges(*changes);
     return;
   }

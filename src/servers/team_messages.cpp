@@ -53,6 +53,37 @@ std::string TeamUnopenableMessage(const std::string& server, const TeamError& er
   return "无法打开团队服务器列表" + Where(server) + "：" + TeamReasonText(error) + "\r\n本次运行将取消.";
 }
 
+namespace {
+
+// "14:02", or "12-07 14:02" for a copy of another day.
+std::string CopyTime(long long at, long long now) {
+  const std::time_t copied = static_cast<std::time_t>(at), today = static_cast<std::time_t>(now);
+  std::tm made{}, current{};
+#ifdef _WIN32
+  localtime_s(&made, &copied);
+  localtime_s(&current, &today);
+#else
+  localtime_r(&copied, &made);
+  localtime_r(&today, &current);
+#endif
+  const bool sameDay = made.tm_year == current.tm_year && made.tm_yday == current.tm_yday;
+  char text[32];
+  std::strftime(text, sizeof text, sameDay ? "%H:%M" : "%m-%d %H:%M", &made);
+  return text;
+}
+
+}  // namespace
+
+std::string TeamOfflineCaption(const std::string& team, long long at, long long now) {
+  return kTeamListCaption + team + "（离线，" + CopyTime(at, now) + " 的副本）";
+}
+
+std::string TeamOfflineMessage(const std::string& server, const TeamError& error, long long at, long long now) {
+  return "团队服务器列表" + Where(server) + "现在打不开：" + TeamReasonText(error) + "\r\n现在显示的是本机在 " +
+         CopyTime(at, now) +
+         " 保存的离线副本：可以查看和连接服务器，不能添加、修改或删除。数据库恢复后列表会自动转为在线。";
+}
+
 std::string TeamActionFailedMessage(const std::string& server, const TeamError& error) {
   // A change sent to a database that then stopped answering may still be written when it
   // answers again: the operator is not told that nothing changed.

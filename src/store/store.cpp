@@ -159,16 +159,23 @@ DBConnection::TeamOpening DBConnection::OpenTeam(LoginSession& session, TeamErro
     failedServer_.clear();
     return TeamOpening::kFailed;
   }
-  auto team = std::make_shared<TeamTable>(std::make_unique<TeamStore>(), membership->name);
+  auto file = [weak = std::weak_ptr<Session>(impl_->session)] { auto s = weak.lock(); return s ? s->db.get() : nullptr; };
+  auto team = std::make_shared<TeamTable>(std::make_unique<TeamStore>(), membership->name,
+                                          TeamCopyPlace{file, &session, membership->connection});
   if (!team->Open(membership->connection, membership->password, std::move(*key))) {
     error = team->LastError();
     // The server's name stays for the message, though the store goes.
     failedServer_ = team->ServerName();
     return TeamOpening::kFailed;
   }
+  if (team->OfflineSince()) error = team->LastError();
   impl_->session->team = std::move(team);
   session.ServersOpenedByStore();
-  return TeamOpening::kOpened;
+  return impl_->session->team->OfflineSince() ? TeamOpening::kOffline : TeamOpening::kOpened;
+}
+
+std::optional<long long> DBConnection::TeamOfflineSince() const {
+  return InTeam() ? impl_->session->team->OfflineSince() : std::nullopt;
 }
 
 bool DBConnection::InTeam() const { return impl_->session->team != nullptr; }

@@ -52,10 +52,14 @@ class DBConnection {
   // once the team is open, every statement and record set on table Server reaches the team's
   // database, with the passwords opened and sealed there (the session then passes them as they
   // are). A file of no team gives kNoTeam and stays as it is. kFailed says why in `error`: the
-  // database cannot be reached, or the membership or the team's key does not fit.
-  enum class TeamOpening { kNoTeam, kOpened, kFailed };
+  // database cannot be reached, or the membership or the team's key does not fit. kOffline: the
+  // database cannot be reached, and the list is the copy the file keeps (`error` says why).
+  enum class TeamOpening { kNoTeam, kOpened, kFailed, kOffline };
   TeamOpening OpenTeam(LoginSession& session, TeamError& error);
   bool InTeam() const;
+  // While the team's list is the file's copy: the copy's time (seconds since 1970). Nothing can
+  // be changed then; the refresh connects again, and the list is live once the database answers.
+  std::optional<long long> TeamOfflineSince() const;
   // The team's name and its database server, for the windows to show.
   std::string TeamName() const;
   std::string TeamServerName() const;

@@ -83,6 +83,7 @@ struct TeamTable::Answer {
   std::optional<TeamServer> server;
   std::optional<TeamChanges> changes;
   std::optional<bool> may;
+  bool offlineCopy = false;  // the team allows members a copy
 
   ~Answer() {
     sealed::WipeText(password);
@@ -93,8 +94,20 @@ struct TeamTable::Answer {
   }
 };
 
-TeamTable::TeamTable(std::unique_ptr<TeamStore> store, std::string name)
-    : worker_(std::move(store)), name_(std::move(name)) {}
+// The list as the file's copy has it, and what connects again; the secrets wiped when it goes.
+struct TeamTable::Offline {
+  std::vector<TeamServer> servers;  // in id order
+  std::time_t at = 0;
+  TeamError why;  // why the database could not be reached at the start
+  std::string connection, password, key;
+  ~Offline() {
+    sealed::WipeText(password);
+    sealed::WipeText(key);
+  }
+};
+
+TeamTable::TeamTable(std::unique_ptr<TeamStore> store, std::string name, TeamCopyPlace copy)
+    : worker_(std::move(store)), name_(std::move(name)), place_(std::move(copy)) {}
 
 TeamTable::~TeamTable() = default;
 
@@ -113,15 +126,65 @@ std::shared_ptr<TeamTable::Answer> TeamTable::Call(std::function<bool(TeamStore&
   return answer;
 }
 
+bool TeamTable::ConnectWithKey(TeamStore& store, const std::string& connection, Answer& a) {
+  if (!a.key || !store.Connect(connection, a.password, a.error) || !store.UseKey(std::move(*a.key), a.error)) {
+    return false;
+  }
+  // Read once more for the copy's setting: one short question, at the start only.
+  const auto settings = store.ReadSettings(a.error);
+  a.offlineCopy = settings && settings->offlineCopy;
+  return settings.has_value();
+}
+
 bool TeamTable::Open(const std::string& connection, const std::string& password, TeamKey key) {
   auto answer = std::make_shared<Answer>();
   answer->password = password;
+  std::string keyText = key.Text();
   answer->key = std::move(key);
-  return Call(
-             [connection](TeamStore& store, Answer& a) {
-               return store.Connect(connection, a.password, a.error) && store.UseKey(std::move(*a.key), a.error);
-             },
-             answer) != nullptr;
+  if (Call([connection](TeamStore& store, Answer& a) { return ConnectWithKey(store, connection, a); }, answer)) {
+    sealed::WipeText(keyText);
+    KeepCopy(answer->offlineCopy);
+    return true;
+  }
+  // Only a database out of reach gives the copy: a refusal, a wrong key or a membership that
+  // does not fit must stop the run as before, whatever the file holds.
+  if (error_.reason != TeamReason::kCannotConnect && error_.reason != TeamReason::kTimedOut) {
+    sealed::WipeText(keyText);
+    return false;
+  }
+  return OpenOffline(connection, password, std::move(keyText));
+}
+
+void TeamTable::KeepCopy(bool allowed) {
+  if (allowed) {
+    if (!copy_ && place_.file) copy_ = std::make_unique<TeamCopyKeeper>(place_);
+    return;
+  }
+  copy_.reset();
+  // A team that allows no copy: the file drops one it kept while the team allowed it.
+  if (sqlite3* db = place_.file ? place_.file() : nullptr) DropTeamCopy(db);
+}
+
+bool TeamTable::OpenOffline(const std::string& connection, const std::string& password, std::string key) {
+  auto offline = std::make_unique<Offline>();
+  offline->key = std::move(key);
+  sqlite3* db = place_.file ? place_.file() : nullptr;
+  const LoginKeys* keys = place_.session ? place_.session->keys() : nullptr;
+  auto copy = db && keys ? ReadTeamCopy(db, {*keys, place_.connection}) : std::nullopt;
+  if (!copy) return false;
+  offline->servers = std::move(copy->servers);
+  offline->at = copy->at;
+  offline->why = error_;
+  offline->connection = connection;
+  offline->password = password;
+  listed_.clear();
+  for (const TeamServer& server : offline->servers) listed_[server.id] = server.version;
+  offline_ = std::move(offline);
+  return true;
+}
+
+std::optional<std::time_t> TeamTable::OfflineSince() const {
+  return offline_ ? std::optional<std::time_t>(offline_->at) : std::nullopt;
 }
 
 bool TeamTable::NamesServerTable(const std::string& sql) {
@@ -159,6 +222,16 @@ bool TeamTable::Select(const std::string& sql, const std::vector<SqlValue>& para
   }
   for (const Column* column : columns) fields.emplace_back(column->name);
   const bool byId = match[2].matched;
+  if (offline_) {
+    const long long id = byId ? IdOf(parameters) : 0;
+    for (const TeamServer& server : offline_->servers) {
+      if (byId && server.id != id) continue;
+      TeamServer copy = server;
+      if (byId && !copy.passwordOpens) error_ = {TeamReason::kDoesNotOpen, {}, id};
+      rows.push_back(RowOf(copy, columns));
+    }
+    return true;
+  }
   if (!byId) {
     bool passwords = false, users = false;
     for (const Column* column : columns) {
@@ -184,6 +257,7 @@ bool TeamTable::Select(const std::string& sql, const std::vector<SqlValue>& para
       rows.push_back(RowOf(server, columns));
       sealed::WipeText(server.password);
     }
+    if (copy_) copy_->Listed();
     return true;
   }
   const long long id = IdOf(parameters);
@@ -212,6 +286,11 @@ bool TeamTable::SelectForWrite(long long id, std::vector<std::string>& fields, s
 
 bool TeamTable::Execute(const std::string& sql, const std::vector<SqlValue>& parameters) {
   error_ = {};
+  // The copy changes nothing: the team's list is the database's.
+  if (offline_) {
+    error_ = offline_->why;
+    return false;
+  }
   if (Normalized(sql) != "delete from server where id=?") {
     error_ = {TeamReason::kRefused, "not a change the team's list takes: " + sql};
     return false;
@@ -227,6 +306,10 @@ bool TeamTable::Execute(const std::string& sql, const std::vector<SqlValue>& par
 
 bool TeamTable::Write(bool add, const std::vector<std::string>& fields, const std::vector<SqlValue>& values,
                       long long& id) {
+  if (offline_) {
+    error_ = offline_->why;
+    return false;
+  }
   // The server goes to the worker inside the answer, which wipes its password when it goes.
   auto answer = std::make_shared<Answer>();
   TeamServer& server = answer->server.emplace();
@@ -271,8 +354,25 @@ std::optional<std::pair<std::vector<TableRow>, std::vector<long long>>> TeamTabl
       return std::nullopt;
     }
     refresh_.reset();
-    if (!refresh.answer->changes) return std::nullopt;
-    return Merge(*refresh.answer->changes);
+    if (offline_) return GoLive(*refresh.answer);
+    const bool answered = refresh.answer->changes.has_value();
+    auto merged = answered ? Merge(*refresh.answer->changes) : std::nullopt;
+    if (copy_) copy_->Step(worker_, listed_, answered);
+    return merged;
+  }
+  if (copy_) copy_->Step(worker_, listed_, false);
+  if (offline_) {
+    // Out of reach since the start: every refresh tries to connect again, beside the window.
+    auto answer = std::make_shared<Answer>();
+    answer->password = offline_->password;
+    answer->key = TeamKey::FromText(offline_->key);
+    auto job = worker_.Start([answer, connection = offline_->connection](TeamStore& store) {
+      Answer& a = *answer;
+      a.ok = ConnectWithKey(store, connection, a) && (a.last = store.LastChange(a.error)) &&
+             (a.servers = store.List(a.error, false));
+    });
+    refresh_ = Refresh{std::move(job), std::move(answer)};
+    return std::nullopt;
   }
   // The question and its answer in one: rows changed after the last mark seen, through the
   // index on the marks; when nothing changed, that is an empty answer as cheap as asking for
@@ -284,6 +384,19 @@ std::optional<std::pair<std::vector<TableRow>, std::vector<long long>>> TeamTabl
   });
   refresh_ = Refresh{std::move(job), std::move(answer)};
   return std::nullopt;
+}
+
+std::optional<std::pair<std::vector<TableRow>, std::vector<long long>>> TeamTable::GoLive(Answer& answer) {
+  if (!answer.ok) return std::nullopt;
+  offline_.reset();
+  error_ = {};
+  // The whole list, merged as a refresh's after its history ran out: what the copy held and
+  // the team no longer does leaves the list, what changed since the copy is put right.
+  TeamChanges changes{*answer.last, std::move(*answer.servers), {}, true};
+  auto merged = Merge(changes);
+  KeepCopy(answer.offlineCopy);
+  if (copy_) copy_->Listed();
+  return merged;
 }
 
 std::function<void()> TeamTable::ChangesWait() const {
@@ -304,6 +417,7 @@ std::optional<std::pair<std::vector<TableRow>, std::vector<long long>>> TeamTabl
     const auto listed = listed_.find(server.id);
     if (listed != listed_.end() && listed->second == server.version) continue;
     listed_[server.id] = server.version;
+    if (copy_) copy_->Touched(server.id);
     // A server new to this member counts as seen as listed; one it knows keeps the version the
     // operator saw, so that a change over another's is still refused.
     seen_.emplace(server.id, server.version);
@@ -323,12 +437,17 @@ std::optional<std::pair<std::vector<TableRow>, std::vector<long long>>> TeamTabl
   for (long long id : gone) {
     listed_.erase(id);
     seen_.erase(id);
+    if (copy_) copy_->Touched(id);
   }
   if (rows.empty() && gone.empty()) return std::nullopt;
   return std::make_pair(std::move(rows), std::move(gone));
 }
 
 bool TeamTable::MayChange() {
+  if (offline_) {
+    error_ = offline_->why;
+    return false;
+  }
   // Asked at each change: a role granted or taken meanwhile counts at once. When the database
   // cannot say, the change itself goes ahead and reports what stops it; but a database that
   // did not answer in time would only make the operator wait as long again.
@@ -341,6 +460,8 @@ bool TeamTable::MayChange() {
 }
 
 void TeamTable::LogConnection(long long id) {
+  // Offline, a line would only cost a connect attempt; the connect goes unrecorded.
+  if (offline_) return;
   Call([id](TeamStore& store, Answer& a) { return store.LogConnection(id, a.error); });
   // The log is a record, not a gate: nothing to report when the line was not written.
   error_ = {};

@@ -8,6 +8,7 @@
 // holds the window for the worker's bound at most, and the list's refresh never holds it.
 #pragma once
 
+#include <ctime>
 #include <functional>
 #include <unordered_map>
 #include <memory>
@@ -16,6 +17,7 @@
 
 #include "store/store.h"
 #include "store/team.h"
+#include "store/team_copy.h"
 #include "store/team_worker.h"
 
 namespace korvane::store_detail {
@@ -27,11 +29,18 @@ struct TableRow {
 
 class TeamTable {
  public:
-  TeamTable(std::unique_ptr<TeamStore> store, std::string name);
+  // `copy`: where the member's file keeps its copy of the list, for a team that allows one.
+  TeamTable(std::unique_ptr<TeamStore> store, std::string name, TeamCopyPlace copy = {});
   ~TeamTable();
 
-  // Connects the store and makes it use the team's key.
+  // Connects the store and makes it use the team's key. The file's copy of the list is kept up
+  // from then on when the team allows it, and dropped when it does not. A database that cannot
+  // be reached (no connection, no answer in time) gives the copy instead, when the file holds
+  // one: true then, with LastError saying why, and OfflineSince the copy's time.
   bool Open(const std::string& connection, const std::string& password, TeamKey key);
+  // While the list is the file's copy: when the copy was last the team's list. Every refresh
+  // then tries to connect again, and once the database answers the list is the team's again.
+  std::optional<std::time_t> OfflineSince() const;
 
   // Whether a statement is about table Server, and so the team's to answer.
   static bool NamesServerTable(const std::string& sql);
@@ -76,6 +85,13 @@ class TeamTable {
   // the database did not answer in time.
   std::shared_ptr<Answer> Call(std::function<bool(TeamStore&, Answer&)> call, std::shared_ptr<Answer> answer = {});
   std::optional<std::pair<std::vector<TableRow>, std::vector<long long>>> Merge(TeamChanges& changes);
+  // Connects, takes the team's key and reads whether the team allows members a copy.
+  static bool ConnectWithKey(TeamStore& store, const std::string& connection, Answer& a);
+  // With the team's settings read: the copy kept up (from the list's next read) or dropped.
+  void KeepCopy(bool allowed);
+  bool OpenOffline(const std::string& connection, const std::string& password, std::string key);
+  // The database answered the question that connects again: the list becomes the team's.
+  std::optional<std::pair<std::vector<TableRow>, std::vector<long long>>> GoLive(Answer& answer);
 
   TeamWorker worker_;
   std::string name_;
@@ -85,6 +101,10 @@ class TeamTable {
   std::unordered_map<long long, long long> listed_;  // id: version as the list shows it
   long long lastChange_ = 0;  // the change mark the list was read or refreshed up to
   std::optional<Refresh> refresh_;  // the refresh's question under way
+  TeamCopyPlace place_;
+  std::unique_ptr<TeamCopyKeeper> copy_;  // while the team allows a copy
+  struct Offline;
+  std::unique_ptr<Offline> offline_;  // while the list is the file's copy
 };
 
 }  // namespace korvane::store_detail

@@ -3,9 +3,14 @@
 // meanwhile by the other refused rather than overwritten, a dropped connection made again.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
 #include "operator.h"
 #include "platform/text_win32.h"
 #include "servers/team_messages.h"
+#include "store/sqlite_util.h"
 #include "store/team.h"
 #include "support/team_member.h"
 #include "support/test_server.h"
@@ -36,6 +41,62 @@ struct Member {
     failure << "\n  " << Narrow(testing::WindowTitle(w)) << " " << Narrow(testing::MessageText(w));
   }
   return failure;
+}
+
+// One value the data file holds, read as another program would while korvane.exe runs.
+std::string FileValue(const std::string& path, const std::string& sql) {
+  sqlite3* raw = nullptr;
+  sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+  sqlite::DatabasePtr db(raw);
+  auto statement = sqlite::Prepare(db.get(), sql);
+  return statement && sqlite3_step(statement.get()) == SQLITE_ROW ? sqlite::ColumnText(statement.get(), 0) : "";
+}
+
+// The group box over the list, whose caption names the team.
+HWND ListFrame(HWND main) {
+  auto found = testing::Children(main, [](HWND h) {
+    return testing::ClassOf(h) == L"Button" && testing::WindowTitle(h).rfind(Widen(kTeamListCaption), 0) == 0;
+  });
+  return found.empty() ? nullptr : found.front();
+}
+
+// "HH:MM" of a time in seconds since 1970, as Windows itself puts it in local time.
+std::wstring LocalClock(long long seconds) {
+  ULARGE_INTEGER ticks;
+  ticks.QuadPart = static_cast<ULONGLONG>(seconds) * 10000000ULL + 116444736000000000ULL;
+  FILETIME utc{ticks.LowPart, ticks.HighPart}, local;
+  SYSTEMTIME at;
+  FileTimeToLocalFileTime(&utc, &local);
+  FileTimeToSystemTime(&local, &at);
+  wchar_t text[8];
+  swprintf(text, 8, L"%02u:%02u", at.wHour, at.wMinute);
+  return text;
+}
+
+// With KORVANE_TEST_SCREENSHOTS set to a folder, the window as the screen shows it, as a BMP.
+void Screenshot(HWND window, const char* name) {
+  const char* folder = std::getenv("KORVANE_TEST_SCREENSHOTS");
+  if (folder == nullptr) return;
+  RECT r{};
+  GetWindowRect(window, &r);
+  const LONG width = r.right - r.left, height = r.bottom - r.top;
+  BITMAPINFOHEADER header{sizeof header, width, height, 1, 24, BI_RGB};
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  const DWORD size = static_cast<DWORD>((width * 3 + 3) / 4 * 4 * height);
+  BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof header + size), 0, 0,
+                        sizeof(BITMAPFILEHEADER) + sizeof header};
+  std::ofstream out(std::string(folder) + "\\" + name, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(&file), sizeof file);
+  out.write(reinterpret_cast<const char*>(&header), sizeof header);
+  out.write(static_cast<const char*>(bits), size);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
 }
 
 TEST(TeamAppTest, TwoMembersShareOneListAndNeitherOverwritesTheOthersChange) {
@@ -183,6 +244,93 @@ TEST(TeamAppTest, TwoMembersShareOneListAndNeitherOverwritesTheOthersChange) {
     testing::PostKey(op->main, VK_ESCAPE);
     EXPECT_EQ(op->app->WaitForExit(20s), 0u);
   }
+  client.Remove();
+}
+
+TEST(TeamAppTest, WhileTheTeamsDatabaseIsOutOfReachTheCopyInTheFileIsShownAndOnlyShown) {
+  REQUIRE_SERVER(server);
+  testing::TestDatabase database(server);
+  TeamStore admin;
+  TeamError error;
+  ASSERT_TRUE(admin.Connect(database.connection(), server.password, error) && admin.Init("团队 口令", error, 1000))
+      << error.detail;
+  // The team allows its members a copy, as its owner sets it.
+  ASSERT_EQ(database.db().Execute("INSERT INTO korvane.team (name, value) VALUES ('offline copy', 'on')"), 1);
+  auto key = admin.KeyOf("团队 口令", error);
+  TeamServer first{0, 0, "10.8.8.1", "3389", "运维", "离线 密码 1", "机房 一"};
+  TeamServer second{0, 0, "10.8.8.2", "3390", "ops", "离线 密码 2", "机房 二"};
+  ASSERT_TRUE(key && admin.Add(first, error) && admin.Add(second, error)) << error.detail;
+  Member alice("korvane 团队 离线");
+  const std::string file = alice.dir.File("mstsc.mdb");
+  testing::JoinTeam(file, database.AddUser("alice pw", database.roles().editor), "alice pw", *key, database.name());
+  testing::StandInClient client;
+  client.Install();
+  OdbcConnection superuser;
+  ASSERT_TRUE(superuser.Connect(server.connection + "Pwd=" + server.password + ";"));
+  const std::string allow = "ALTER DATABASE " + database.name() + " WITH ALLOW_CONNECTIONS ";
+  testing::Operator& a = alice.op;
+  const std::wstring live = Widen(kTeamListCaption + database.name());
+
+  // Live: within a refresh or two the file holds the copy, and its time.
+  a.LogIn(L"admin");
+  ASSERT_NE(a.list, nullptr);
+  for (int i = 0; i < 200 && FileValue(file, "SELECT value FROM TeamCopyState WHERE name = 'at'").empty(); ++i) {
+    Sleep(100);
+  }
+  const std::string at = FileValue(file, "SELECT value FROM TeamCopyState WHERE name = 'at'");
+  ASSERT_FALSE(at.empty());
+  testing::PostKey(a.main, VK_ESCAPE);
+  ASSERT_EQ(a.app->WaitForExit(20s), 0u);
+  // Changed while the program is closed: the copy does not know it.
+  first.remark = "机房 一 改过";
+  ASSERT_TRUE(admin.Change(first, error)) << error.detail;
+
+  // Out of reach: one message naming the server and the copy, then the copy under its time.
+  ASSERT_TRUE(superuser.Execute(allow + "false")) << superuser.Error().message;
+  testing::Rows(superuser, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" +
+                               database.name() + "'");
+  a.Start();
+  a.TypePassword(L"admin");
+  const std::wstring said = a.Answer(L"信息：", IDOK);
+  EXPECT_EQ(said.rfind(L"团队服务器列表（127.0.0.1）现在打不开：无法连接：", 0), 0u) << Narrow(said);
+  EXPECT_NE(said.find(L"离线副本"), std::wstring::npos) << Narrow(said);
+  a.main = a.app->WaitForWindow(testing::MainCaption());
+  ASSERT_NE(a.main, nullptr);
+  a.list = At(a.main, L"SysListView32", at::kList);
+  EXPECT_EQ(testing::WindowTitle(ListFrame(a.main)), live + L"（离线，" + LocalClock(std::atoll(at.c_str())) + L" 的副本）");
+  EXPECT_EQ(a.app->ListRow(a.list, 0, 4), (Cells{std::to_wstring(first.id), L"机房 一", L"10.8.8.1", L"3389"}));
+  a.ClickRow(1);
+  if (!WaitForText(At(a.main, L"Edit", at::kServerPassword), L"离线 密码 2")) a.ClickRow(1);
+  ASSERT_TRUE(ShowsPassword(a, L"离线 密码 2"));
+  Screenshot(a.main, "team-offline.bmp");
+  Click(ControlWithText(a.main, L"Button", L"连接"));
+  const auto received = client.ReceivedByClient();
+  EXPECT_NE(received.file.find("full address:s:10.8.8.2:3390\r\n"), std::string::npos) << received.file;
+  EXPECT_EQ(testing::StandInClient::PasswordIn(received.file), u"离线 密码 2");
+  // 添加, 修改 and 删除 say the list is offline; no editor opens.
+  for (int item : {0, 1, 2}) {
+    a.ChooseFromListMenu(item == 0 ? -1 : 1, item);
+    EXPECT_EQ(a.Answer(L"信息：", IDOK), Widen(kTeamOfflineRefusal)) << item;
+    EXPECT_EQ(a.app->VisibleWindows(), std::vector<HWND>{a.main});
+  }
+
+  // The database answers again: the list is the team's within a few refreshes, by itself.
+  ASSERT_TRUE(superuser.Execute(allow + "true")) << superuser.Error().message;
+  HWND frame = ListFrame(a.main);
+  for (int i = 0; i < 300 && testing::WindowTitle(frame) != live; ++i) Sleep(50);
+  EXPECT_EQ(testing::WindowTitle(frame), live);
+  EXPECT_EQ(a.app->ListRow(a.list, 0, 4)[1], L"机房 一 改过");
+  a.ChooseFromListMenu(-1, 0);
+  a.Edit(L"添加服务器", Cells{L"10.8.8.3", L"3389", L"ops", L"第三", L"在线 加的"});
+  EXPECT_TRUE(WaitForRowCount(a.list, 3));
+  testing::PostKey(a.main, VK_ESCAPE);
+  EXPECT_EQ(a.app->WaitForExit(20s), 0u);
+  // Nothing of what the copy refused reached the team; its own two servers as they were.
+  TeamStore owner;
+  ASSERT_TRUE(owner.Connect(database.connection(), server.password, error)) << error.detail;
+  auto servers = owner.List(error);
+  ASSERT_TRUE(servers && servers->size() == 3) << error.detail;
+  EXPECT_EQ((*servers)[1].remark, "机房 二");
   client.Remove();
 }
 
