@@ -2,6 +2,7 @@
 
 #include "store/sealed_value.h"
 #include "store/sqlite_util.h"
+#include "store/team_copy.h"
 
 namespace korvane {
 namespace {
@@ -146,7 +147,9 @@ bool WriteMembership(sqlite3* db, const LoginKeys& keys, const Membership& membe
 
 bool RemoveMembership(sqlite3* db, StoreError& error) {
   // Overwritten in place, so that the sealed secrets do not live on in the file's free space.
-  if (!sqlite::Exec(db, "PRAGMA secure_delete = ON") || !sqlite::Exec(db, "DROP TABLE IF EXISTS Team")) {
+  // The offline copy of the team's list goes with it: the file keeps nothing of a team it left.
+  if (!sqlite::Exec(db, "PRAGMA secure_delete = ON") || !sqlite::Exec(db, "DROP TABLE IF EXISTS Team") ||
+      !DropTeamCopy(db)) {
     error = Why(StoreReason::kCannotWrite, db);
     return false;
   }

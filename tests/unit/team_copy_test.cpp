@@ -11,6 +11,7 @@
 #include "servers/main_layout.h"
 #include "servers/main_window.h"
 #include "servers/team_messages.h"
+#include "store/membership.h"
 #include "store/sqlite_util.h"
 #include "store/team.h"
 #include "support/data_files.h"
@@ -89,14 +90,14 @@ class TeamCopyTest : public ::testing::Test {
     if (superuser.IsConnected()) AllowConnections(true);
   }
 
-  // As the database's owner would, until the data tool says it.
+  // As the team's administrator sets it with the data tool.
   void AllowCopies(bool allowed) {
-    OdbcConnection& owner = database->db();
-    ASSERT_GE(owner.Execute("DELETE FROM korvane.team WHERE name = 'offline copy'"), 0) << owner.Error().message;
-    if (allowed) {
-      ASSERT_EQ(owner.Execute("INSERT INTO korvane.team (name, value) VALUES ('offline copy', 'on')"), 1)
-          << owner.Error().message;
-    }
+    TeamError error;
+    // Its own connection may be one that AllowConnections ended: the first call finds that out.
+    const char* value = allowed ? "on" : "off";
+    ASSERT_TRUE(admin.SetSetting(TeamSetting::kOfflineCopy, value, error) ||
+                admin.SetSetting(TeamSetting::kOfflineCopy, value, error))
+        << error.detail;
   }
 
   // The team's database takes no connection, and drops the ones it has: out of reach.
@@ -238,11 +239,33 @@ TEST_F(TeamCopyTest, ATeamThatStopsAllowingACopyLeavesNoTraceOfItInTheFile) {
 
   // Without a copy, a database out of reach ends the run as it always did.
   AllowConnections(false);
-  ProgramRun offline(session);
-  ASSERT_EQ(offline.platform.messages.size(), 1u);
-  EXPECT_TRUE(offline.platform.messages[0].text.starts_with("无法打开团队服务器列表（127.0.0.1）："))
-      << offline.platform.messages[0].text;
-  EXPECT_EQ(offline.platform.endProgramCalls, 1);
+  {
+    ProgramRun offline(session);
+    ASSERT_EQ(offline.platform.messages.size(), 1u);
+    EXPECT_TRUE(offline.platform.messages[0].text.starts_with("无法打开团队服务器列表（127.0.0.1）："))
+        << offline.platform.messages[0].text;
+    EXPECT_EQ(offline.platform.endProgramCalls, 1);
+  }
+
+  // A file that leaves the team keeps no copy of its list either.
+  AllowConnections(true);
+  AllowCopies(true);
+  {
+    ProgramRun live(session);
+    live.Refresh();
+  }
+  const auto kept = Column(DataFilePath(), "SELECT server FROM TeamCopy");
+  ASSERT_EQ(kept.size(), servers.size());
+  {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(DataFilePath().c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    StoreError error;
+    EXPECT_TRUE(RemoveMembership(raw, error));
+    sqlite3_close(raw);
+  }
+  const std::string left = FileBytes(DataFilePath());
+  for (const std::string& row : kept) EXPECT_EQ(left.find(row.substr(14, 24)), std::string::npos);
+  EXPECT_EQ(left.find("TeamCopy"), std::string::npos);
 }
 
 TEST_F(TeamCopyTest, ACopyThatDoesNotOpenAsWrittenIsNeverShownAndIsMadeGoodAtTheNextLiveRun) {

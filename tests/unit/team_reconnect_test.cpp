@@ -9,10 +9,6 @@
 #include "store/team.h"
 #include "support/test_server.h"
 
-// The driver keeps a few bytes of a connection the server cut off until the program ends: the
-// driver's, not ours, and not worth failing a run over.
-extern "C" const char* __lsan_default_suppressions() { return "leak:psqlodbcw.so\n"; }
-
 namespace korvane {
 namespace {
 

@@ -254,8 +254,8 @@ TEST(TeamAppTest, WhileTheTeamsDatabaseIsOutOfReachTheCopyInTheFileIsShownAndOnl
   TeamError error;
   ASSERT_TRUE(admin.Connect(database.connection(), server.password, error) && admin.Init("团队 口令", error, 1000))
       << error.detail;
-  // The team allows its members a copy, as its owner sets it.
-  ASSERT_EQ(database.db().Execute("INSERT INTO korvane.team (name, value) VALUES ('offline copy', 'on')"), 1);
+  // The team's administrator allows its members a copy.
+  ASSERT_TRUE(admin.SetSetting(TeamSetting::kOfflineCopy, "on", error)) << error.detail;
   auto key = admin.KeyOf("团队 口令", error);
   TeamServer first{0, 0, "10.8.8.1", "3389", "运维", "离线 密码 1", "机房 一"};
   TeamServer second{0, 0, "10.8.8.2", "3390", "ops", "离线 密码 2", "机房 二"};
