@@ -129,9 +129,13 @@ bool TeamStore::Upgrade(TeamError& error) {
     return Failed(TeamReason::kRefused, db_.Error(), error);
   }
   // Read again under a lock: two upgrades at once make the history once.
-  auto version = OneRow("SELECT value FROM korvane.team WHERE name = ? FOR UPDATE", {std::string(kSchemaRow)}, error);
+  // Told by the history table itself, not by the version row alone: an administrator may write
+  // that row in a rekey, and a team whose row says 3 without a history would never get one.
+  auto version = OneRow("SELECT value, pg_catalog.to_regclass('korvane.server_history') IS NOT NULL"
+                        " FROM korvane.team WHERE name = ? FOR UPDATE",
+                        {std::string(kSchemaRow)}, error);
   if (!version) return false;
-  if (std::atoll(Text(version->at(0)).c_str()) >= kTeamSchemaVersion) return true;
+  if (std::atoll(Text(version->at(0)).c_str()) >= kTeamSchemaVersion && True(version->at(1))) return true;
   for (const std::string& statement : TeamHistorySchema(*roles, settings->name)) {
     if (!db_.Execute(statement)) return Failed(TeamReason::kRefused, db_.Error(), error);
   }

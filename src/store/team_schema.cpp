@@ -247,8 +247,9 @@ const char* const kHistory[] = {
 
     // A rekey's resealing keeps the row's version (stamp): its values did not change, and it
     // leaves no history. Any other change numbers a new version. A member who changes one
-    // server in a loop keeps only its last 100 versions: the history of a server grows no
-    // further than that, and the history as a whole no faster than the list itself could.
+    // server in a loop keeps only its oldest version and its last 99: the history of a server
+    // grows no further than that, and the history as a whole no faster than the list itself
+    // could; and the loop never pushes out the values the server had before it began.
     "CREATE FUNCTION korvane.keep_history() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER"
     " SET search_path = pg_catalog, korvane, pg_temp AS $$\n"
     "BEGIN\n"
@@ -261,7 +262,8 @@ const char* const kHistory[] = {
     "            OLD.changed_by, OLD.changed_at, session_user, pg_catalog.now(), TG_OP = 'DELETE');\n"
     "  DELETE FROM korvane.server_history WHERE id IN (\n"
     "    SELECT id FROM korvane.server_history WHERE server = OLD.id\n"
-    "    ORDER BY id DESC OFFSET 100 LIMIT 100 FOR UPDATE SKIP LOCKED);\n"
+    "      AND id > (SELECT pg_catalog.min(h.id) FROM korvane.server_history h WHERE h.server = OLD.id)\n"
+    "    ORDER BY id DESC OFFSET 99 LIMIT 100 FOR UPDATE SKIP LOCKED);\n"
     "  RETURN NULL;\n"
     "END\n$$",
     "CREATE TRIGGER server_keep_history AFTER UPDATE OR DELETE ON korvane.server"
