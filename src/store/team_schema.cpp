@@ -38,6 +38,41 @@ constexpr const char* kGuardTeam =
     "  RAISE EXCEPTION 'the team''s settings change only in a rekey, or through korvane.set_setting';\n"
     "END\n$$";
 
+// Who, when and which version are the database's word, whatever a client sends. A new row
+// takes the id its writer has just drawn from the sequence, so nobody plants an id that a later
+// insert would collide with. A change keeps the id. The one exception is the administrator
+// resealing passwords under a new key: only the password changes, and the row keeps its
+// version, its stamp and who changed it last. When is the moment of the write, not the start
+// of its transaction, which a member may open long before to make a change look older than it
+// is; and never before the version it replaces. Made again by an upgrade, which so replaces
+// version 2's, stamped at the transaction's start.
+constexpr const char* kStamp =
+    "CREATE OR REPLACE FUNCTION korvane.stamp() RETURNS trigger LANGUAGE plpgsql"
+    " SET search_path = pg_catalog, korvane, pg_temp AS $$\n"
+    "BEGIN\n"
+    "  IF TG_OP = 'UPDATE' THEN\n"
+    "    IF korvane.rekeying() AND pg_catalog.pg_has_role(session_user, {admin_name}, 'MEMBER')\n"
+    "       AND ROW(NEW.id, NEW.host, NEW.port, NEW.username, NEW.remark)\n"
+    "           IS NOT DISTINCT FROM ROW(OLD.id, OLD.host, OLD.port, OLD.username, OLD.remark) THEN\n"
+    "      NEW.version := OLD.version; NEW.change := OLD.change;\n"
+    "      NEW.changed_by := OLD.changed_by; NEW.changed_at := OLD.changed_at;\n"
+    "      RETURN NEW;\n"
+    "    END IF;\n"
+    "    NEW.id := OLD.id;\n"
+    "    NEW.version := OLD.version + 1;\n"
+    "    NEW.changed_at := GREATEST(pg_catalog.clock_timestamp(), OLD.changed_at);\n"
+    "  ELSE\n"
+    "    IF NEW.id IS DISTINCT FROM pg_catalog.currval('korvane.server_id_seq'::pg_catalog.regclass) THEN\n"
+    "      RAISE EXCEPTION 'a new server takes the id drawn for it from korvane.server_id_seq';\n"
+    "    END IF;\n"
+    "    NEW.version := 1;\n"
+    "    NEW.changed_at := pg_catalog.clock_timestamp();\n"
+    "  END IF;\n"
+    "  NEW.change := pg_catalog.pg_current_xact_id()::pg_catalog.text::pg_catalog.int8;\n"
+    "  NEW.changed_by := session_user;\n"
+    "  RETURN NEW;\n"
+    "END\n$$";
+
 // Made by the administrator, in init's transaction, before anything is made as the owner.
 const char* const kAsAdministrator[] = {
     // Readers' rights are editors', editors' are the administrator's: one grant gives a member
@@ -104,35 +139,7 @@ const char* const kAsOwner[] = {
     "                 AND mode = 'ExclusiveLock' AND granted)\n"
     "$$",
 
-    // Who, when and which version are the database's word, whatever a client sends. A new
-    // row takes the id its writer has just drawn from the sequence, so nobody plants an id
-    // that a later insert would collide with. A change keeps the id. The one exception is
-    // the administrator resealing passwords under a new key: only the password changes, and
-    // the row keeps its version, its stamp and who changed it last.
-    "CREATE FUNCTION korvane.stamp() RETURNS trigger LANGUAGE plpgsql"
-    " SET search_path = pg_catalog, korvane, pg_temp AS $$\n"
-    "BEGIN\n"
-    "  IF TG_OP = 'UPDATE' THEN\n"
-    "    IF korvane.rekeying() AND pg_catalog.pg_has_role(session_user, {admin_name}, 'MEMBER')\n"
-    "       AND ROW(NEW.id, NEW.host, NEW.port, NEW.username, NEW.remark)\n"
-    "           IS NOT DISTINCT FROM ROW(OLD.id, OLD.host, OLD.port, OLD.username, OLD.remark) THEN\n"
-    "      NEW.version := OLD.version; NEW.change := OLD.change;\n"
-    "      NEW.changed_by := OLD.changed_by; NEW.changed_at := OLD.changed_at;\n"
-    "      RETURN NEW;\n"
-    "    END IF;\n"
-    "    NEW.id := OLD.id;\n"
-    "    NEW.version := OLD.version + 1;\n"
-    "  ELSE\n"
-    "    IF NEW.id IS DISTINCT FROM pg_catalog.currval('korvane.server_id_seq'::pg_catalog.regclass) THEN\n"
-    "      RAISE EXCEPTION 'a new server takes the id drawn for it from korvane.server_id_seq';\n"
-    "    END IF;\n"
-    "    NEW.version := 1;\n"
-    "  END IF;\n"
-    "  NEW.change := pg_catalog.pg_current_xact_id()::pg_catalog.text::pg_catalog.int8;\n"
-    "  NEW.changed_by := session_user;\n"
-    "  NEW.changed_at := pg_catalog.now();\n"
-    "  RETURN NEW;\n"
-    "END\n$$",
+    kStamp,
     "CREATE TRIGGER server_stamp BEFORE INSERT OR UPDATE ON korvane.server"
     " FOR EACH ROW EXECUTE FUNCTION korvane.stamp()",
 
@@ -233,6 +240,7 @@ const char* const kAsOwner[] = {
 // with the rest; `team upgrade` adds them to a team made at version 2, in one transaction.
 const char* const kHistory[] = {
     kGuardTeam,
+    kStamp,
     // Every version of a server that a change or a deletion replaced, as it was (its password
     // sealed as it was, for the row it was in), with who made that version and when, and who
     // replaced it and when: the database's word, as in the row itself. Members read it; only
@@ -252,14 +260,22 @@ const char* const kHistory[] = {
     // could; and the loop never pushes out the values the server had before it began.
     "CREATE FUNCTION korvane.keep_history() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER"
     " SET search_path = pg_catalog, korvane, pg_temp AS $$\n"
+    "DECLARE\n"
+    "  replaced timestamptz := pg_catalog.clock_timestamp();\n"
     "BEGIN\n"
-    "  IF TG_OP = 'UPDATE' AND NEW.version = OLD.version THEN\n"
-    "    RETURN NULL;\n"
+    // Replaced when its successor was made; deleted now, and never before it was made.
+    "  IF TG_OP = 'UPDATE' THEN\n"
+    "    IF NEW.version = OLD.version THEN\n"
+    "      RETURN NULL;\n"
+    "    END IF;\n"
+    "    replaced := NEW.changed_at;\n"
+    "  ELSE\n"
+    "    replaced := GREATEST(replaced, OLD.changed_at);\n"
     "  END IF;\n"
     "  INSERT INTO korvane.server_history (server, version, host, port, username, password, remark,\n"
     "                                     changed_by, changed_at, replaced_by, replaced_at, deleted)\n"
     "    VALUES (OLD.id, OLD.version, OLD.host, OLD.port, OLD.username, OLD.password, OLD.remark,\n"
-    "            OLD.changed_by, OLD.changed_at, session_user, pg_catalog.now(), TG_OP = 'DELETE');\n"
+    "            OLD.changed_by, OLD.changed_at, session_user, replaced, TG_OP = 'DELETE');\n"
     "  DELETE FROM korvane.server_history WHERE id IN (\n"
     "    SELECT id FROM korvane.server_history WHERE server = OLD.id\n"
     "      AND id > (SELECT pg_catalog.min(h.id) FROM korvane.server_history h WHERE h.server = OLD.id)\n"

@@ -178,6 +178,23 @@ TEST_F(TeamHistoryTest, NoMemberWritesOrLocksTheHistoryButThroughTheList) {
             (Table{{"3"}}));
 }
 
+// A change made late in a transaction that a member opened early is stamped when it was made,
+// and so is the end of the version it replaced: the history says when values were there, not
+// when their writer began.
+TEST_F(TeamHistoryTest, AChangeIsStampedWhenItIsMadeNotWhenItsTransactionBegan) {
+  auto psql = Psql(editor_);
+  const Table began = Rows(*psql, "SELECT clock_timestamp()::text");
+  ASSERT_EQ(began.size(), 1u);
+  const std::string after = "'" + std::get<std::string>(began[0][0]) + "'::timestamptz + interval '1 second'";
+  ASSERT_TRUE(psql->SetAutoCommit(false));
+  ASSERT_TRUE(psql->Execute("SELECT pg_sleep(1)"));
+  ASSERT_TRUE(psql->Execute("UPDATE korvane.server SET remark = 'late' WHERE id = 1"));
+  ASSERT_TRUE(psql->Commit());
+  EXPECT_EQ(Rows(database_->db(), "SELECT count(*) FROM korvane.server s JOIN korvane.server_history h ON h.server = s.id"
+                                  " WHERE s.id = 1 AND s.changed_at >= " + after + " AND h.replaced_at = s.changed_at"),
+            (Table{{1LL}}));
+}
+
 TEST_F(TeamHistoryTest, RestoreBeforeATimeBringsTheWholeListBackOrNothing) {
   const std::string then = Passwords(editor_);
   const std::string time = Now();
