@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <iterator>
 
 #include "operator.h"
@@ -71,32 +70,6 @@ std::wstring LocalClock(long long seconds) {
   wchar_t text[8];
   swprintf(text, 8, L"%02u:%02u", at.wHour, at.wMinute);
   return text;
-}
-
-// With KORVANE_TEST_SCREENSHOTS set to a folder, the window as the screen shows it, as a BMP.
-void Screenshot(HWND window, const char* name) {
-  const char* folder = std::getenv("KORVANE_TEST_SCREENSHOTS");
-  if (folder == nullptr) return;
-  RECT r{};
-  GetWindowRect(window, &r);
-  const LONG width = r.right - r.left, height = r.bottom - r.top;
-  BITMAPINFOHEADER header{sizeof header, width, height, 1, 24, BI_RGB};
-  void* bits = nullptr;
-  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-  const DWORD size = static_cast<DWORD>((width * 3 + 3) / 4 * 4 * height);
-  BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof header + size), 0, 0,
-                        sizeof(BITMAPFILEHEADER) + sizeof header};
-  std::ofstream out(std::string(folder) + "\\" + name, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(&file), sizeof file);
-  out.write(reinterpret_cast<const char*>(&header), sizeof header);
-  out.write(static_cast<const char*>(bits), size);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
 }
 
 TEST(TeamAppTest, TwoMembersShareOneListAndNeitherOverwritesTheOthersChange) {
@@ -302,7 +275,6 @@ TEST(TeamAppTest, WhileTheTeamsDatabaseIsOutOfReachTheCopyInTheFileIsShownAndOnl
   a.ClickRow(1);
   if (!WaitForText(At(a.main, L"Edit", at::kServerPassword), L"离线 密码 2")) a.ClickRow(1);
   ASSERT_TRUE(ShowsPassword(a, L"离线 密码 2"));
-  Screenshot(a.main, "team-offline.bmp");
   Click(ControlWithText(a.main, L"Button", L"连接"));
   const auto received = client.ReceivedByClient();
   EXPECT_NE(received.file.find("full address:s:10.8.8.2:3390\r\n"), std::string::npos) << received.file;
