@@ -276,6 +276,12 @@ void TeamCopyKeeper::Step(TeamWorker& worker, const std::unordered_map<long long
   if (keys == nullptr || db == nullptr) return;
   // A new login password: the copy no longer opens, and is made anew under the new key.
   const bool comparing = compare_ || !(keys->settings() == keysOf_);
+  // The login's first refresh comes with the list the operator is waiting to see: the copy is
+  // compared with the list at the next one, a few seconds on, when nobody waits for it.
+  if (comparing && firstLook_) {
+    firstLook_ = false;
+    return;
+  }
   if (comparing) Compare(db, *keys, listed);
   if (fetch_) {
     const Fetch fetch = *fetch_;

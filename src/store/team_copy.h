@@ -110,6 +110,7 @@ class TeamCopyKeeper {
   std::vector<long long> unchecked_;  // the copy's rows not yet opened since the comparison
   bool anew_ = true;
   bool compare_ = false;
+  bool firstLook_ = true;  // no step yet: the first one leaves the comparison to the next
   ProtectionSettings keysOf_;  // the login's keys the copy was checked against
   std::time_t stamped_ = 0;
   struct Fetch {
