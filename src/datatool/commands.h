@@ -55,7 +55,7 @@ int TeamCheckTeam(const Invocation& call);
 int TeamSet(const Invocation& call);
 int TeamHistory(const Invocation& call);
 int TeamRestore(const Invocation& call);
-// "offline copy: not allowed; history kept: 90 days"
+// "offline copy: not allowed; history days: 90"
 std::string SettingsText(const TeamSettings& settings);
 
 // add-server, list and check on a member file, whose servers are its team's (team_servers.cpp).

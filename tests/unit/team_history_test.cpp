@@ -248,7 +248,7 @@ TEST_F(TeamHistoryTest, TheAdministratorsDaysPruneTheHistoryAndOneServerKeepsAHu
   ASSERT_EQ(Tool({"team", "set", admin, "history-days", "1"}), 0) << err_.str();
   ASSERT_EQ(Tool({"team", "set", admin, "offline-copy", "on"}), 0) << err_.str();
   ASSERT_EQ(Tool({"team", "check", reader_}), 0) << err_.str();
-  EXPECT_NE(out_.str().find(": offline copy: allowed; history kept: 1 days\n"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find(": offline copy: allowed; history days: 1\n"), std::string::npos) << out_.str();
   EXPECT_NE(out_.str().find("on this one server only (synchronous_standby_names is empty)"), std::string::npos);
 
   // A loop of changes to one server at an editor's psql.

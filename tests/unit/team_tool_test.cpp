@@ -333,7 +333,7 @@ TEST_F(TeamToolTest, JoinsOverCheckedTlsAndTheLogShowsEveryConnectSinceADate) {
   const std::string text = out_.str();
   const std::string who = testing::TestDatabase::UserOf(viewer);
   // The administrator's settings first, as a team made now has them.
-  EXPECT_TRUE(text.starts_with("team " + name_ + ": offline copy: not allowed; history kept: 90 days\n"
+  EXPECT_TRUE(text.starts_with("team " + name_ + ": offline copy: not allowed; history days: 90\n"
                                "time\tmember\tserver\thost\tport\n"))
       << text;
   EXPECT_NE(text.find("\t" + who + "\t1\t10.0.0.7\t3389\n"), std::string::npos) << text;
