@@ -101,6 +101,8 @@ class TeamHistoryTest : public ::testing::Test {
 };
 
 TEST_F(TeamHistoryTest, AServerDeletedAtAnEditorsPsqlComesBackWithItsPasswordButNotForAReader) {
+  // Another server on the same host, at another port: not the deleted one.
+  ASSERT_EQ(Tool({"add-server", editor_, "10.0.0.2", "3390", "ops", "pw at 3390", "r"}), 0) << err_.str();
   const std::string before = Passwords(editor_);
   auto psql = Psql(editor_);
   EXPECT_FALSE(psql->Execute("DELETE FROM korvane.server"));
@@ -119,13 +121,13 @@ TEST_F(TeamHistoryTest, AServerDeletedAtAnEditorsPsqlComesBackWithItsPasswordBut
   EXPECT_EQ(out_.str().find("pw of"), std::string::npos) << out_.str();
 
   ASSERT_EQ(Tool({"team", "restore", editor_, "2"}), 0) << err_.str();
-  EXPECT_EQ(out_.str(), "team " + name_ + ": server 2 came back from change 1 as server 4\n");
+  EXPECT_EQ(out_.str(), "team " + name_ + ": server 2 came back from change 1 as server 5\n");
   const std::string restored = testing::Replaced(before, "2\tr\t10.0.0.2\t3389\tops\tpw of 10.0.0.2\n", "") +
-                               "4\tr\t10.0.0.2\t3389\tops\tpw of 10.0.0.2\n";
+                               "5\tr\t10.0.0.2\t3389\tops\tpw of 10.0.0.2\n";
   EXPECT_EQ(Passwords(editor_), restored);
   // Restored again (a second operator, the same instruction): once is enough.
   ASSERT_EQ(Tool({"team", "restore", editor_, "2"}), 0) << err_.str();
-  EXPECT_EQ(out_.str(), "team " + name_ + ": the list holds server 2 as change 1 kept it already, as server 4; nothing changed\n");
+  EXPECT_EQ(out_.str(), "team " + name_ + ": the list holds server 2 as change 1 kept it already, as server 5; nothing changed\n");
   EXPECT_EQ(Passwords(editor_), restored);
 
   // In place, at the version read: what it overwrites is kept in turn, and can come back.
