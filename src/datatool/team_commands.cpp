@@ -153,19 +153,33 @@ bool MemberTeam(const Invocation& call, sqlite3* db, const std::string& path, Te
   return MemberTeam(call, db, path, *keys, store, name);
 }
 
-int TeamInit(const Invocation& call) {
+namespace {
+
+// Connects to the connection string of the command line (which must hold no password) with
+// the database password asked for it: whether it connected (`error` says why not), or nullopt
+// when it stopped before trying, having said why.
+std::optional<bool> ConnectGiven(const Invocation& call, TeamStore& store, TeamError& error) {
   const std::string& connection = call.operands[0];
   if (const std::string key = PasswordKey(connection); !key.empty()) {
-    return Fail(call.err, Format(Msg::kConnectionHoldsPassword, Printable(key)));
+    Fail(call.err, Format(Msg::kConnectionHoldsPassword, Printable(key)));
+    return std::nullopt;
   }
   auto password = ReadSecret(call, Format(Msg::kDatabasePasswordPrompt));
-  if (!password) return 1;
-  TeamStore store;
-  TeamError error;
+  if (!password) return std::nullopt;
   const bool connected = store.Connect(connection, *password, error);
   Wipe(*password);
+  return connected;
+}
+
+}  // namespace
+
+int TeamInit(const Invocation& call) {
+  TeamStore store;
+  TeamError error;
+  const auto connected = ConnectGiven(call, store, error);
+  if (!connected) return 1;
   const std::string server = ServerOf(store);
-  if (!connected) return Fail(call.err, Format(Msg::kNothingDoneBecause, Say(error, server)));
+  if (!*connected) return Fail(call.err, Format(Msg::kNothingDoneBecause, Say(error, server)));
   // Look before asking: nobody should type a passphrase twice to learn that the database holds
   // a team already.
   if (const auto settings = store.ReadSettings(error)) {
@@ -189,18 +203,12 @@ int TeamInit(const Invocation& call) {
 }
 
 int TeamUpgrade(const Invocation& call) {
-  const std::string& connection = call.operands[0];
-  if (const std::string key = PasswordKey(connection); !key.empty()) {
-    return Fail(call.err, Format(Msg::kConnectionHoldsPassword, Printable(key)));
-  }
-  auto password = ReadSecret(call, Format(Msg::kDatabasePasswordPrompt));
-  if (!password) return 1;
   TeamStore store;
   TeamError error;
-  const bool connected = store.Connect(connection, *password, error);
-  Wipe(*password);
+  const auto connected = ConnectGiven(call, store, error);
+  if (!connected) return 1;
   const std::string server = ServerOf(store);
-  const auto settings = connected ? store.ReadSettings(error) : std::nullopt;
+  const auto settings = *connected ? store.ReadSettings(error) : std::nullopt;
   if (!settings) return Fail(call.err, Format(Msg::kNothingDoneBecause, Say(error, server)));
   const std::string name = Printable(settings->name);
   if (settings->schema >= kTeamSchemaVersion) {
