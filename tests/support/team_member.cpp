@@ -10,6 +10,17 @@
 
 namespace korvane::testing {
 
+std::optional<TeamKey> MakeTeam(TeamStore& admin, const std::string& connection, const std::string& password,
+                                std::string_view passphrase) {
+  TeamError error;
+  std::optional<TeamKey> key;
+  if (!admin.Connect(connection, password, error) || !admin.Init(passphrase, error, 1000) ||
+      !(key = admin.KeyOf(passphrase, error))) {
+    ADD_FAILURE() << "cannot make the team: " << error.detail;
+  }
+  return key;
+}
+
 LoginKeys JoinTeam(const std::string& path, const std::string& connection, const std::string& databasePassword,
                    const TeamKey& key, const std::string& teamName) {
   sqlite3* db = nullptr;

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "store/team.h"
+#include "support/team_member.h"
 #include "support/test_server.h"
 
 namespace korvane {
@@ -17,10 +18,8 @@ TEST(TeamReconnectTest, AnActionAfterTheServerEndedTheConnectionGoesThroughOnANe
   testing::TestDatabase database(server);
   TeamStore admin, member;
   TeamError error;
-  ASSERT_TRUE(admin.Connect(database.connection(), server.password, error) && admin.Init("passphrase", error, 1000))
-      << error.detail;
+  auto key = testing::MakeTeam(admin, database.connection(), server.password, "passphrase");
   const std::string user = database.AddUser("member pw", database.roles().editor);
-  auto key = admin.KeyOf("passphrase", error);
   ASSERT_TRUE(key && member.Connect(user, "member pw", error) && member.UseKey(std::move(*key), error)) << error.detail;
   TeamServer first{0, 0, "10.1.1.1", "3389", "ops", "one", "before"};
   ASSERT_TRUE(member.Add(first, error)) << error.detail;

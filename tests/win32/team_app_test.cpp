@@ -77,9 +77,8 @@ TEST(TeamAppTest, TwoMembersShareOneListAndNeitherOverwritesTheOthersChange) {
   testing::TestDatabase database(server);
   TeamStore admin;
   TeamError error;
-  ASSERT_TRUE(admin.Connect(database.connection(), server.password, error) && admin.Init("团队 口令", error, 1000))
-      << error.detail;
-  auto key = admin.KeyOf("团队 口令", error);
+  auto key = testing::MakeTeam(admin, database.connection(), server.password, "团队 口令");
+  ASSERT_TRUE(key);
   TeamServer shared{0, 0, "10.9.9.9", "3389", "运维", "服务器 密码 9", "机房"};
   ASSERT_TRUE(key && admin.Add(shared, error)) << error.detail;
   // Each member's own database user, with the team's editor role and nothing more.
@@ -225,11 +224,10 @@ TEST(TeamAppTest, WhileTheTeamsDatabaseIsOutOfReachTheCopyInTheFileIsShownAndOnl
   testing::TestDatabase database(server);
   TeamStore admin;
   TeamError error;
-  ASSERT_TRUE(admin.Connect(database.connection(), server.password, error) && admin.Init("团队 口令", error, 1000))
-      << error.detail;
+  auto key = testing::MakeTeam(admin, database.connection(), server.password, "团队 口令");
+  ASSERT_TRUE(key);
   // The team's administrator allows its members a copy.
   ASSERT_TRUE(admin.SetSetting(TeamSetting::kOfflineCopy, "on", error)) << error.detail;
-  auto key = admin.KeyOf("团队 口令", error);
   TeamServer first{0, 0, "10.8.8.1", "3389", "运维", "离线 密码 1", "机房 一"};
   TeamServer second{0, 0, "10.8.8.2", "3390", "ops", "离线 密码 2", "机房 二"};
   ASSERT_TRUE(key && admin.Add(first, error) && admin.Add(second, error)) << error.detail;

@@ -58,9 +58,8 @@ TEST(TeamFailoverTest, TheNextChangeAfterTheStandbyTakesOverGoesThroughAndTheLis
   testing::TestDatabase database(server);
   TeamStore admin;
   TeamError error;
-  ASSERT_TRUE(admin.Connect(database.connection(), server.password, error) && admin.Init("团队 口令", error, 1000))
-      << error.detail;
-  auto key = admin.KeyOf("团队 口令", error);
+  auto key = testing::MakeTeam(admin, database.connection(), server.password, "团队 口令");
+  ASSERT_TRUE(key);
   TeamServer first{0, 0, "10.9.9.9", "3389", "运维", "服务器 密码 9", "机房"};
   ASSERT_TRUE(key && admin.Add(first, error)) << error.detail;
   // The member's file names both servers and takes the writable one, as the README's set-up has it.
